@@ -1,0 +1,7 @@
+// Quorlet's entry point.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    return 0;
+}

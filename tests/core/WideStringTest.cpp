@@ -1,0 +1,262 @@
+#include "core/WideString.h"
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+using core::TextId;
+using core::WideString;
+
+namespace {
+
+std::wstring Repeat(wchar_t c, size_t count)
+{
+    return std::wstring(count, c);
+}
+
+// Allocation failures injected for one scope.
+struct FailingAllocations {
+    explicit FailingAllocations(int allowed) { core::FailAllocationsAfter(allowed); }
+    ~FailingAllocations() { core::FailAllocationsAfter(-1); }
+};
+
+} // namespace
+
+TEST(WideString, ConstructsFromTextIdOrAnsiText)
+{
+    WideString fromId(TextId(IDS_REPORT_FORMAT));
+    EXPECT_STREQ(L"%s failed, %s=0x%x (%d)\n%s", fromId.text);
+
+    WideString copied(L"abc");
+    EXPECT_STREQ(L"abc", copied.text);
+    EXPECT_EQ(4u, copied.capacity);
+
+    WideString converted("abc");
+    EXPECT_STREQ(L"abc", converted.text);
+    EXPECT_EQ(4u, converted.capacity);
+
+    WideString fromModule(IDS_ERROR_CAPTION, GetModuleHandleW(nullptr));
+    EXPECT_STREQ(L"Error", fromModule.text);
+
+    WideString missing(TextId(1045));
+    EXPECT_EQ(nullptr, missing.text);
+    EXPECT_EQ(0u, missing.capacity);
+
+    WideString none(static_cast<const wchar_t*>(nullptr));
+    EXPECT_EQ(nullptr, none.text);
+    EXPECT_STREQ(L"", none.Chars());
+}
+
+TEST(WideString, FormatGrowsThroughTheSizeSequence)
+{
+    // Every accepted result leaves two characters free: 126 fits in 128, 127 does not.
+    const struct {
+        size_t length;
+        uint32_t capacity;
+    } cases[] = {
+        {0, 128},     {126, 128},   {127, 256},   {254, 256},   {255, 512},
+        {1022, 1024}, {1023, 2048}, {2046, 2048}, {2047, 3072}, {3071, 4096},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        std::wstring expected = Repeat(L'x', c.length);
+        WideString s;
+        EXPECT_EQ(static_cast<int>(c.length), s.Format(L"%ls", expected.c_str()));
+        EXPECT_EQ(expected, s.text);
+        EXPECT_EQ(c.capacity, s.capacity);
+    }
+}
+
+TEST(WideString, FormatRestartsSmallAndFormatsTheRuntimesWay)
+{
+    WideString s;
+    std::wstring longText = Repeat(L'y', 3000);
+    s.Format(L"%ls", longText.c_str());
+    EXPECT_EQ(3072u, s.capacity);
+
+    EXPECT_EQ(14, s.Format(L"%s=%x %I64u", L"id", 255u, 12345678ull));
+    EXPECT_STREQ(L"id=ff 12345678", s.text);
+    EXPECT_EQ(128u, s.capacity);
+
+    EXPECT_EQ(0, s.Format(L""));
+    EXPECT_STREQ(L"", s.text);
+}
+
+TEST(WideString, FormatResourceUsesTheStringTable)
+{
+    WideString s;
+    EXPECT_EQ(11, s.FormatResource(IDS_TRAY_TOTAL, 37.5));
+    EXPECT_STREQ(L"Total 37.5%", s.text);
+
+    EXPECT_EQ(0, s.FormatResource(1045, 1));
+    EXPECT_EQ(nullptr, s.text);
+
+    s.Format(L"a");
+    EXPECT_EQ(4, s.AppendFormatResource(IDS_SIZE_KB, 4u));
+    EXPECT_STREQ(L"a4 KB", s.text);
+}
+
+TEST(WideString, LoadsStringTableEntriesInGrowingAttempts)
+{
+    // "Window creation" has 15 characters: 16 is too small by the rule, 32 fits.
+    WideString s;
+    ASSERT_TRUE(s.LoadResourceString(IDS_OP_WINDOW_CREATION));
+    EXPECT_STREQ(L"Window creation", s.text);
+    EXPECT_EQ(32u, s.capacity);
+
+    ASSERT_TRUE(s.LoadResourceString(IDS_KIND_INTERNAL)); // 14 characters
+    EXPECT_STREQ(L"Internal Error", s.text);
+    EXPECT_EQ(16u, s.capacity);
+
+    EXPECT_FALSE(s.LoadResourceString(1085));
+    EXPECT_EQ(nullptr, s.text);
+    EXPECT_EQ(0u, s.capacity);
+}
+
+TEST(WideString, StringTableHoldsEveryEntryWithRealControlCharacters)
+{
+    const unsigned gaps[] = {1045, 1046, 1085, 1086, 1147, 1148, 1149};
+    for (unsigned id = IDS_FIRST; id <= IDS_LAST; ++id) {
+        bool isGap = std::find(std::begin(gaps), std::end(gaps), id) != std::end(gaps);
+        WideString s;
+        EXPECT_EQ(!isGap, s.LoadResourceString(id)) << "string " << id;
+    }
+
+    EXPECT_STREQ(L"quorlet.exe [counter number] [\\\\machine] [-t] [-?]\n"
+                 L"\tCounter numbers may be found by choosing \"About this counter\") from the menu\n"
+                 L"\t-t starts with processes in tree hierarchy\n"
+                 L"\t-? displays this message",
+                 WideString(TextId(IDS_USAGE)).text);
+    EXPECT_STREQ(L"%u%s\u00B5s", WideString(TextId(IDS_DURATION_MICROSECONDS)).text);
+    EXPECT_STREQ(L"Connection to registry on \"%.*s\"", WideString(TextId(IDS_OP_CONNECT_REGISTRY)).text);
+    EXPECT_STREQ(L"&Update Now\tF5", WideString(TextId(IDS_MENU_UPDATE_NOW)).text);
+    EXPECT_STREQ(L"[unassigned ID=%u]", WideString(TextId(IDS_THREAD_STATE_UNASSIGNED)).text);
+    EXPECT_STREQ(L"Wait for Page Out", WideString(TextId(IDS_WAIT_REASON_LAST)).text);
+}
+
+TEST(WideString, AppendAndAssignKeepExactSizes)
+{
+    WideString s;
+    s.Append(L"");
+    EXPECT_STREQ(L"", s.text);
+    EXPECT_EQ(1u, s.capacity);
+
+    s.Append(L"ab").Append(L"cd");
+    EXPECT_STREQ(L"abcd", s.text);
+    EXPECT_EQ(5u, s.capacity);
+
+    s.Append(s.text); // its own characters
+    EXPECT_STREQ(L"abcdabcd", s.text);
+
+    WideString copy;
+    copy.Assign(s);
+    EXPECT_STREQ(L"abcdabcd", copy.text);
+    EXPECT_EQ(9u, copy.capacity);
+
+    WideString empty;
+    copy.Assign(empty);
+    EXPECT_STREQ(L"", copy.text);
+    EXPECT_EQ(1u, copy.capacity);
+
+    WideString prefix(L"n=");
+    EXPECT_EQ(2, prefix.AppendFormat(L"%d", 42));
+    EXPECT_EQ(0, prefix.AppendFormat(L""));
+    EXPECT_STREQ(L"n=42", prefix.text);
+}
+
+TEST(WideString, MovesOwnership)
+{
+    WideString a(L"moved");
+    WideString b(std::move(a));
+    EXPECT_EQ(nullptr, a.text);
+    EXPECT_STREQ(L"moved", b.text);
+    a = std::move(b);
+    EXPECT_STREQ(L"moved", a.text);
+    EXPECT_EQ(0u, b.capacity);
+}
+
+TEST(WideString, SystemMessagesAreCopiedAsThePlatformGivesThem)
+{
+    WideString s;
+    int count = s.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, nullptr);
+    ASSERT_GT(count, 2);
+    EXPECT_EQ(static_cast<uint32_t>(count), s.Length());
+    EXPECT_EQ(static_cast<uint32_t>(count) + 1, s.capacity);
+    EXPECT_EQ(L'\n', s.text[count - 1]) << "the platform's line break is kept";
+
+    s.Format(L"unchanged");
+    EXPECT_EQ(0, s.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 0x2FFFFFFF, 0, nullptr));
+    EXPECT_STREQ(L"unchanged", s.text);
+}
+
+TEST(WideString, FormatsTimesIntoFortyCharacters)
+{
+    struct tm time = {};
+    time.tm_year = 2026 - 1900;
+    time.tm_mon = 11;
+    time.tm_mday = 6;
+    time.tm_hour = 13;
+    time.tm_min = 5;
+    WideString s;
+    EXPECT_EQ(16, s.FormatTime(L"%Y-%m-%d %H:%M", time));
+    EXPECT_STREQ(L"2026-12-06 13:05", s.text);
+    EXPECT_EQ(40u, s.capacity);
+
+    std::wstring fits = L"abc" + Repeat(L'-', 32) + L"%Y"; // 39 characters
+    EXPECT_EQ(39, s.FormatTime(fits.c_str(), time));
+    std::wstring tooLong = fits + L"!"; // 40 characters
+    EXPECT_EQ(0, s.FormatTime(tooLong.c_str(), time));
+    EXPECT_STREQ(L"", s.text);
+
+    // The weekday comes from mktime, not from the SYSTEMTIME.
+    SYSTEMTIME system = {};
+    system.wYear = 2026;
+    system.wMonth = 12;
+    system.wDay = 6;
+    system.wDayOfWeek = 3;
+    EXPECT_GT(s.FormatSystemTime(L"%A %d.%m.%Y", system), 0);
+    EXPECT_STREQ(L"Sunday 06.12.2026", s.text);
+
+    // No conversion to local time: 2000-01-01 00:00 UTC stays midnight.
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = 125911584000000000ull;
+    FILETIME file = {ticks.LowPart, ticks.HighPart};
+    EXPECT_GT(s.FormatFileTime(L"%Y-%m-%d %H:%M:%S", file), 0);
+    EXPECT_STREQ(L"2000-01-01 00:00:00", s.text);
+
+    FILETIME invalid = {0xFFFFFFFF, 0xFFFFFFFF};
+    EXPECT_EQ(0, s.FormatFileTime(L"%Y", invalid));
+
+    struct tm outOfRange = time;
+    outOfRange.tm_mon = 12;
+    EXPECT_EQ(0, s.FormatTime(L"%c", outOfRange));
+    EXPECT_STREQ(L"", s.text);
+}
+
+TEST(WideString, RunningOutOfMemoryLeavesEmptyStrings)
+{
+    WideString kept(L"kept");
+    {
+        FailingAllocations none(0);
+        WideString s;
+        EXPECT_EQ(0, s.Format(L"%d", 5));
+        EXPECT_EQ(nullptr, s.text);
+        EXPECT_FALSE(s.LoadResourceString(IDS_ERROR_CAPTION));
+        WideString copy(L"text");
+        EXPECT_EQ(nullptr, copy.text);
+        kept.Append(L"more");
+        EXPECT_EQ(nullptr, kept.text);
+        EXPECT_EQ(0u, kept.capacity);
+    }
+    {
+        // The first buffer is granted, the growth to 256 characters fails.
+        FailingAllocations one(1);
+        WideString s;
+        std::wstring longText = Repeat(L'z', 200);
+        EXPECT_EQ(0, s.Format(L"%ls", longText.c_str()));
+        EXPECT_EQ(nullptr, s.text);
+        EXPECT_EQ(0u, s.capacity);
+    }
+}

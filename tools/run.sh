@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quorlet and starts it under Wine.
+# With an X display the window opens there. Without one, Quorlet runs in a
+# Wine desktop inside Xvfb; after a few seconds a screenshot is saved and its
+# path printed, and the program is closed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/build.sh quorlet
+build=${QUORLET_BUILD:-build}
+exe="$build/quorlet.exe"
+
+report_end() {
+  local code=$1
+  [ "$code" -gt 127 ] && code=$((code - 256))
+  echo "quorlet.exe ended with exit code $code"
+}
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  status=0
+  tools/wine-run.sh --desktop "$build" "$exe" "$@" || status=$?
+  report_end "$status"
+  exit 0
+fi
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+tools/wine-run.sh --virtual "$build" "$exe" "$@" &
+program=$!
+# The first start makes the Wine prefix, which takes a while.
+for _ in $(seq ${QUORLET_WAIT:-60}); do
+  kill -0 $program 2>/dev/null || break
+  [ -f "$build/wine-virtual/.quorlet-ready" ] && sleep 5 && break
+  sleep 1
+done
+
+if ! kill -0 $program 2>/dev/null; then
+  status=0
+  wait $program || status=$?
+  report_end "$status"
+  exit 0
+fi
+
+shot="$(cd "$build" && pwd)/screenshot.png"
+import -display "$display" -window root "$shot"
+echo "Screenshot: $shot"
+WINEPREFIX="$(cd "$build/wine-virtual" && pwd)" wineserver -k 2>/dev/null || true
+wait $program 2>/dev/null || true
