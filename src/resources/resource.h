@@ -16,6 +16,10 @@
 #define IDD_LOAD_GENERATOR      104
 #define IDR_ACCELERATORS        105
 #define IDD_DEBUG_WAIT          109
+#define IDD_COMPUTER_NAME       110
+
+// ---- Dialog controls (per dialog) -------------------------------------------
+#define IDC_COMPUTER_NAME       1001  // IDD_COMPUTER_NAME
 
 // ---- Commands ---------------------------------------------------------------
 #define CMD_NONE                        1

@@ -1,6 +1,8 @@
 #include "support/MessageBoxCatcher.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
 
 namespace testing_support {
 
@@ -82,6 +84,11 @@ void CALLBACK MessageBoxCatcher::ReadPendingBox(HWND, UINT, UINT_PTR id, DWORD)
     HWND box = catcher->pending;
     catcher->pending = nullptr;
     catcher->boxes.push_back({WindowText(box), BoxText(box)});
+    if (catcher->echo) {
+        std::fwprintf(stderr, L"%ls\n%ls\n", catcher->boxes.back().caption.c_str(),
+                      catcher->boxes.back().text.c_str());
+        std::fflush(stderr);
+    }
     if (catcher->whileShown)
         catcher->whileShown(box);
     else

@@ -25,6 +25,9 @@ public:
     std::vector<CaughtBox> boxes;
     // Button that answers each box (posted as WM_COMMAND).
     int answer = IDOK;
+    // Also writes each box's caption and text to stderr (for child processes
+    // whose output the parent checks).
+    bool echo = false;
     // Called while a box is on screen, before it is answered; when set, the
     // callback is responsible for closing the box (see Answer).
     std::function<void(HWND box)> whileShown;

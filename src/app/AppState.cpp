@@ -1,0 +1,7 @@
+#include "app/AppState.h"
+
+namespace app {
+
+AppState state;
+
+} // namespace app

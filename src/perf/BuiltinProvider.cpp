@@ -1,0 +1,530 @@
+#include "perf/BuiltinProvider.h"
+
+#include "core/Module.h"
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <string>
+
+namespace perf {
+
+// The system's process list entries (the full layout; the SDK's declaration
+// hides several fields in reserved words).
+struct SystemThreadEntry {
+    int64_t KernelTime;
+    int64_t UserTime;
+    int64_t CreateTime;
+    uint32_t WaitTime;
+    void* StartAddress;
+    HANDLE UniqueProcess;
+    HANDLE UniqueThread;
+    LONG Priority;
+    LONG BasePriority;
+    ULONG ContextSwitches;
+    ULONG ThreadState;
+    ULONG WaitReason;
+};
+
+struct SystemProcessEntry {
+    ULONG NextEntryOffset;
+    ULONG NumberOfThreads;
+    int64_t WorkingSetPrivateSize;
+    ULONG HardFaultCount;
+    ULONG NumberOfThreadsHighWatermark;
+    uint64_t CycleTime;
+    int64_t CreateTime;
+    int64_t UserTime;
+    int64_t KernelTime;
+    USHORT ImageNameLength;
+    USHORT ImageNameMaximumLength;
+    PWSTR ImageNameBuffer;
+    LONG BasePriority;
+    HANDLE UniqueProcessId;
+    HANDLE InheritedFromUniqueProcessId;
+    ULONG HandleCount;
+    ULONG SessionId;
+    ULONG_PTR UniqueProcessKey;
+    SIZE_T PeakVirtualSize;
+    SIZE_T VirtualSize;
+    ULONG PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+    SIZE_T PrivatePageCount;
+    int64_t ReadOperationCount;
+    int64_t WriteOperationCount;
+    int64_t OtherOperationCount;
+    int64_t ReadTransferCount;
+    int64_t WriteTransferCount;
+    int64_t OtherTransferCount;
+};
+
+namespace {
+
+constexpr uint32_t PROCESS_OBJECT = 230;
+constexpr uint32_t THREAD_OBJECT = 232;
+constexpr long STATUS_INFO_LENGTH_MISMATCH = static_cast<long>(0xC0000004);
+constexpr int SYSTEM_PROCESS_INFORMATION_CLASS = 5;
+constexpr int SYSTEM_PROCESSOR_PERFORMANCE_CLASS = 8;
+const HKEY ENGLISH_NAMES_KEY = reinterpret_cast<HKEY>(static_cast<uintptr_t>(9));
+
+struct ProcessorTimes {
+    int64_t IdleTime;
+    int64_t KernelTime;
+    int64_t UserTime;
+    int64_t DpcTime;
+    int64_t InterruptTime;
+    ULONG InterruptCount;
+};
+
+#ifdef _WIN64
+static_assert(sizeof(SystemProcessEntry) == 256 && sizeof(SystemThreadEntry) == 80);
+static_assert(offsetof(SystemProcessEntry, UniqueProcessId) == 80 && offsetof(SystemProcessEntry, PeakVirtualSize) == 112);
+static_assert(offsetof(SystemThreadEntry, StartAddress) == 32 && offsetof(SystemThreadEntry, ThreadState) == 68);
+#endif
+static_assert(sizeof(ProcessorTimes) == 48);
+
+using QuerySystemInformation = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+
+struct CounterName {
+    uint32_t index;
+    const wchar_t* name;
+    const wchar_t* help;
+};
+
+// Name and help texts served for every index the two objects use.
+const CounterName counterNames[] = {
+    {6, L"% Processor Time", L"The share of elapsed time that the threads of the process (or the thread) spent running "
+                             L"on any processor, in user and privileged mode together. 100 stands for one processor "
+                             L"kept busy for the whole interval."},
+    {28, L"Page Faults/sec", L"The rate at which the process touched pages that were not in its working set."},
+    {46, L"Thread State", L"The thread's scheduling state: 0 initialized, 1 ready, 2 running, 3 standby, "
+                          L"4 terminated, 5 waiting, 6 in transition, 7 unknown."},
+    {56, L"Pool Paged Bytes", L"Bytes of the paged system pool charged to the process."},
+    {58, L"Pool Nonpaged Bytes", L"Bytes of the nonpaged system pool charged to the process."},
+    {142, L"% User Time", L"The share of elapsed time spent running in user mode."},
+    {144, L"% Privileged Time", L"The share of elapsed time spent running in privileged (kernel) mode."},
+    {146, L"Context Switches/sec", L"The rate at which the processor switched to or from the thread."},
+    {172, L"Virtual Bytes Peak", L"The largest size, in bytes, that the process's virtual address space has reached."},
+    {174, L"Virtual Bytes", L"The current size, in bytes, of the process's virtual address space."},
+    {178, L"Working Set Peak", L"The largest working set, in bytes, that the process has had."},
+    {180, L"Working Set", L"The bytes of the process's memory that are resident in physical memory."},
+    {182, L"Page File Bytes Peak", L"The largest amount of page-file space, in bytes, the process has used."},
+    {184, L"Page File Bytes", L"The page-file space, in bytes, that the process uses now."},
+    {186, L"Private Bytes", L"Bytes of memory that belong to the process alone and cannot be shared."},
+    {230, L"Process", L"A running program: its processor time, memory, handles and input/output."},
+    {232, L"Thread", L"A thread of execution inside a process: its processor time, priority and state."},
+    {336, L"Thread Wait Reason", L"Why a waiting thread waits; meaningful only while its state is 5 (waiting)."},
+    {680, L"Thread Count", L"The number of threads the process has now."},
+    {682, L"Priority Base", L"The base scheduling priority: of the process, or of the thread."},
+    {684, L"Elapsed Time", L"The time since the process or thread was created."},
+    {694, L"Priority Current", L"The thread's current dynamic scheduling priority."},
+    {706, L"Start Address", L"The address at which the thread started running."},
+    {784, L"ID Process", L"The process identifier. Identifiers are reused once a process has ended."},
+    {804, L"ID Thread", L"The thread identifier. Identifiers are reused once a thread has ended."},
+    {952, L"Handle Count", L"The number of handles the process holds open."},
+    {1410, L"Creating Process ID", L"The identifier of the process that created this one; that process may since have "
+                                   L"ended, and its identifier may have been reused."},
+    {1412, L"IO Read Operations/sec", L"The rate of the process's read operations on files, the network and devices."},
+    {1414, L"IO Write Operations/sec", L"The rate of the process's write operations."},
+    {1416, L"IO Data Operations/sec", L"The rate of the process's read and write operations together."},
+    {1418, L"IO Other Operations/sec", L"The rate of the process's input/output operations other than reads and writes."},
+    {1420, L"IO Read Bytes/sec", L"The rate at which the process reads bytes."},
+    {1422, L"IO Write Bytes/sec", L"The rate at which the process writes bytes."},
+    {1424, L"IO Data Bytes/sec", L"The rate at which the process reads and writes bytes together."},
+    {1426, L"IO Other Bytes/sec", L"The rate of bytes in the process's other input/output operations."},
+    {1478, L"Working Set - Private", L"The bytes of the working set that no other process shares."},
+};
+
+constexpr uint32_t TIMER = TYPE_100NSEC_TIMER;
+constexpr uint32_t LARGE = TYPE_LARGE_RAWCOUNT;
+constexpr uint32_t RAW = TYPE_RAWCOUNT;
+constexpr uint32_t BULK = TYPE_BULK_COUNT;
+
+const CounterSpec processCounters[] = {
+    {6, 7, TIMER, 8},       {142, 143, TIMER, 8},   {144, 145, TIMER, 8},   {172, 173, LARGE, 8},
+    {174, 175, LARGE, 8},   {28, 29, TYPE_COUNTER, 4}, {178, 179, LARGE, 8}, {180, 181, LARGE, 8},
+    {182, 183, LARGE, 8},   {184, 185, LARGE, 8},   {186, 187, LARGE, 8},   {680, 681, RAW, 4},
+    {682, 683, RAW, 4},     {684, 685, TYPE_ELAPSED_TIME, 8}, {784, 785, RAW, 4}, {1410, 1411, RAW, 4},
+    {56, 57, RAW, 4},       {58, 59, RAW, 4},       {952, 953, RAW, 4},     {1412, 1413, BULK, 8},
+    {1414, 1415, BULK, 8},  {1416, 1417, BULK, 8},  {1418, 1419, BULK, 8},  {1420, 1421, BULK, 8},
+    {1422, 1423, BULK, 8},  {1424, 1425, BULK, 8},  {1426, 1427, BULK, 8},  {1478, 1479, LARGE, 8},
+};
+enum ProcessColumn { P_ELAPSED = 13, P_ID = 14, P_CREATOR = 15, P_PRIORITY = 12, P_COUNT = 28 };
+
+const CounterSpec threadCounters[] = {
+    {6, 7, TIMER, 8},   {142, 143, TIMER, 8}, {144, 145, TIMER, 8}, {146, 147, TYPE_COUNTER, 4},
+    {684, 685, TYPE_ELAPSED_TIME, 8}, {694, 695, RAW, 4}, {682, 683, RAW, 4},
+    {706, 707, TYPE_LARGE_RAWCOUNT_HEX, 8}, {46, 47, RAW, 4}, {336, 337, RAW, 4}, {784, 785, RAW, 4},
+    {804, 805, RAW, 4},
+};
+enum ThreadColumn { T_ELAPSED = 4, T_FIRST_IDENTITY = 4, T_COUNT = 12 };
+
+static_assert(std::size(processCounters) == P_COUNT && std::size(threadCounters) == T_COUNT);
+
+// Wine reports a priority class code as the process's base priority and
+// thread priorities relative to it; the platform's scale is absolute.
+int ClassBasePriority(LONG wineClass)
+{
+    switch (wineClass) {
+    case 1: return 4;   // idle
+    case 3: return 13;  // high
+    case 4: return 24;  // realtime
+    case 5: return 6;   // below normal
+    case 6: return 10;  // above normal
+    default: return 8;  // normal
+    }
+}
+
+uint32_t AbsolutePriority(int classBase, LONG relative)
+{
+    if (relative >= 15)
+        return classBase >= 16 ? 31 : 15;
+    if (relative <= -15)
+        return classBase >= 16 ? 16 : 1;
+    int priority = classBase + relative;
+    return static_cast<uint32_t>(priority < 1 ? 1 : priority > 31 ? 31 : priority);
+}
+
+// The platform's instance name: the image name without a trailing ".exe".
+std::u16string_view ProcessInstanceName(const SystemProcessEntry& entry, char16_t* scratch, size_t scratchCount)
+{
+    size_t length = entry.ImageNameLength / sizeof(wchar_t);
+    if (entry.ImageNameBuffer && length > 0) {
+        const wchar_t* name = entry.ImageNameBuffer;
+        if (length > 4 && _wcsnicmp(name + length - 4, L".exe", 4) == 0)
+            length -= 4;
+        return {reinterpret_cast<const char16_t*>(name), length};
+    }
+    uintptr_t id = reinterpret_cast<uintptr_t>(entry.UniqueProcessId);
+    const wchar_t* fixed = id == 0 ? L"Idle" : id == 4 ? L"System" : nullptr;
+    if (fixed)
+        return {reinterpret_cast<const char16_t*>(fixed), wcslen(fixed)};
+    int written = swprintf(reinterpret_cast<wchar_t*>(scratch), scratchCount, L"%u", static_cast<unsigned>(id));
+    return {scratch, written > 0 ? static_cast<size_t>(written) : 0};
+}
+
+std::u16string_view Ordinal(uint32_t n, char16_t* scratch, size_t scratchCount)
+{
+    int written = swprintf(reinterpret_cast<wchar_t*>(scratch), scratchCount, L"%u", n);
+    return {scratch, written > 0 ? static_cast<size_t>(written) : 0};
+}
+
+void AppendMultiString(std::vector<wchar_t>& out, uint32_t index, const wchar_t* text)
+{
+    wchar_t number[16];
+    int written = swprintf(number, 16, L"%u", index);
+    out.insert(out.end(), number, number + written);
+    out.push_back(0);
+    out.insert(out.end(), text, text + wcslen(text));
+    out.push_back(0);
+}
+
+const std::vector<wchar_t>& NameValue(bool help)
+{
+    static const std::array<std::vector<wchar_t>, 2> values = [] {
+        std::vector<wchar_t> names, helps;
+        AppendMultiString(names, 1, L"1847");
+        for (const CounterName& c : counterNames) {
+            AppendMultiString(names, c.index, c.name);
+            AppendMultiString(helps, c.index + 1, c.help);
+        }
+        names.push_back(0);
+        helps.push_back(0);
+        return std::array<std::vector<wchar_t>, 2>{names, helps};
+    }();
+    return values[help ? 1 : 0];
+}
+
+bool ValueNameAsks(const wchar_t* valueName, uint32_t index)
+{
+    if (!valueName || _wcsicmp(valueName, L"Global") == 0 || _wcsicmp(valueName, L"Costly") == 0)
+        return true;
+    for (const wchar_t* at = valueName; *at;) {
+        wchar_t* end = nullptr;
+        unsigned long n = wcstoul(at, &end, 10);
+        if (end == at) {
+            ++at;
+            continue;
+        }
+        if (n == index)
+            return true;
+        at = end;
+    }
+    return false;
+}
+
+BlockTimes CurrentTimes()
+{
+    BlockTimes times;
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    SYSTEMTIME system;
+    GetSystemTime(&system);
+    times.perfTime = counter.QuadPart;
+    times.perfFreq = frequency.QuadPart;
+    times.perfTime100nSec = static_cast<int64_t>((uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    static_assert(sizeof(times.systemTime) == sizeof(system));
+    std::memcpy(&times.systemTime, &system, sizeof(system));
+    return times;
+}
+
+} // namespace
+
+BuiltinProvider::BuiltinProvider()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    isWine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool BuiltinProvider::ReadProcessList()
+{
+    static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
+                                                                 "NtQuerySystemInformation");
+    if (!query)
+        return false;
+    if (processList.empty())
+        processList.resize(64 * 1024);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        ULONG needed = 0;
+        LONG status = query(SYSTEM_PROCESS_INFORMATION_CLASS, processList.data(),
+                            static_cast<ULONG>(processList.size()), &needed);
+        if (status >= 0)
+            return true;
+        if (status != STATUS_INFO_LENGTH_MISMATCH)
+            return false;
+        // The list can grow between the two calls: leave some room.
+        processList.resize((needed > processList.size() ? needed : processList.size()) * 3 / 2);
+    }
+    return false;
+}
+
+// Wine lists no idle process, and the machine's other (non-Windows) processes
+// are invisible to it. The idle process made up here takes all the processor
+// time that no listed process used: it starts at the processors' idle time and
+// grows by each interval's capacity less the listed processes' growth. So
+// _Total keeps growing by the number of processors times the elapsed time,
+// which the tray's full scale rests on, and Idle never runs backwards.
+int64_t BuiltinProvider::SyntheticIdleTime(const std::vector<const SystemProcessEntry*>& processes)
+{
+    static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
+                                                                 "NtQuerySystemInformation");
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    processorCount = info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
+    std::vector<ProcessorTimes> processors(processorCount);
+    ULONG length = 0;
+    int64_t idle = 0, capacity = 0;
+    if (query && query(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, processors.data(),
+                       static_cast<ULONG>(processors.size() * sizeof(ProcessorTimes)), &length) >= 0) {
+        for (size_t i = 0; i < processors.size() && (i + 1) * sizeof(ProcessorTimes) <= length; ++i) {
+            idle += processors[i].IdleTime;
+            capacity += processors[i].KernelTime + processors[i].UserTime; // kernel time includes idle time
+        }
+    }
+
+    std::unordered_map<uintptr_t, int64_t> times;
+    int64_t listedGrowth = 0;
+    for (const SystemProcessEntry* p : processes) {
+        uintptr_t id = reinterpret_cast<uintptr_t>(p->UniqueProcessId);
+        int64_t time = p->KernelTime + p->UserTime;
+        times[id] = time;
+        auto before = lastProcessTimes.find(id);
+        int64_t growth = before == lastProcessTimes.end() ? time : time - before->second;
+        listedGrowth += growth > 0 ? growth : 0;
+    }
+    if (syntheticIdle < 0) {
+        syntheticIdle = idle;
+    } else {
+        int64_t unused = (capacity - lastCapacity) - listedGrowth;
+        if (unused > 0)
+            syntheticIdle += unused;
+    }
+    lastCapacity = capacity;
+    lastProcessTimes = std::move(times);
+    return syntheticIdle;
+}
+
+const std::vector<uint8_t>& BuiltinProvider::CollectBlock(bool process, bool thread)
+{
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(computer, &computerLength);
+    BlockTimes times = CurrentTimes();
+    writer.BeginBlock(times, {reinterpret_cast<const char16_t*>(computer), wcslen(computer)});
+    if (!ReadProcessList())
+        return writer.Finish();
+
+    // Walk the list once to learn the processes' positions and whether the
+    // system lists an idle process of its own.
+    std::vector<const SystemProcessEntry*> processes;
+    bool hasIdle = false;
+    for (size_t offset = 0; offset + sizeof(SystemProcessEntry) <= processList.size();) {
+        auto* entry = reinterpret_cast<const SystemProcessEntry*>(processList.data() + offset);
+        size_t threadsEnd = offset + sizeof(SystemProcessEntry) + size_t(entry->NumberOfThreads) * sizeof(SystemThreadEntry);
+        if (threadsEnd > processList.size())
+            break;
+        processes.push_back(entry);
+        hasIdle = hasIdle || entry->UniqueProcessId == nullptr;
+        if (entry->NextEntryOffset == 0)
+            break;
+        offset += entry->NextEntryOffset;
+    }
+    int64_t idle = hasIdle ? 0 : SyntheticIdleTime(processes);
+    uint32_t first = hasIdle ? 0 : 1; // position of the first listed process
+    uint32_t totalPosition = first + static_cast<uint32_t>(processes.size());
+    ObjectSpec objectTimes;
+    objectTimes.perfTime = times.perfTime100nSec;
+    objectTimes.perfFreq = 10000000;
+    char16_t scratch[16];
+
+    if (process || thread) {
+        ObjectSpec object = objectTimes;
+        object.nameIndex = PROCESS_OBJECT;
+        object.helpIndex = PROCESS_OBJECT + 1;
+        writer.BeginObject(object);
+        for (const CounterSpec& counter : processCounters)
+            writer.AddCounter(counter);
+        totals.assign(P_COUNT, 0);
+        uint64_t values[P_COUNT];
+        auto add = [&](std::u16string_view name) {
+            writer.AddInstance(name, {}, values, P_COUNT);
+            for (int i = 0; i < P_COUNT; ++i)
+                totals[i] += values[i];
+        };
+        if (!hasIdle) {
+            std::memset(values, 0, sizeof(values));
+            values[0] = values[2] = static_cast<uint64_t>(idle);
+            values[11] = processorCount;
+            values[P_ELAPSED] = static_cast<uint64_t>(times.perfTime100nSec - int64_t(GetTickCount64()) * 10000);
+            add(u"Idle");
+        }
+        for (const SystemProcessEntry* p : processes) {
+            int base = isWine ? ClassBasePriority(p->BasePriority) : p->BasePriority;
+            uint64_t v[P_COUNT] = {
+                uint64_t(p->KernelTime + p->UserTime), uint64_t(p->UserTime), uint64_t(p->KernelTime),
+                p->PeakVirtualSize, p->VirtualSize, p->PageFaultCount, p->PeakWorkingSetSize,
+                p->WorkingSetSize, p->PeakPagefileUsage, p->PagefileUsage, p->PrivatePageCount,
+                p->NumberOfThreads, uint64_t(base), uint64_t(p->CreateTime),
+                uint64_t(reinterpret_cast<uintptr_t>(p->UniqueProcessId)),
+                uint64_t(reinterpret_cast<uintptr_t>(p->InheritedFromUniqueProcessId)),
+                p->QuotaPagedPoolUsage, p->QuotaNonPagedPoolUsage, p->HandleCount,
+                uint64_t(p->ReadOperationCount), uint64_t(p->WriteOperationCount),
+                uint64_t(p->ReadOperationCount + p->WriteOperationCount), uint64_t(p->OtherOperationCount),
+                uint64_t(p->ReadTransferCount), uint64_t(p->WriteTransferCount),
+                uint64_t(p->ReadTransferCount + p->WriteTransferCount), uint64_t(p->OtherTransferCount),
+                uint64_t(p->WorkingSetPrivateSize),
+            };
+            std::memcpy(values, v, sizeof(values));
+            add(ProcessInstanceName(*p, scratch, std::size(scratch)));
+        }
+        // _Total sums the rates, times and sizes; its identity columns are 0.
+        totals[P_ELAPSED] = totals[P_ID] = totals[P_CREATOR] = totals[P_PRIORITY] = 0;
+        writer.AddInstance(u"_Total", {}, totals);
+        writer.EndObject();
+    }
+
+    if (thread) {
+        ObjectSpec object = objectTimes;
+        object.nameIndex = THREAD_OBJECT;
+        object.helpIndex = THREAD_OBJECT + 1;
+        writer.BeginObject(object);
+        for (const CounterSpec& counter : threadCounters)
+            writer.AddCounter(counter);
+        totals.assign(T_COUNT, 0);
+        uint64_t values[T_COUNT];
+        auto add = [&](std::u16string_view name, uint32_t parent) {
+            writer.AddInstance(name, {PROCESS_OBJECT, parent, -1}, values, T_COUNT);
+            for (int i = 0; i < T_FIRST_IDENTITY; ++i)
+                totals[i] += values[i];
+        };
+        if (!hasIdle) {
+            // One idle thread per processor, sharing the idle time evenly.
+            for (uint32_t cpu = 0; cpu < processorCount; ++cpu) {
+                std::memset(values, 0, sizeof(values));
+                values[0] = values[2] = static_cast<uint64_t>(idle / processorCount);
+                add(Ordinal(cpu, scratch, std::size(scratch)), 0);
+            }
+        }
+        for (size_t i = 0; i < processes.size(); ++i) {
+            const SystemProcessEntry* p = processes[i];
+            int base = isWine ? ClassBasePriority(p->BasePriority) : p->BasePriority;
+            auto* threads = reinterpret_cast<const SystemThreadEntry*>(p + 1);
+            for (ULONG k = 0; k < p->NumberOfThreads; ++k) {
+                const SystemThreadEntry& t = threads[k];
+                uint32_t current = isWine ? AbsolutePriority(base, t.Priority) : uint32_t(t.Priority);
+                uint32_t threadBase = isWine ? AbsolutePriority(base, t.BasePriority) : uint32_t(t.BasePriority);
+                uint64_t v[T_COUNT] = {
+                    uint64_t(t.KernelTime + t.UserTime), uint64_t(t.UserTime), uint64_t(t.KernelTime),
+                    t.ContextSwitches, uint64_t(t.CreateTime), current, threadBase,
+                    uint64_t(reinterpret_cast<uintptr_t>(t.StartAddress)), t.ThreadState, t.WaitReason,
+                    uint64_t(reinterpret_cast<uintptr_t>(t.UniqueProcess)),
+                    uint64_t(reinterpret_cast<uintptr_t>(t.UniqueThread)),
+                };
+                std::memcpy(values, v, sizeof(values));
+                add(Ordinal(k, scratch, std::size(scratch)), first + static_cast<uint32_t>(i));
+            }
+        }
+        writer.AddInstance(u"_Total", {PROCESS_OBJECT, totalPosition, -1}, totals);
+        writer.EndObject();
+    }
+    return writer.Finish();
+}
+
+LSTATUS BuiltinProvider::QuerySnapshot(const wchar_t* valueName, uint8_t* buffer, DWORD* size)
+{
+    bool thread = ValueNameAsks(valueName, THREAD_OBJECT);
+    // As on the platform, asking for threads brings their processes along.
+    bool process = thread || ValueNameAsks(valueName, PROCESS_OBJECT);
+    const std::vector<uint8_t>& block = CollectBlock(process, thread);
+    if (block.size() > *size) {
+        *size = static_cast<DWORD>(block.size());
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(buffer, block.data(), block.size());
+    *size = static_cast<DWORD>(block.size());
+    return ERROR_SUCCESS;
+}
+
+LSTATUS BuiltinProvider::OpenNameKey(const wchar_t* path, HKEY* key)
+{
+    size_t length = wcslen(path);
+    if (length < 4 || _wcsicmp(path + length - 4, L"\\009") != 0)
+        return ERROR_FILE_NOT_FOUND;
+    *key = ENGLISH_NAMES_KEY;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS BuiltinProvider::QueryNameValue(HKEY key, const wchar_t* valueName, uint8_t* buffer, DWORD* size)
+{
+    bool help = _wcsicmp(valueName, L"Help") == 0;
+    if (key != ENGLISH_NAMES_KEY || (!help && _wcsicmp(valueName, L"Counter") != 0))
+        return ERROR_FILE_NOT_FOUND;
+    const std::vector<wchar_t>& value = NameValue(help);
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (buffer && *size < bytes) {
+        *size = bytes;
+        return ERROR_MORE_DATA;
+    }
+    if (buffer)
+        std::memcpy(buffer, value.data(), bytes);
+    *size = bytes;
+    return ERROR_SUCCESS;
+}
+
+void BuiltinProvider::CloseNameKey(HKEY)
+{
+}
+
+} // namespace perf

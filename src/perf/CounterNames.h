@@ -1,0 +1,52 @@
+// Counter names and help texts by title index, read from the machine's
+// "perflib" language keys, and the title indexes the program looks up by
+// their English names.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace perf {
+
+// A registry multi-string of index/text pairs and a table from index to text
+// pointing into it.
+struct IndexedMultiString {
+    wchar_t* text = nullptr;
+    const wchar_t** table = nullptr;
+    uint32_t count = 0;
+};
+
+struct CounterNameTable {
+    IndexedMultiString counterNames;
+    IndexedMultiString counterHelp;
+
+    uint32_t processObjectIndex = 0;
+    uint32_t threadObjectIndex = 0;
+    uint32_t threadCountIndex = 0;
+    uint32_t idProcessIndex = 0;
+    uint32_t idThreadIndex = 0;
+    uint32_t userTimeIndex = 0;
+    uint32_t privilegedTimeIndex = 0;
+    uint32_t processorTimeIndex = 0;
+    uint32_t threadStateIndex = 0;
+    uint32_t threadWaitReasonIndex = 0;
+    uint32_t creatingProcessIdIndex = 1410;
+};
+
+extern CounterNameTable counterTable;
+
+// Loads the tables when absent: English first (which also finds the
+// well-known indexes), then the user's language over it when the machine has
+// that language. False when no language key opened.
+bool EnsureCounterTables();
+bool EnsureCounterTablesFor(unsigned userLanguage);
+bool LoadCounterTables(unsigned language);
+LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table);
+void ReleaseCounterTables();
+
+// The text of a title index, or null when the table has none.
+const wchar_t* CounterName(uint32_t index);
+const wchar_t* CounterHelp(uint32_t index);
+
+} // namespace perf

@@ -1,0 +1,166 @@
+#include "perf/PerfTestSupport.h"
+
+#include "support/MessageBoxCatcher.h"
+
+using namespace perf;
+using testing_support::EnglishNames;
+using testing_support::MessageBoxCatcher;
+using testing_support::MultiString;
+using testing_support::ReplayFixture;
+
+namespace {
+
+class CounterNames : public ReplayFixture {
+protected:
+    // Reads `value` of the English key into a fresh table.
+    IndexedMultiString Read(const std::vector<uint8_t>& value)
+    {
+        replay.nameKeys[L"009"][L"Test"] = value;
+        HKEY key = nullptr;
+        EXPECT_EQ(ERROR_SUCCESS, replay.OpenNameKey(L"perflib\\009", &key));
+        IndexedMultiString table;
+        EXPECT_EQ(ERROR_SUCCESS, ReadIndexedMultiString(key, L"Test", table));
+        return table;
+    }
+
+    static void Free(IndexedMultiString& table)
+    {
+        delete[] table.text;
+        delete[] table.table;
+    }
+
+    static std::vector<std::wstring> WithNames(std::vector<std::wstring> names,
+                                               const std::vector<std::wstring>& more)
+    {
+        names.insert(names.end(), more.begin(), more.end());
+        return names;
+    }
+};
+
+} // namespace
+
+TEST_F(CounterNames, IndexesMultiStringPairs)
+{
+    const struct {
+        const char* what;
+        std::vector<uint8_t> value;
+        uint32_t count;
+        std::vector<std::pair<uint32_t, const wchar_t*>> entries; // null: no text
+    } cases[] = {
+        {"two pairs", MultiString({L"1", L"System", L"2", L"Process"}), 3,
+         {{0, nullptr}, {1, L"System"}, {2, L"Process"}}},
+        {"unordered", MultiString({L"10", L"Ten", L"2", L"Two", L"7", L"Seven"}), 11,
+         {{2, L"Two"}, {7, L"Seven"}, {10, L"Ten"}, {9, nullptr}}},
+        {"same index twice: the later text", MultiString({L"4", L"Old", L"4", L"New"}), 5, {{4, L"New"}}},
+        {"index that is no number counts as 0", MultiString({L"abc", L"Zero", L"3", L"Three"}), 4,
+         {{0, L"Zero"}, {3, L"Three"}}},
+        {"negative index skipped", MultiString({L"-5", L"Minus", L"2", L"Two"}), 3, {{2, L"Two"}}},
+        {"last text without terminator", MultiString({L"1", L"One", L"2", L"Tw"}, false), 3,
+         {{1, L"One"}, {2, L"Tw"}}},
+        {"index without text", MultiString({L"1", L"One", L"5"}, false), 2, {{1, L"One"}}},
+        {"empty value", MultiString({}), 1, {{0, nullptr}}},
+        {"stops at the empty string", MultiString({L"1", L"One", L"", L"9", L"Nine"}), 2, {{1, L"One"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        IndexedMultiString table = Read(c.value);
+        EXPECT_EQ(c.count, table.count);
+        for (const auto& [index, text] : c.entries) {
+            ASSERT_LT(index, table.count);
+            if (text)
+                EXPECT_STREQ(text, table.table[index]) << index;
+            else
+                EXPECT_EQ(nullptr, table.table[index]) << index;
+        }
+        Free(table);
+    }
+}
+
+TEST_F(CounterNames, FindsTheWellKnownIndexesByEnglishName)
+{
+    replay.SetNames(L"009",
+                    WithNames(EnglishNames(), {L"950", L"ID Process", L"142", L"% User Time", L"46",
+                                               L"Thread State", L"336", L"Thread Wait Reason"}),
+                    {L"231", L"The process object"});
+    ASSERT_TRUE(EnsureCounterTables());
+    EXPECT_EQ(230u, counterTable.processObjectIndex);
+    EXPECT_EQ(232u, counterTable.threadObjectIndex);
+    EXPECT_EQ(950u, counterTable.idProcessIndex) << "the highest index of a name wins";
+    EXPECT_EQ(804u, counterTable.idThreadIndex);
+    EXPECT_EQ(680u, counterTable.threadCountIndex);
+    EXPECT_EQ(6u, counterTable.processorTimeIndex);
+    EXPECT_EQ(142u, counterTable.userTimeIndex);
+    EXPECT_EQ(0u, counterTable.privilegedTimeIndex);
+    EXPECT_EQ(46u, counterTable.threadStateIndex);
+    EXPECT_EQ(336u, counterTable.threadWaitReasonIndex);
+    EXPECT_EQ(1410u, counterTable.creatingProcessIdIndex) << "absent: the platform's usual index";
+
+    EXPECT_STREQ(L"Process", CounterName(230));
+    EXPECT_STREQ(L"The process object", CounterHelp(231));
+    EXPECT_EQ(nullptr, CounterName(counterTable.counterNames.count)) << "index equal to the count";
+    EXPECT_EQ(nullptr, CounterName(231));
+    EXPECT_EQ(nullptr, CounterHelp(7000));
+}
+
+TEST_F(CounterNames, TheUsersLanguageReplacesNamesButNotIndexes)
+{
+    replay.SetNames(L"007",
+                    {L"6", L"% Prozessorzeit", L"230", L"Prozess", L"232", L"Thread", L"784", L"Prozesskennung"},
+                    {L"7", L"Anteil der Prozessorzeit"});
+    ASSERT_TRUE(EnsureCounterTablesFor(7));
+    EXPECT_STREQ(L"Prozess", CounterName(230));
+    EXPECT_STREQ(L"Anteil der Prozessorzeit", CounterHelp(7));
+    EXPECT_EQ(nullptr, CounterName(680)) << "only the German table's names";
+    EXPECT_EQ(230u, counterTable.processObjectIndex);
+    EXPECT_EQ(784u, counterTable.idProcessIndex);
+
+    ReleaseSampleData();
+    ASSERT_TRUE(EnsureCounterTablesFor(12)) << "no French key: English stays";
+    EXPECT_STREQ(L"Process", CounterName(230));
+
+    replay.nameKeys.clear();
+    ReleaseSampleData();
+    EXPECT_FALSE(EnsureCounterTablesFor(9));
+}
+
+TEST_F(CounterNames, ReadFailuresAreReportedAndRetried)
+{
+    replay.failingValues[L"Help"] = ERROR_ACCESS_DENIED;
+    MessageBoxCatcher catcher;
+    ASSERT_TRUE(EnsureCounterTablesFor(9));
+    EXPECT_STREQ(L"Process", CounterName(230)) << "names load although help does not";
+    EXPECT_EQ(nullptr, CounterHelp(7));
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Reading counter help from registry failed, Win32 Error=0x5 (5)\n"));
+
+    ReleaseSampleData();
+    replay.failingValues = {{L"Counter", ERROR_ACCESS_DENIED}};
+    EXPECT_TRUE(EnsureCounterTablesFor(9)) << "the key opened";
+    EXPECT_EQ(nullptr, CounterName(230));
+    ASSERT_EQ(2u, catcher.boxes.size());
+    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Reading counter names from registry failed, Win32 Error=0x5 (5)\n"));
+
+    EnsureCounterTablesFor(9);
+    EXPECT_EQ(3u, catcher.boxes.size()) << "names still absent: read and reported again";
+    replay.failingValues.clear();
+    EnsureCounterTablesFor(9);
+    EXPECT_STREQ(L"Process", CounterName(230));
+}
+
+using CounterNamesDeathTest = CounterNames;
+
+TEST_F(CounterNamesDeathTest, AMissingRequiredNameEndsTheProcessWithCode2)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::vector<std::wstring> names = {L"230", L"Process", L"232", L"Thread", L"680", L"Thread Count",
+                                       L"784", L"ID Process"}; // no "ID Thread"
+    replay.SetNames(L"009", names, {});
+    EXPECT_EXIT(
+        {
+            MessageBoxCatcher catcher;
+            catcher.echo = true;
+            EnsureCounterTablesFor(9);
+        },
+        ::testing::ExitedWithCode(2),
+        "Error\nFinding names of counters failed, Internal Error=0x2 \\(2\\)\nThe name was not found.");
+}

@@ -1,0 +1,188 @@
+#include "perf/PerfTestSupport.h"
+
+#include "core/WideString.h"
+#include "resources/resource.h"
+#include "support/MessageBoxCatcher.h"
+
+#include <cwctype>
+
+using namespace perf;
+using testing_support::MessageBoxCatcher;
+using testing_support::ProcessBlock;
+using testing_support::ReplayFixture;
+
+using SnapshotProtocol = ReplayFixture;
+
+TEST_F(SnapshotProtocol, GrowsTheBufferAndReusesItOnceTwoSnapshotsExist)
+{
+    std::vector<uint8_t> block = ProcessBlock(400); // about 20 KB
+    ASSERT_GT(block.size(), 12288u);
+    ASSERT_LE(block.size(), 28672u);
+    replay.Serve(block);
+
+    TakeSnapshot();
+    EXPECT_EQ((std::vector<DWORD>{4096, 12288, 28672}), replay.offeredSizes);
+    EXPECT_EQ(std::wstring(L"230 232"), replay.queriedNames.front());
+    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
+    EXPECT_EQ(block, CurrentBytes());
+    EXPECT_EQ(32768u, perfData.currentSnapshot.allocated);
+    EXPECT_FALSE(perfData.previousSnapshot) << "one query leaves no previous snapshot";
+
+    // The second query starts afresh; the third fills the first one's buffer at once.
+    replay.offeredSizes.clear();
+    TakeSnapshot();
+    EXPECT_EQ((std::vector<DWORD>{4096, 12288, 28672}), replay.offeredSizes);
+    ASSERT_TRUE(perfData.previousSnapshot);
+    const uint8_t* firstBuffer = perfData.previousSnapshot.bytes.get();
+
+    replay.offeredSizes.clear();
+    TakeSnapshot();
+    EXPECT_EQ((std::vector<DWORD>{28672}), replay.offeredSizes);
+    EXPECT_EQ(firstBuffer, perfData.currentSnapshot.bytes.get());
+}
+
+TEST_F(SnapshotProtocol, DoublesBelowHalfAMegabyteThenAddsSteps)
+{
+    replay.Serve(std::vector<uint8_t>(0x80000 - 4096 + 1)); // one byte more than 0x80000 offers
+    TakeSnapshot();
+    ASSERT_GE(replay.offeredSizes.size(), 2u);
+    std::vector<DWORD> lastTwo(replay.offeredSizes.end() - 2, replay.offeredSizes.end());
+    EXPECT_EQ((std::vector<DWORD>{0x80000 - 4096, 0xA0000 - 4096}), lastTwo);
+    EXPECT_EQ(7u + 1u, replay.offeredSizes.size()); // 8K, 16K, ... 512K, 640K
+    EXPECT_EQ(0xA0000u, perfData.currentSnapshot.allocated);
+}
+
+TEST_F(SnapshotProtocol, AFailedQueryKeepsTheLastGoodSnapshotAndNoPrevious)
+{
+    std::vector<uint8_t> first = ProcessBlock(2, 10), second = ProcessBlock(3, 20), third = ProcessBlock(4, 30);
+    replay.Serve(first);
+    replay.Serve(second);
+    replay.Fail(ERROR_ACCESS_DENIED);
+    replay.Serve(third);
+
+    TakeSnapshot();
+    TakeSnapshot();
+    TakeSnapshot();
+    EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
+    EXPECT_EQ(second, CurrentBytes());
+    EXPECT_FALSE(perfData.previousSnapshot);
+
+    replay.offeredSizes.clear();
+    TakeSnapshot();
+    EXPECT_EQ((std::vector<DWORD>{4096}), replay.offeredSizes) << "a fresh 8192-byte buffer";
+    EXPECT_EQ(third, CurrentBytes());
+    ASSERT_TRUE(perfData.previousSnapshot);
+    const SnapshotBuffer& previous = perfData.previousSnapshot;
+    EXPECT_EQ(second, std::vector<uint8_t>(previous.bytes.get(), previous.bytes.get() + previous.length));
+    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
+}
+
+TEST_F(SnapshotProtocol, WithoutNamesNothingIsQueried)
+{
+    replay.nameKeys.clear();
+    replay.Serve(ProcessBlock(1));
+    TakeSnapshot();
+    EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
+    EXPECT_TRUE(replay.offeredSizes.empty());
+    EXPECT_FALSE(perfData.currentSnapshot);
+}
+
+TEST_F(SnapshotProtocol, ReleasingSampleDataEmptiesEverything)
+{
+    replay.Serve(ProcessBlock(1));
+    TakeSnapshot();
+    TakeSnapshot();
+    ASSERT_NE(nullptr, CounterName(230));
+    ReleaseSampleData();
+    EXPECT_FALSE(perfData.currentSnapshot);
+    EXPECT_FALSE(perfData.previousSnapshot);
+    EXPECT_EQ(0u, counterTable.counterNames.count);
+    EXPECT_EQ(nullptr, CounterName(230));
+    EXPECT_EQ(230u, counterTable.processObjectIndex) << "indexes stay until the next English pass";
+
+    replay.offeredSizes.clear();
+    TakeSnapshot();
+    EXPECT_EQ(4096u, replay.offeredSizes.front());
+    EXPECT_STREQ(L"Process", CounterName(230));
+}
+
+namespace {
+
+std::wstring LocalComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(name, &length);
+    return name;
+}
+
+std::wstring SystemText(DWORD code)
+{
+    core::WideString text;
+    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, nullptr);
+    return text.Chars();
+}
+
+} // namespace
+
+using Connection = ReplayFixture;
+
+TEST_F(Connection, TheLocalNameInAnyCaseKeepsTheLocalKeysAndTheData)
+{
+    replay.Serve(ProcessBlock(1));
+    TakeSnapshot();
+    std::wstring name = LocalComputerName();
+    ASSERT_FALSE(name.empty());
+    for (size_t i = 0; i < name.size(); i += 2)
+        name[i] = static_cast<wchar_t>(std::towlower(name[i]));
+
+    EXPECT_TRUE(ConnectToMachine(nullptr, (L"\\\\" + name).c_str()));
+    EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey);
+    EXPECT_TRUE(perfData.currentSnapshot) << "nothing was released";
+    EXPECT_NE(nullptr, CounterName(230));
+}
+
+TEST_F(Connection, AFailedRemoteConnectionIsReportedAndChangesNothing)
+{
+    replay.Serve(ProcessBlock(1));
+    TakeSnapshot();
+    MessageBoxCatcher catcher;
+
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\FARAWAYMACHINE0123"));
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"NOSUCHHOST"));
+
+    ASSERT_EQ(2u, catcher.boxes.size());
+    EXPECT_EQ(L"Error", catcher.boxes[0].caption);
+    EXPECT_EQ(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n" +
+                  SystemText(ERROR_INVALID_COMPUTERNAME),
+              catcher.boxes[0].text)
+        << "a name longer than 15 characters is refused and shown cut to 15";
+    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x"));
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey);
+    EXPECT_TRUE(perfData.currentSnapshot);
+    EXPECT_NE(nullptr, CounterName(230));
+}
+
+TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
+{
+    wchar_t name[18] = L"unchanged";
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMPUTER_NAME), nullptr,
+                                     ComputerNameDialogProc, reinterpret_cast<LPARAM>(name));
+    ASSERT_NE(nullptr, dialog);
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"unchanged", name) << "an empty name is refused";
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"SIXTEENCHARSLONG");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"unchanged", name) << "more than 15 characters are refused";
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"\\\\FIFTEENCHARSXX");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"\\\\FIFTEENCHARSXX", name);
+    DestroyWindow(dialog);
+}

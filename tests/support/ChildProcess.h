@@ -1,0 +1,31 @@
+// Starts the test child (a sleeping process built beside the tests) and ends
+// it when the owner goes out of scope.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace testing_support {
+
+class ChildProcess {
+public:
+    // Extra arguments go on the child's command line.
+    explicit ChildProcess(const std::wstring& arguments = L"");
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool started() const { return info.hProcess != nullptr; }
+    DWORD processId() const { return info.dwProcessId; }
+    DWORD threadId() const { return info.dwThreadId; }
+    HANDLE process() const { return info.hProcess; }
+
+private:
+    PROCESS_INFORMATION info = {};
+};
+
+// The folder of the running test executable, with a trailing backslash.
+std::wstring TestFolder();
+
+} // namespace testing_support
