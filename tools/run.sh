@@ -34,7 +34,7 @@ program=$!
 # The first start makes the Wine prefix, which takes a while.
 for _ in $(seq ${QUORLET_WAIT:-60}); do
   kill -0 $program 2>/dev/null || break
-  [ -f "$build/wine-virtual/.quorlet-ready" ] && sleep 5 && break
+  [ -s "$build/wine-virtual/.quorlet-ready" ] && sleep 5 && break
   sleep 1
 done
 

@@ -23,8 +23,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=-all
 export WINEARCH=win64
 
+# Bump when the set-up below changes, so that existing prefixes are set up again.
+prefix_version=2
+marker="$WINEPREFIX/.quorlet-ready"
+
 make_prefix() {
   wineboot -i >/dev/null 2>&1
+  # A crashing program prints its backtrace and ends instead of waiting on a
+  # dialog that nobody can answer.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
      /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   case "$mode" in
@@ -35,13 +42,15 @@ make_prefix() {
       wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v quorlet /d 1024x768 /f >/dev/null 2>&1 ;;
   esac
   wineserver -w
-  touch "$WINEPREFIX/.quorlet-ready"
+  echo "$prefix_version" > "$marker"
 }
 
-if [ ! -f "$WINEPREFIX/.quorlet-ready" ]; then
+ready() { [ "$(cat "$marker" 2>/dev/null)" = "$prefix_version" ]; }
+
+if ! ready; then
   exec 9>"$WINEPREFIX.lock"
   flock 9
-  [ -f "$WINEPREFIX/.quorlet-ready" ] || make_prefix
+  ready || make_prefix
   flock -u 9
   exec 9>&-
 fi

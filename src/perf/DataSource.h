@@ -46,6 +46,9 @@ private:
 // otherwise the built-in provider (decided once per connection).
 DataSource& CurrentSource();
 
+// Whether a registry source names the Process object in English and serves it.
+bool RegistryServesProcesses(DataSource& registry);
+
 // Tests replace the source; null goes back to the connection's own.
 void SetSourceForTesting(DataSource* source);
 

@@ -43,6 +43,8 @@ uint32_t NextSnapshotSize(uint32_t size)
     return size <= UINT32_MAX - SNAPSHOT_STEP ? size + SNAPSHOT_STEP : 0;
 }
 
+} // namespace
+
 // Whether the registry's own performance data names and serves the Process
 // object; where it does not (Wine, damaged counters), the built-in provider
 // serves the local machine.
@@ -95,6 +97,8 @@ bool RegistryServesProcesses(DataSource& registry)
     }
     return false;
 }
+
+namespace {
 
 void ForgetConnectionSource()
 {

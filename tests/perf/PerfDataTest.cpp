@@ -186,3 +186,23 @@ TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
     EXPECT_STREQ(L"\\\\FIFTEENCHARSXX", name);
     DestroyWindow(dialog);
 }
+
+TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
+{
+    testing_support::ReplaySource registry;
+    registry.SetNames(L"009", {L"1", L"1847", L"1846", L"End Marker"}, {});
+    registry.Serve(ProcessBlock(1));
+    EXPECT_FALSE(RegistryServesProcesses(registry)) << "no name \"Process\": Wine's tables";
+
+    registry.SetNames(L"009", testing_support::EnglishNames(), {});
+    perf::SnapshotWriter empty;
+    empty.BeginBlock({}, u"X");
+    registry.answers.clear();
+    registry.Serve(empty.Finish());
+    EXPECT_FALSE(RegistryServesProcesses(registry)) << "an empty block: Wine's answer";
+    EXPECT_EQ(L"230", registry.queriedNames.back());
+
+    registry.answers.clear();
+    registry.Serve(ProcessBlock(300)); // more than the first buffer holds
+    EXPECT_TRUE(RegistryServesProcesses(registry));
+}
