@@ -1,6 +1,7 @@
 // The built-in provider measured against the real system, through the same
 // TakeSnapshot the program uses.
 #include "perf/BuiltinProvider.h"
+#include "perf/CounterValues.h"
 #include "perf/CounterNames.h"
 #include "perf/PerfData.h"
 #include "support/ChildProcess.h"
@@ -11,6 +12,7 @@
 #include <tlhelp32.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 using namespace perf;
@@ -148,6 +150,21 @@ TEST_F(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
                     Counter64(before, FindObject(before, counterTable.threadObjectIndex), busyBefore.instance,
                               counterTable.processorTimeIndex);
     EXPECT_GE(grew, 3000000u) << "at least 0.3 s in 100-ns units";
+
+    // The same through the counter arithmetic: about one processor's worth.
+    const PerfObjectType* threadsBefore = FindObject(before, counterTable.threadObjectIndex);
+    CounterSample sampleNow{now, busyNow.instance, FindCounter(now, threads, counterTable.processorTimeIndex)};
+    CounterSample sampleBefore{before, busyBefore.instance,
+                               FindCounter(before, threadsBefore, counterTable.processorTimeIndex)};
+    double share = 0;
+    core::WideString text;
+    ASSERT_TRUE(ComputeCounterValue(sampleNow, sampleBefore, share, text, DISPLAY_NATURAL));
+    EXPECT_GE(share, 0.5);
+    EXPECT_LE(share, 1.05);
+    wchar_t shareText[32];
+    swprintf(shareText, 32, L"%.3g", share * 100);
+    EXPECT_STREQ(shareText, text.text);
+    std::printf("busy thread: %ls%% of a processor\n", text.Chars());
 
     // _Total is the sum of the processes, and over the interval it grew by
     // the number of processors times the elapsed time.

@@ -67,10 +67,11 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
         EXPECT_EQ(c.count, table.count);
         for (const auto& [index, text] : c.entries) {
             ASSERT_LT(index, table.count);
-            if (text)
+            if (text) {
                 EXPECT_STREQ(text, table.table[index]) << index;
-            else
+            } else {
                 EXPECT_EQ(nullptr, table.table[index]) << index;
+            }
         }
         Free(table);
     }

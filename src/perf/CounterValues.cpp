@@ -1,0 +1,307 @@
+#include "perf/CounterValues.h"
+
+#include "perf/CounterNames.h"
+#include "perf/ValueTexts.h"
+#include "resources/resource.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+namespace perf {
+
+CounterSelection selection;
+
+namespace {
+
+struct Label {
+    uint32_t code;
+    unsigned stringId;
+};
+
+const Label labels[] = {
+    {TYPE_RAWCOUNT_HEX, IDS_VIEW_HEX_NUMBER},
+    {TYPE_LARGE_RAWCOUNT_HEX, IDS_VIEW_HEX_LARGE_NUMBER},
+    {TYPE_RAWCOUNT, IDS_VIEW_NUMBER},
+    {TYPE_LARGE_RAWCOUNT, IDS_VIEW_LARGE_NUMBER},
+    {TYPE_COUNTER, IDS_VIEW_COUNTER},
+    {TYPE_BULK_COUNT, IDS_VIEW_BULK_COUNTER},
+    {TYPE_TIMER, IDS_VIEW_TIMER},
+    {TYPE_100NSEC_TIMER, IDS_VIEW_100NS_TIMER},
+    {TYPE_ELAPSED_TIME, IDS_VIEW_ELAPSED_TIME},
+    {DISPLAY_BYTES, IDS_VIEW_BYTES},
+    {DISPLAY_LARGE_BYTES, IDS_VIEW_LARGE_BYTES},
+    {DISPLAY_START_TIME_SHORT, IDS_VIEW_START_TIME_SHORT},
+    {DISPLAY_START_TIME_LONG, IDS_VIEW_START_TIME_LONG},
+    {DISPLAY_TOTAL_TIME, IDS_VIEW_TOTAL_TIME},
+    {DISPLAY_BYTES_PER_SEC, IDS_VIEW_BYTES_PER_SEC},
+    {DISPLAY_THREAD_STATE, IDS_VIEW_THREAD_STATE},
+};
+
+// Each group: a counter type, then the other ways of showing it.
+const uint32_t viewAsGroups[][5] = {
+    {TYPE_RAWCOUNT, TYPE_RAWCOUNT_HEX, DISPLAY_BYTES, DISPLAY_THREAD_STATE, DISPLAY_NATURAL},
+    {TYPE_LARGE_RAWCOUNT, TYPE_LARGE_RAWCOUNT_HEX, DISPLAY_LARGE_BYTES, DISPLAY_NATURAL, DISPLAY_NATURAL},
+    {TYPE_ELAPSED_TIME, DISPLAY_START_TIME_SHORT, DISPLAY_START_TIME_LONG, DISPLAY_NATURAL, DISPLAY_NATURAL},
+    {TYPE_COUNTER, TYPE_RAWCOUNT, TYPE_RAWCOUNT_HEX, DISPLAY_NATURAL, DISPLAY_NATURAL},
+    {TYPE_100NSEC_TIMER, DISPLAY_TOTAL_TIME, DISPLAY_NATURAL, DISPLAY_NATURAL, DISPLAY_NATURAL},
+    {TYPE_BULK_COUNT, DISPLAY_BYTES_PER_SEC, TYPE_LARGE_RAWCOUNT, TYPE_LARGE_RAWCOUNT_HEX, DISPLAY_LARGE_BYTES},
+};
+
+bool ShowsThreadState()
+{
+    uint32_t index = selection.counterIndex;
+    return index != 0 && (index == counterTable.threadStateIndex || index == counterTable.threadWaitReasonIndex);
+}
+
+// The two samples of a rate: the counter's data then and now, and the time
+// base between them. Absent when the previous data is missing.
+struct Interval {
+    const uint8_t* now = nullptr;
+    const uint8_t* before = nullptr;
+    double ticks = 0;       // PerfTime difference
+    double frequency = 0;   // PerfFreq
+    double time100ns = 0;   // PerfTime100nSec difference
+};
+
+bool MakeInterval(const CounterSample& current, const CounterSample& previous, Interval& interval)
+{
+    const PerfDataBlockHeader* nowHeader = BlockHeader(current.block);
+    const PerfDataBlockHeader* beforeHeader = BlockHeader(previous.block);
+    interval.now = CounterData(current.block, current.instance, current.counter);
+    interval.before = CounterData(previous.block, previous.instance, previous.counter);
+    if (!nowHeader || !beforeHeader || !interval.before)
+        return false;
+    interval.ticks = static_cast<double>(Value64(nowHeader->PerfTime) - Value64(beforeHeader->PerfTime));
+    interval.frequency = static_cast<double>(Value64(nowHeader->PerfFreq));
+    interval.time100ns =
+        static_cast<double>(Value64(nowHeader->PerfTime100nSec) - Value64(beforeHeader->PerfTime100nSec));
+    return true;
+}
+
+int64_t Delta64(const CounterSample& current, const CounterSample& previous, const Interval& interval)
+{
+    uint64_t now = ReadU64(current.block, interval.now), before = ReadU64(previous.block, interval.before);
+    return static_cast<int64_t>(now - before);
+}
+
+void RateText(double value, core::WideString& text)
+{
+    text.Format(value < 1000 ? L"%.3g" : L"%.0f", value);
+}
+
+int64_t NowAsFileTime(SnapshotView block)
+{
+    const PerfDataBlockHeader* header = BlockHeader(block);
+    SYSTEMTIME system;
+    FILETIME now;
+    if (!header)
+        return 0;
+    static_assert(sizeof(system) == sizeof(header->SystemTime));
+    std::memcpy(&system, &header->SystemTime, sizeof(system));
+    if (!SystemTimeToFileTime(&system, &now))
+        return 0;
+    return static_cast<int64_t>((uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+}
+
+void StartTimeText(int64_t start, const wchar_t* format, core::WideString& text)
+{
+    FILETIME utc = {static_cast<DWORD>(start), static_cast<DWORD>(uint64_t(start) >> 32)};
+    FILETIME local;
+    if (!FileTimeToLocalFileTime(&utc, &local) || text.FormatFileTime(format, local) == 0)
+        text.Format(L" ");
+}
+
+// Text of a counter that holds text: bounded by the counter's own size.
+void CounterText(const CounterSample& current, const uint8_t* data, bool wide, core::WideString& text)
+{
+    uint32_t size = current.counter ? current.counter->CounterSize : 0;
+    if (!data) {
+        text.Format(L"");
+    } else if (wide) {
+        std::wstring chars(size / sizeof(wchar_t), L'\0');
+        std::memcpy(chars.data(), data, chars.size() * sizeof(wchar_t));
+        text = core::WideString(chars.c_str());
+    } else {
+        std::string chars(reinterpret_cast<const char*>(data), size);
+        text = core::WideString(chars.c_str());
+    }
+    if (!text.text)
+        text.Format(L"");
+}
+
+void ThreadState(const CounterSample& current, int32_t raw, core::WideString& text)
+{
+    if (ShowsThreadState()) {
+        SnapshotView block = current.block;
+        const PerfObjectType* threads = FindObject(block, counterTable.threadObjectIndex);
+        const PerfCounterDefinition* stateCounter = FindCounter(block, threads, counterTable.threadStateIndex);
+        const PerfCounterDefinition* reasonCounter =
+            FindCounter(block, threads, counterTable.threadWaitReasonIndex);
+        const uint8_t* state = CounterData(block, current.instance, stateCounter);
+        if (state) {
+            uint32_t stateValue = ReadU32(block, state);
+            const uint8_t* reason = CounterData(block, current.instance, reasonCounter);
+            // Without the wait-reason counter a waiting thread shows its raw value.
+            if (stateValue != 5 || reason) {
+                text = ThreadStateText(stateValue, ReadU32(block, reason));
+                return;
+            }
+        }
+    }
+    text.Format(L"[%d]", raw);
+}
+
+void Fallback(uint32_t code, SnapshotView block, const uint8_t* data, double& value, core::WideString& text)
+{
+    switch (code & PERF_SIZE_MASK) {
+    case PERF_SIZE_DWORD_BITS: {
+        int32_t raw = static_cast<int32_t>(ReadU32(block, data));
+        value = raw;
+        text.Format(L"[%x: %d]", code, raw);
+        break;
+    }
+    case PERF_SIZE_LARGE_BITS: {
+        uint64_t raw = ReadU64(block, data);
+        value = static_cast<double>(raw);
+        text.Format(L"[%x: %I64u]", code, raw);
+        break;
+    }
+    case PERF_SIZE_ZERO_BITS:
+        value = 0;
+        text.Format(L"[Zero] Contact author (%x)", code);
+        break;
+    default:
+        value = 0;
+        text.Format(L"[Variable] Contact author for an update (%x)", code);
+        break;
+    }
+}
+
+} // namespace
+
+bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
+                         core::WideString& text, uint32_t displayType)
+{
+    uint32_t code = displayType;
+    if (code == DISPLAY_NATURAL)
+        code = current.counter ? current.counter->CounterType : 0;
+    SnapshotView block = current.block;
+    const uint8_t* data = CounterData(block, current.instance, current.counter);
+    Interval interval;
+
+    switch (code) {
+    case TYPE_RAWCOUNT_HEX:
+        value = ReadU32(block, data);
+        text.Format(L"0x%x", ReadU32(block, data));
+        return true;
+    case TYPE_LARGE_RAWCOUNT_HEX:
+        value = static_cast<double>(ReadU64(block, data));
+        text.Format(L"0x%I64x", ReadU64(block, data));
+        return true;
+    case TYPE_TEXT:
+    case TYPE_ANSI_TEXT:
+        value = 0;
+        CounterText(current, data, code == TYPE_TEXT, text);
+        return true;
+    case TYPE_RAWCOUNT:
+        value = ReadU32(block, data);
+        text.Format(L"%u", ReadU32(block, data));
+        return true;
+    case TYPE_LARGE_RAWCOUNT:
+        value = static_cast<double>(ReadU64(block, data));
+        text.Format(L"%I64u", ReadU64(block, data));
+        return true;
+    case TYPE_COUNTER: {
+        if (!MakeInterval(current, previous, interval) || interval.ticks == 0 || interval.frequency == 0)
+            return false;
+        uint32_t delta = ReadU32(block, interval.now) - ReadU32(previous.block, interval.before);
+        value = interval.frequency * (delta / interval.ticks);
+        RateText(value, text);
+        return true;
+    }
+    case TYPE_BULK_COUNT:
+    case DISPLAY_BYTES_PER_SEC: {
+        if (!MakeInterval(current, previous, interval) || interval.ticks == 0 || interval.frequency == 0)
+            return false;
+        value = Delta64(current, previous, interval) / (interval.ticks / interval.frequency);
+        if (code == DISPLAY_BYTES_PER_SEC)
+            text = FormatByteRate(value);
+        else
+            RateText(value, text);
+        return true;
+    }
+    case TYPE_TIMER:
+    case TYPE_100NSEC_TIMER: {
+        if (!MakeInterval(current, previous, interval))
+            return false;
+        double base = code == TYPE_TIMER ? interval.ticks : interval.time100ns;
+        if (base == 0)
+            return false;
+        value = Delta64(current, previous, interval) / base;
+        text.Format(L"%.3g", value * 100);
+        return true;
+    }
+    case TYPE_ELAPSED_TIME:
+    case DISPLAY_START_TIME_SHORT:
+    case DISPLAY_START_TIME_LONG: {
+        int64_t start = static_cast<int64_t>(ReadU64(block, data));
+        if (start <= 0) {
+            value = 0;
+            text.Format(L" ");
+            return true;
+        }
+        int64_t age = NowAsFileTime(block) - start;
+        value = static_cast<double>(age) * 1e-7;
+        if (code == TYPE_ELAPSED_TIME)
+            FormatDuration(age, text);
+        else
+            StartTimeText(start, code == DISPLAY_START_TIME_SHORT ? L"%c" : L"%#c", text);
+        return true;
+    }
+    case DISPLAY_BYTES:
+        value = ReadU32(block, data);
+        text = FormatByteCount(ReadU32(block, data));
+        return true;
+    case DISPLAY_LARGE_BYTES:
+        value = static_cast<double>(ReadU64(block, data));
+        text = FormatLargeByteCount(ReadU64(block, data));
+        return true;
+    case DISPLAY_TOTAL_TIME:
+        value = static_cast<double>(ReadU64(block, data));
+        FormatDuration(static_cast<int64_t>(ReadU64(block, data)), text);
+        return true;
+    case DISPLAY_THREAD_STATE: {
+        int32_t raw = static_cast<int32_t>(ReadU32(block, data));
+        value = raw;
+        ThreadState(current, raw, text);
+        return true;
+    }
+    default:
+        Fallback(code, block, data, value, text);
+        return true;
+    }
+}
+
+unsigned DisplayTypeLabel(uint32_t displayType)
+{
+    if (displayType == DISPLAY_THREAD_STATE && !ShowsThreadState())
+        return 0;
+    for (const Label& label : labels) {
+        if (label.code == displayType)
+            return label.stringId;
+    }
+    return IDS_UNKNOWN;
+}
+
+uint32_t ViewAsChoice(uint32_t counterType, uint32_t n)
+{
+    for (const auto& group : viewAsGroups) {
+        if (group[0] == counterType)
+            return n < std::size(group) ? group[n] : DISPLAY_NATURAL;
+    }
+    return DISPLAY_NATURAL;
+}
+
+} // namespace perf

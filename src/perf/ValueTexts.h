@@ -1,0 +1,26 @@
+// Texts of byte counts, byte rates, durations and thread states.
+#pragma once
+
+#include "core/WideString.h"
+
+#include <cstdint>
+
+namespace perf {
+
+core::WideString FormatByteCount(uint32_t bytes);
+core::WideString FormatLargeByteCount(uint64_t bytes);
+// Negative rates print as the positive rate's text with a minus sign in front.
+core::WideString FormatByteRate(double bytesPerSecond);
+
+// `t` counts 100-nanosecond units; negative durations print as the positive
+// duration's text with a minus sign in front.
+void FormatDuration(int64_t t, core::WideString& text);
+
+// ".ddd" of x with `width` digits, trailing zeros removed; empty for 0. The
+// text lives in a buffer of the calling thread, valid until its next call.
+const wchar_t* FractionDigits(uint32_t x, int width);
+
+// The state's text; for a waiting thread (state 5), why it waits.
+core::WideString ThreadStateText(uint32_t state, uint32_t waitReason);
+
+} // namespace perf
