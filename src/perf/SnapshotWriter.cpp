@@ -45,6 +45,8 @@ void SnapshotWriter::BeginBlock(const BlockTimes& times, std::u16string_view sys
 
 void SnapshotWriter::BeginObject(const ObjectSpec& spec)
 {
+    if (bytes.empty())
+        BeginBlock({}, u"");
     // As in Finish: an object left open would keep a TotalByteLength of 0,
     // which ends every walk there, and go uncounted.
     EndObject();
@@ -67,6 +69,8 @@ void SnapshotWriter::BeginObject(const ObjectSpec& spec)
 
 void SnapshotWriter::AddCounter(const CounterSpec& spec)
 {
+    if (!inObject)
+        return;
     uint32_t size = spec.size == 8 ? 8 : 4;
     // Counters follow the block's length field, each aligned to its own size.
     uint32_t used = sizeof(PerfCounterBlock);
@@ -103,6 +107,8 @@ void SnapshotWriter::WriteCounterBlock(const uint64_t* values, size_t valueCount
 void SnapshotWriter::AddInstance(std::u16string_view name, const InstanceParent& parent, const uint64_t* values,
                                  size_t valueCount)
 {
+    if (!inObject || At<PerfObjectType>(objectStart)->NumInstances == NO_INSTANCES)
+        return;
     size_t nameBytes = (name.size() + 1) * sizeof(char16_t);
     size_t length = RoundUp8(sizeof(PerfInstanceDefinition) + nameBytes);
     size_t at = Grow(length);
@@ -120,6 +126,8 @@ void SnapshotWriter::AddInstance(std::u16string_view name, const InstanceParent&
 
 void SnapshotWriter::SetObjectValues(const uint64_t* values, size_t valueCount)
 {
+    if (!inObject)
+        return;
     WriteCounterBlock(values, valueCount);
 }
 
@@ -134,6 +142,8 @@ void SnapshotWriter::EndObject()
 
 const std::vector<uint8_t>& SnapshotWriter::Finish()
 {
+    if (bytes.empty())
+        BeginBlock({}, u"");
     EndObject();
     auto* header = At<PerfDataBlockHeader>(0);
     header->TotalByteLength = static_cast<uint32_t>(bytes.size());
