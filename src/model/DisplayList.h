@@ -1,0 +1,24 @@
+// The rows of the view: processes in snapshot order (or as a tree by creating
+// process), each expanded process followed by its threads, Idle and _Total on
+// request, and placeholders standing in for creators that have exited.
+#pragma once
+
+#include "model/Records.h"
+
+namespace model {
+
+struct OrderingInputs {
+    perf::SnapshotView previous; // names the placeholders of vanished creators
+    uint32_t processObjectIndex = 0;
+    uint32_t idProcessIndex = 0;
+    uint32_t creatingProcessIdIndex = 0;
+};
+
+// Orders the records of `s` into its display list and publishes the focused
+// row and the selected record from the records' flags.
+void BuildDisplayList(ModelState& s, const OrderingInputs& inputs);
+
+// The program's own state, with the current connection's previous snapshot.
+void BuildDisplayList();
+
+} // namespace model
