@@ -25,7 +25,7 @@ fi
 display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
+trap 'WINEPREFIX="$PWD/$build/wine-virtual" wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
@@ -48,5 +48,12 @@ fi
 shot="$(cd "$build" && pwd)/screenshot.png"
 import -display "$display" -window root "$shot"
 echo "Screenshot: $shot"
-WINEPREFIX="$(cd "$build/wine-virtual" && pwd)" wineserver -k 2>/dev/null || true
-wait $program 2>/dev/null || true
+# Closed the way a user closes it (WM_CLOSE), so that it saves its settings.
+tools/wine-run.sh --virtual "$build" taskkill /im quorlet.exe >/dev/null 2>&1 || true
+status=0
+for _ in $(seq 10); do kill -0 $program 2>/dev/null || break; sleep 1; done
+if kill -0 $program 2>/dev/null; then
+  WINEPREFIX="$(cd "$build/wine-virtual" && pwd)" wineserver -k 2>/dev/null || true
+fi
+wait $program || status=$?
+report_end "$status"

@@ -1,7 +1,9 @@
 // Quorlet's entry point.
+#include "app/Startup.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
-    return 0;
+    return app::RunProgram(instance, show);
 }

@@ -1,0 +1,77 @@
+#include "app/DisplayResources.h"
+
+#include "app/AppState.h"
+#include "app/Settings.h"
+#include "resources/resource.h"
+
+namespace app {
+
+DisplayResources display;
+
+namespace {
+
+HBRUSH BarBrush(COLORREF color)
+{
+    return color == 0xFFFFFFFF ? APP_WORKSPACE_BRUSH : CreateSolidBrush(color);
+}
+
+void DeleteBrush(HBRUSH brush)
+{
+    if (brush && brush != APP_WORKSPACE_BRUSH)
+        DeleteObject(brush);
+}
+
+SIZE TextSize(HDC dc, const wchar_t* text)
+{
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text, 1, &size);
+    return size;
+}
+
+} // namespace
+
+void CreateDisplayResources()
+{
+    for (int i = 0; i < TRAY_LEVELS; ++i)
+        display.trayIcons[i] = LoadIconW(state.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i));
+    display.decreaseBrush = BarBrush(settings.decreaseColor);
+    display.increaseBrush = BarBrush(settings.increaseColor);
+    display.threadBrush = BarBrush(settings.threadColor);
+    display.processBrush = BarBrush(settings.processColor);
+    display.viewFont = CreateFontIndirectW(&settings.font);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, display.viewFont);
+    display.rowHeight = TextSize(dc, L"M").cy;
+
+    display.glyphLogFont = LOGFONTW();
+    display.glyphLogFont.lfHeight = display.rowHeight;
+    display.glyphLogFont.lfWeight = FW_NORMAL;
+    display.glyphLogFont.lfCharSet = SYMBOL_CHARSET;
+    wcscpy(display.glyphLogFont.lfFaceName, L"Marlett");
+    display.glyphFont = CreateFontIndirectW(&display.glyphLogFont);
+    SelectObject(dc, display.glyphFont);
+    SIZE glyph = TextSize(dc, L"6");
+    if (glyph.cy > display.rowHeight)
+        display.rowHeight = glyph.cy;
+    display.glyphWidth = glyph.cx;
+
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+}
+
+void DestroyDisplayResources()
+{
+    for (HICON icon : display.trayIcons) {
+        if (icon)
+            DestroyIcon(icon);
+    }
+    DeleteObject(display.viewFont);
+    DeleteObject(display.glyphFont);
+    DeleteBrush(display.decreaseBrush);
+    DeleteBrush(display.increaseBrush);
+    DeleteBrush(display.threadBrush);
+    DeleteBrush(display.processBrush);
+}
+
+} // namespace app

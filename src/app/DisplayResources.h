@@ -1,0 +1,30 @@
+// The fonts, brushes and icons the view draws with, made from the settings.
+#pragma once
+
+#include <windows.h>
+
+namespace app {
+
+constexpr int TRAY_LEVELS = 15;
+// The system brush used for a colour of 0xFFFFFFFF; it is never deleted.
+const HBRUSH APP_WORKSPACE_BRUSH = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+
+struct DisplayResources {
+    HICON trayIcons[TRAY_LEVELS] = {};
+    HBRUSH processBrush = nullptr;
+    HBRUSH threadBrush = nullptr;
+    HBRUSH increaseBrush = nullptr;
+    HBRUSH decreaseBrush = nullptr;
+    HFONT viewFont = nullptr;
+    LOGFONTW glyphLogFont = {};
+    HFONT glyphFont = nullptr; // Marlett: the expand and collapse marks
+    int rowHeight = 0;
+    int glyphWidth = 0;
+};
+
+extern DisplayResources display;
+
+void CreateDisplayResources();
+void DestroyDisplayResources();
+
+} // namespace app

@@ -1,0 +1,10 @@
+// The main window's procedure.
+#pragma once
+
+#include <windows.h>
+
+namespace app {
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+} // namespace app
