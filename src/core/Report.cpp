@@ -51,6 +51,9 @@ int ReportFailure(HWND owner, const wchar_t* operation, const wchar_t* detail, c
         message.FormatResource(IDS_REPORT_FORMAT, operationText.Chars(), kindText.Chars(), code,
                                static_cast<int>(code), detailText.Chars());
         WideString caption(IDS_ERROR_CAPTION, nullptr);
+        // A box for an owner that is already gone would not be shown at all.
+        if (owner && !IsWindow(owner))
+            owner = nullptr;
         result = MessageBoxW(owner, message.Chars(), caption.Chars(), style | MB_TASKMODAL);
     }
     --locks.reportDepth;

@@ -2,6 +2,7 @@
 #include "app/AppTestSupport.h"
 #include "app/DisplayResources.h"
 #include "app/Startup.h"
+#include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/ProgramRun.h"
 
@@ -189,4 +190,38 @@ TEST_F(ProgramStart, PlacementArgumentsAreNotSaved)
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_FALSE(ReadStoredSettings());
+}
+
+TEST(Startup, ATimerThatCannotBeMadeIsReportedAndUpdatesTurnManual)
+{
+    app::settings = app::SettingsRecord();
+    MessageBoxCatcher catcher;
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    app::StartUpdateTimer(gone);
+    EXPECT_EQ(0u, app::settings.autoUpdate);
+    ASSERT_EQ(1u, catcher.boxes.size());
+    // The code is the platform's (Wine says invalid handle, Windows invalid window handle).
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Timer creation failed, Win32 Error=0x"));
+    app::settings = app::SettingsRecord();
+}
+
+TEST(Startup, TheAcceleratorsAreThePlainNavigationKeys)
+{
+    HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    ASSERT_NE(nullptr, table);
+    ACCEL entries[32] = {};
+    int count = CopyAcceleratorTableW(table, entries, 32);
+    DestroyAcceleratorTable(table);
+    const std::vector<std::pair<WORD, WORD>> expected = {
+        {VK_APPS, 40001}, {VK_DIVIDE, 40016}, {VK_DOWN, 40007},     {VK_END, 40011}, {VK_F5, 40012},
+        {VK_HOME, 40010}, {VK_LEFT, 40005},   {VK_MULTIPLY, 40015}, {VK_NEXT, 40008}, {VK_PRIOR, 40009},
+        {VK_RETURN, 40003}, {VK_RIGHT, 40004}, {VK_UP, 40006},
+    };
+    ASSERT_EQ(static_cast<int>(expected.size()), count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(expected[i].first, entries[i].key) << i;
+        EXPECT_EQ(expected[i].second, entries[i].cmd) << i;
+        EXPECT_EQ(FVIRTKEY | FNOINVERT, entries[i].fVirt & ~0x80) << "no modifier keys";
+    }
 }
