@@ -65,14 +65,16 @@ void ForEachPair(const wchar_t* text, size_t length, Visit visit)
     }
 }
 
-void ReleaseTable(IndexedMultiString& table)
+} // namespace
+
+void ReleaseIndexedMultiString(IndexedMultiString& table)
 {
     delete[] table.text;
     delete[] table.table;
     table = IndexedMultiString();
 }
 
-LSTATUS ReadMultiString(DataSource& source, HKEY key, const wchar_t* valueName, IndexedMultiString& table)
+LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valueName, IndexedMultiString& table)
 {
     DWORD size = 0;
     LSTATUS status = source.QueryNameValue(key, valueName, nullptr, &size);
@@ -93,7 +95,7 @@ LSTATUS ReadMultiString(DataSource& source, HKEY key, const wchar_t* valueName, 
     }
     length = (read < size ? read : size) / sizeof(wchar_t);
     text[length] = 0;
-    ReleaseTable(table);
+    ReleaseIndexedMultiString(table);
     table.text = text;
 
     uint32_t count = 1;
@@ -114,6 +116,8 @@ LSTATUS ReadMultiString(DataSource& source, HKEY key, const wchar_t* valueName, 
     });
     return ERROR_SUCCESS;
 }
+
+namespace {
 
 void FindWellKnownIndexes()
 {
@@ -151,7 +155,7 @@ const wchar_t* Lookup(const IndexedMultiString& table, uint32_t index)
 
 LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table)
 {
-    return ReadMultiString(CurrentSource(), key, valueName, table);
+    return ReadIndexedMultiString(CurrentSource(), key, valueName, table);
 }
 
 bool LoadCounterTables(unsigned language)
@@ -165,14 +169,14 @@ bool LoadCounterTables(unsigned language)
     if (language == ENGLISH)
         ResetWellKnownIndexes();
 
-    LSTATUS status = ReadMultiString(source, key, L"Counter", counterTable.counterNames);
+    LSTATUS status = ReadIndexedMultiString(source, key, L"Counter", counterTable.counterNames);
     if (status != ERROR_SUCCESS)
         core::ReportWin32Failure(app::state.mainWindow, core::TextId(IDS_OP_READ_COUNTER_NAMES), status,
                                  MB_ICONHAND);
     else if (language == ENGLISH)
         FindWellKnownIndexes();
 
-    status = ReadMultiString(source, key, L"Help", counterTable.counterHelp);
+    status = ReadIndexedMultiString(source, key, L"Help", counterTable.counterHelp);
     if (status != ERROR_SUCCESS)
         core::ReportWin32Failure(app::state.mainWindow, core::TextId(IDS_OP_READ_COUNTER_HELP), status,
                                  MB_ICONHAND);
@@ -197,8 +201,8 @@ bool EnsureCounterTables()
 
 void ReleaseCounterTables()
 {
-    ReleaseTable(counterTable.counterNames);
-    ReleaseTable(counterTable.counterHelp);
+    ReleaseIndexedMultiString(counterTable.counterNames);
+    ReleaseIndexedMultiString(counterTable.counterHelp);
 }
 
 const wchar_t* CounterName(uint32_t index)

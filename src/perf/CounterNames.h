@@ -9,6 +9,8 @@
 
 namespace perf {
 
+class DataSource;
+
 // A registry multi-string of index/text pairs and a table from index to text
 // pointing into it.
 struct IndexedMultiString {
@@ -43,6 +45,10 @@ bool EnsureCounterTables();
 bool EnsureCounterTablesFor(unsigned userLanguage);
 bool LoadCounterTables(unsigned language);
 LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table);
+// The same through a given source, before it becomes the connection's own.
+LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valueName,
+                               IndexedMultiString& table);
+void ReleaseIndexedMultiString(IndexedMultiString& table);
 void ReleaseCounterTables();
 
 // The text of a title index, or null when the table has none.

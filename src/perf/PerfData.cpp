@@ -55,28 +55,15 @@ bool RegistryServesProcesses(DataSource& registry)
         ERROR_SUCCESS)
         return false;
     IndexedMultiString names;
-    DWORD size = 0;
-    uint32_t processIndex = 0;
-    if (registry.QueryNameValue(key, L"Counter", nullptr, &size) == ERROR_SUCCESS && size >= sizeof(wchar_t)) {
-        std::unique_ptr<wchar_t[]> text(new (std::nothrow) wchar_t[size / sizeof(wchar_t) + 1]);
-        DWORD read = size;
-        if (text && registry.QueryNameValue(key, L"Counter", reinterpret_cast<uint8_t*>(text.get()), &read) ==
-                        ERROR_SUCCESS) {
-            size_t length = read / sizeof(wchar_t);
-            text[length] = 0;
-            for (size_t at = 0; at < length;) {
-                const wchar_t* index = text.get() + at;
-                at += wcslen(index) + 1;
-                if (at >= length)
-                    break;
-                const wchar_t* name = text.get() + at;
-                at += wcslen(name) + 1;
-                if (wcscmp(name, L"Process") == 0)
-                    processIndex = static_cast<uint32_t>(_wtoi(index));
-            }
-        }
-    }
+    ReadIndexedMultiString(registry, key, L"Counter", names);
     registry.CloseNameKey(key);
+    // The highest index of the name wins, as when the tables are loaded.
+    uint32_t processIndex = 0;
+    for (uint32_t i = 0; names.table && i < names.count; ++i) {
+        if (names.table[i] && wcscmp(names.table[i], L"Process") == 0)
+            processIndex = i;
+    }
+    ReleaseIndexedMultiString(names);
     if (processIndex == 0)
         return false;
 
