@@ -43,7 +43,7 @@ void SnapshotWriter::BeginBlock(const BlockTimes& times, std::u16string_view sys
                 systemName.size() * sizeof(char16_t));
 }
 
-void SnapshotWriter::BeginObject(const ObjectSpec& spec)
+void SnapshotWriter::BeginObject(const ObjectSpec& wanted)
 {
     if (bytes.empty())
         BeginBlock({}, u"");
@@ -58,20 +58,20 @@ void SnapshotWriter::BeginObject(const ObjectSpec& spec)
     auto* object = At<PerfObjectType>(objectStart);
     object->DefinitionLength = sizeof(PerfObjectType);
     object->HeaderLength = sizeof(PerfObjectType);
-    object->ObjectNameTitleIndex = spec.nameIndex;
-    object->ObjectHelpTitleIndex = spec.helpIndex;
-    object->DetailLevel = spec.detailLevel;
-    object->DefaultCounter = spec.defaultCounter;
-    object->NumInstances = spec.noInstances ? NO_INSTANCES : 0;
-    object->PerfTime = Split64(spec.perfTime);
-    object->PerfFreq = Split64(spec.perfFreq);
+    object->ObjectNameTitleIndex = wanted.nameIndex;
+    object->ObjectHelpTitleIndex = wanted.helpIndex;
+    object->DetailLevel = wanted.detailLevel;
+    object->DefaultCounter = wanted.defaultCounter;
+    object->NumInstances = wanted.noInstances ? NO_INSTANCES : 0;
+    object->PerfTime = Split64(wanted.perfTime);
+    object->PerfFreq = Split64(wanted.perfFreq);
 }
 
-void SnapshotWriter::AddCounter(const CounterSpec& spec)
+void SnapshotWriter::AddCounter(const CounterSpec& wanted)
 {
     if (!inObject)
         return;
-    uint32_t size = spec.size == 8 ? 8 : 4;
+    uint32_t size = wanted.size == 8 ? 8 : 4;
     // Counters follow the block's length field, each aligned to its own size.
     uint32_t used = sizeof(PerfCounterBlock);
     if (!counterOffsets.empty())
@@ -84,11 +84,11 @@ void SnapshotWriter::AddCounter(const CounterSpec& spec)
     size_t at = Grow(sizeof(PerfCounterDefinition));
     auto* counter = At<PerfCounterDefinition>(at);
     counter->ByteLength = sizeof(PerfCounterDefinition);
-    counter->CounterNameTitleIndex = spec.nameIndex;
-    counter->CounterHelpTitleIndex = spec.helpIndex;
-    counter->DefaultScale = spec.defaultScale;
-    counter->DetailLevel = spec.detailLevel;
-    counter->CounterType = spec.type;
+    counter->CounterNameTitleIndex = wanted.nameIndex;
+    counter->CounterHelpTitleIndex = wanted.helpIndex;
+    counter->DefaultScale = wanted.defaultScale;
+    counter->DetailLevel = wanted.detailLevel;
+    counter->CounterType = wanted.type;
     counter->CounterSize = size;
     counter->CounterOffset = offset;
     auto* object = At<PerfObjectType>(objectStart);

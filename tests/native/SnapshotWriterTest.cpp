@@ -119,40 +119,6 @@ void ExpectCounters(const std::vector<const PerfCounterDefinition*>& read, const
 
 } // namespace
 
-TEST(SnapshotWriter, HeaderCarriesTimesAndSystemName)
-{
-    BlockTimes times;
-    times.systemTime = {2024, 12, 2, 31, 23, 59, 58, 999};
-    times.perfTime = 0x0123'4567'89AB'CDEF;
-    times.perfFreq = 3'579'545;
-    times.perfTime100nSec = -2;
-    SnapshotWriter writer;
-    writer.BeginBlock(times, u"QUORLET-HOST");
-    const std::vector<uint8_t>& bytes = writer.Finish();
-    SnapshotView snapshot = View(bytes);
-
-    const PerfDataBlockHeader* header = BlockHeader(snapshot);
-    ASSERT_NE(nullptr, header);
-    EXPECT_EQ(u"PERF", std::u16string_view(header->Signature, 4));
-    EXPECT_EQ(1u, header->LittleEndian);
-    EXPECT_EQ(bytes.size(), header->TotalByteLength);
-    EXPECT_EQ(0u, header->NumObjectTypes);
-    EXPECT_EQ(0, std::memcmp(&times.systemTime, &header->SystemTime, sizeof(PerfSystemTime)));
-    EXPECT_EQ(times.perfTime, Value64(header->PerfTime));
-    EXPECT_EQ(times.perfFreq, Value64(header->PerfFreq));
-    EXPECT_EQ(times.perfTime100nSec, Value64(header->PerfTime100nSec));
-
-    // The name, with its terminator, lies between the header and the first object.
-    std::u16string name(u"QUORLET-HOST");
-    ASSERT_EQ((name.size() + 1) * 2, header->SystemNameLength);
-    ASSERT_LE(header->SystemNameOffset + header->SystemNameLength, header->HeaderLength);
-    std::u16string read(name.size() + 1, u'?');
-    std::memcpy(read.data(), bytes.data() + header->SystemNameOffset, header->SystemNameLength);
-    EXPECT_EQ(name + u'\0', read);
-    EXPECT_EQ(0u, header->HeaderLength % 8);
-    EXPECT_EQ(nullptr, FirstObject(snapshot));
-}
-
 TEST(SnapshotWriter, ObjectsCountersAndInstancesReadBack)
 {
     const std::vector<uint8_t> bytes = WriteObjects();
@@ -238,55 +204,4 @@ TEST(SnapshotWriter, ObjectWithoutInstancesHoldsOneCounterBlock)
     EXPECT_EQ(Stored(Value(9, 0), 4), ReadU32(snapshot, block + counters[0]->CounterOffset));
     EXPECT_EQ(Value(9, 1), ReadU64(snapshot, block + counters[1]->CounterOffset));
     EXPECT_EQ(Stored(Value(9, 2), 4), ReadU32(snapshot, block + counters[2]->CounterOffset));
-}
-
-TEST(SnapshotWriter, MissingValuesAreZeroAndExtraOnesIgnored)
-{
-    SnapshotWriter writer;
-    writer.BeginBlock({}, u"H");
-    writer.BeginObject({230});
-    writer.AddCounter({1, 0, TYPE_RAWCOUNT, 4});
-    writer.AddCounter({2, 0, TYPE_LARGE_RAWCOUNT, 8});
-    writer.AddInstance(u"short", {}, {Value(0, 0)});
-    writer.AddInstance(u"none", {}, nullptr, 0);
-    writer.AddInstance(u"long", {}, {Value(2, 0), Value(2, 1), Value(2, 2)});
-    Walk walk = WalkSnapshot(View(writer.Finish()));
-
-    ASSERT_TRUE(walk.faults.empty()) << walk.faults.front();
-    ASSERT_EQ(1u, walk.objects.size());
-    const auto& instances = walk.objects[0].instances;
-    ASSERT_EQ(3u, instances.size());
-    EXPECT_EQ((std::vector<std::optional<uint64_t>>{Stored(Value(0, 0), 4), 0}), instances[0].values);
-    EXPECT_EQ((std::vector<std::optional<uint64_t>>{0, 0}), instances[1].values);
-    EXPECT_EQ((std::vector<std::optional<uint64_t>>{Stored(Value(2, 0), 4), Value(2, 1)}), instances[2].values);
-    EXPECT_EQ(u"long", instances[2].name);
-}
-
-TEST(SnapshotWriter, EachBlockStartsAfreshAndOpenObjectsAreClosed)
-{
-    SnapshotWriter writer;
-    writer.BeginBlock({}, u"FIRST-HOST-WITH-A-LONG-NAME");
-    writer.BeginObject({230});
-    writer.AddCounter({1});
-    writer.AddInstance(u"a", {}, {1});
-    writer.BeginObject({232});
-    writer.AddCounter({2});
-    writer.AddInstance(u"b", {}, {2});
-    const std::vector<uint8_t> first = writer.Finish();
-
-    writer.BeginBlock({}, u"H");
-    writer.BeginObject({238});
-    const std::vector<uint8_t> second = writer.Finish();
-
-    Walk walk = WalkSnapshot(View(first));
-    ASSERT_EQ(2u, walk.objects.size());
-    EXPECT_EQ(232u, walk.objects[1].object->ObjectNameTitleIndex);
-    EXPECT_EQ(u"b", walk.objects[1].instances.at(0).name);
-    EXPECT_EQ(first.size(), BlockHeader(View(first))->TotalByteLength);
-
-    walk = WalkSnapshot(View(second));
-    ASSERT_EQ(1u, walk.objects.size());
-    EXPECT_EQ(1u, BlockHeader(View(second))->NumObjectTypes);
-    EXPECT_EQ(second.size(), BlockHeader(View(second))->TotalByteLength);
-    EXPECT_EQ(second.size() - BlockHeader(View(second))->HeaderLength, walk.objects[0].object->TotalByteLength);
 }
