@@ -66,7 +66,10 @@ int ReportWin32Failure(HWND owner, const wchar_t* operation, uint32_t code, uint
     if (code == 0)
         code = GetLastError();
     WideString detail;
-    detail.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, nullptr);
+    // Without arguments the inserts ("%1") must be left as they are: reading
+    // them would fail, or on some systems read through a null pointer.
+    detail.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                               nullptr);
     return ReportFailure(owner, operation, detail.text ? detail.text : L"", TextId(IDS_KIND_WIN32),
                          code, style);
 }

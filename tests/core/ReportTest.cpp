@@ -15,7 +15,7 @@ namespace {
 std::wstring SystemText(DWORD code)
 {
     core::WideString text;
-    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, nullptr);
+    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, nullptr);
     return text.Chars();
 }
 
@@ -46,13 +46,16 @@ TEST(ReportFailure, Win32FormTakesTheLastErrorAndItsSystemText)
     SetLastError(ERROR_FILE_NOT_FOUND);
     ReportWin32Failure(nullptr, TextId(IDS_OP_TERMINATE_PROCESS), 0, MB_OK);
     ReportWin32Failure(nullptr, TextId(IDS_OP_OPEN_THREAD), ERROR_INVALID_PARAMETER, MB_OK);
+    ReportWin32Failure(nullptr, TextId(IDS_OP_OPEN_PROCESS), ERROR_BAD_EXE_FORMAT, MB_OK);
 
-    ASSERT_EQ(2u, catcher.boxes.size());
+    ASSERT_EQ(3u, catcher.boxes.size());
     EXPECT_EQ(L"Terminate Process failed, Win32 Error=0x2 (2)\n" + SystemText(ERROR_FILE_NOT_FOUND),
               catcher.boxes[0].text);
     EXPECT_EQ(L"Open Thread failed, Win32 Error=0x57 (87)\n" + SystemText(ERROR_INVALID_PARAMETER),
               catcher.boxes[1].text);
     EXPECT_FALSE(SystemText(ERROR_FILE_NOT_FOUND).empty());
+    // A system text with an insert keeps it, rather than losing the whole text.
+    EXPECT_NE(std::wstring::npos, catcher.boxes[2].text.find(L"%1")) << "an insert in the system's text";
 }
 
 TEST(ReportFailure, IsTaskModal)

@@ -119,7 +119,7 @@ std::wstring LocalComputerName()
 std::wstring SystemText(DWORD code)
 {
     core::WideString text;
-    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, nullptr);
+    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, nullptr);
     return text.Chars();
 }
 
