@@ -24,7 +24,7 @@ constexpr size_t MACHINE_NAME_CHARS = 18; // two backslashes, 15 characters, ter
 constexpr size_t COMPUTER_NAME_MAX = 15;
 
 DataSource* testSource = nullptr;
-DataSource* connectionSource = nullptr;
+std::unique_ptr<DataSource> connectionSource;
 void (*modelReleaseHook)() = nullptr;
 
 SnapshotBuffer AllocateSnapshot(uint32_t size)
@@ -89,8 +89,7 @@ namespace {
 
 void ForgetConnectionSource()
 {
-    delete connectionSource;
-    connectionSource = nullptr;
+    connectionSource.reset();
 }
 
 void CloseRemoteKeys(HKEY machineKey, HKEY perfDataKey)
@@ -134,13 +133,9 @@ DataSource& CurrentSource()
     if (testSource)
         return *testSource;
     if (!connectionSource) {
-        auto* registry = new RegistrySource(perfData.machineKey, perfData.perfDataKey);
-        if (IsLocalMachine() && !RegistryServesProcesses(*registry)) {
-            delete registry;
-            connectionSource = new BuiltinProvider();
-        } else {
-            connectionSource = registry;
-        }
+        connectionSource = std::make_unique<RegistrySource>(perfData.machineKey, perfData.perfDataKey);
+        if (IsLocalMachine() && !RegistryServesProcesses(*connectionSource))
+            connectionSource = std::make_unique<BuiltinProvider>();
     }
     return *connectionSource;
 }
