@@ -1,3 +1,4 @@
+#include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
@@ -214,4 +215,46 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
             carried.push_back(records[i].previousValue);
         ASSERT_EQ(expected, carried) << "round " << round;
     }
+}
+
+TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
+{
+    // A pair of real-looking snapshots, then the same pair with bytes changed
+    // at random and cut short: the whole data side of a refresh must still
+    // only read what the blocks hold, and give every record a readable name.
+    std::vector<Instance> instances;
+    for (uint32_t i = 0; i < 30; ++i)
+        instances.push_back({u"process" + std::u16string(1, char16_t(u'a' + i % 26)), i % 7 == 0 ? 0 : i, i, i * 1000});
+    const std::vector<uint8_t> before = Block(instances, 0), now = Block(instances, 10000000);
+    std::mt19937 random(11);
+    const uint32_t displayTypes[] = {perf::DISPLAY_NATURAL, perf::DISPLAY_BYTES_PER_SEC, perf::DISPLAY_START_TIME_LONG,
+                                     perf::DISPLAY_TOTAL_TIME, perf::DISPLAY_THREAD_STATE, 0x00000B00};
+    for (int round = 0; round < 400; ++round) {
+        std::vector<uint8_t> a = before, b = now;
+        for (int k = 0; k < 1 + round % 8; ++k)
+            b[random() % b.size()] = static_cast<uint8_t>(random());
+        a.resize(a.size() - random() % (round % 3 == 0 ? a.size() : 16));
+        perf::selection.displayType = displayTypes[round % std::size(displayTypes)];
+        RecordArray threads;
+        Build(b, &a, round % 2 ? RATE : TAG);
+        BuildRequest request{View(b), View(a), THREAD, 804, RATE, 1};
+        BuildInstanceRecords(request, threads);
+        for (uint32_t i = 0; i < records.count; ++i) {
+            ASSERT_LT(wcslen(records[i].name), b.size());
+            ASSERT_NE(nullptr, records[i].text.text);
+            records[i].flags |= expanded;
+        }
+
+        ModelState s;
+        s.processRecords = std::move(records);
+        s.threadRecords = std::move(threads);
+        s.showHierarchy = round % 2 == 0;
+        s.showIdle = s.showTotal = true;
+        OrderingInputs inputs{View(a), PROCESS, ID, 1410};
+        BuildDisplayList(s, inputs);
+        for (const InstanceRecord* row : s.displayList)
+            ASSERT_LT(wcslen(row->name), LABEL_CHARS + b.size());
+        records = std::move(s.processRecords);
+    }
+    perf::selection = perf::CounterSelection();
 }
