@@ -73,9 +73,12 @@ ProgramRun RunQuorlet(const std::wstring& arguments, DWORD timeoutMs,
         }
         HWND box = FindProcessWindow(child.dwProcessId, L"#32770");
         if (box && box != lastBox) {
-            Sleep(100); // let the box finish setting its text
+            // A task-modal box shows before its text is set: wait for the text.
             std::wstring text;
-            EnumChildWindows(box, FirstStaticText, reinterpret_cast<LPARAM>(&text));
+            for (int tries = 0; tries < 100 && text.empty(); ++tries) {
+                Sleep(20);
+                EnumChildWindows(box, FirstStaticText, reinterpret_cast<LPARAM>(&text));
+            }
             run.boxes.push_back({Text(box), text});
             lastBox = box;
             PostMessageW(box, WM_COMMAND, IDOK, 0);
