@@ -225,3 +225,43 @@ TEST(Startup, TheAcceleratorsAreThePlainNavigationKeys)
         EXPECT_EQ(FVIRTKEY | FNOINVERT, entries[i].fVirt & ~0x80) << "no modifier keys";
     }
 }
+
+namespace {
+
+std::vector<WPARAM> commands;
+
+LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND)
+        commands.push_back(LOWORD(wParam));
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(Startup, TheMessageLoopTurnsKeysIntoCommands)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = RecordCommands;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuorletCommandRecorder";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(nullptr, window);
+    app::state.mainWindow = window;
+    app::state.accelerators = LoadAcceleratorsW(windowClass.hInstance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
+    commands.clear();
+
+    for (WPARAM key : {WPARAM(VK_F5), WPARAM(VK_DOWN), WPARAM('A')}) {
+        MSG message = {window, WM_KEYDOWN, key, 1, GetTickCount(), {}};
+        app::PumpMessage(message);
+    }
+    EXPECT_EQ((std::vector<WPARAM>{CMD_UPDATE_NOW, CMD_NEXT_ROW}), commands) << "other keys are not commands";
+
+    DestroyAcceleratorTable(app::state.accelerators);
+    app::state.accelerators = nullptr;
+    app::state.mainWindow = nullptr;
+    DestroyWindow(window);
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+}
