@@ -356,6 +356,127 @@ int64_t BuiltinProvider::SyntheticIdleTime(const std::vector<const SystemProcess
     return syntheticIdle;
 }
 
+void BuiltinProvider::ListProcesses()
+{
+    processes.clear();
+    hasIdle = false;
+    for (size_t offset = 0; offset + sizeof(SystemProcessEntry) <= processList.size();) {
+        auto* entry = reinterpret_cast<const SystemProcessEntry*>(processList.data() + offset);
+        size_t threadsEnd =
+            offset + sizeof(SystemProcessEntry) + size_t(entry->NumberOfThreads) * sizeof(SystemThreadEntry);
+        if (threadsEnd > processList.size())
+            break;
+        processes.push_back(entry);
+        hasIdle = hasIdle || entry->UniqueProcessId == nullptr;
+        if (entry->NextEntryOffset == 0)
+            break;
+        offset += entry->NextEntryOffset;
+    }
+}
+
+int BuiltinProvider::BasePriority(const SystemProcessEntry& process) const
+{
+    return isWine ? ClassBasePriority(process.BasePriority) : process.BasePriority;
+}
+
+void BuiltinProvider::WriteProcessObject(const BlockTimes& times, int64_t idle)
+{
+    ObjectSpec object;
+    object.nameIndex = PROCESS_OBJECT;
+    object.helpIndex = PROCESS_OBJECT + 1;
+    object.perfTime = times.perfTime100nSec; // Elapsed Time counts in 100-ns units
+    object.perfFreq = 10000000;
+    writer.BeginObject(object);
+    for (const CounterSpec& counter : processCounters)
+        writer.AddCounter(counter);
+    totals.assign(P_COUNT, 0);
+    uint64_t values[P_COUNT] = {};
+    auto add = [&](std::u16string_view name) {
+        writer.AddInstance(name, {}, values, P_COUNT);
+        for (int i = 0; i < P_COUNT; ++i)
+            totals[i] += values[i];
+    };
+    if (!hasIdle) {
+        values[0] = values[2] = static_cast<uint64_t>(idle);
+        values[11] = processorCount;
+        values[P_ELAPSED] = static_cast<uint64_t>(times.perfTime100nSec - int64_t(GetTickCount64()) * 10000);
+        add(u"Idle");
+    }
+    char16_t scratch[16];
+    for (const SystemProcessEntry* p : processes) {
+        uint64_t v[P_COUNT] = {
+            uint64_t(p->KernelTime + p->UserTime), uint64_t(p->UserTime), uint64_t(p->KernelTime),
+            p->PeakVirtualSize, p->VirtualSize, p->PageFaultCount, p->PeakWorkingSetSize,
+            p->WorkingSetSize, p->PeakPagefileUsage, p->PagefileUsage, p->PrivatePageCount,
+            p->NumberOfThreads, uint64_t(BasePriority(*p)), uint64_t(p->CreateTime),
+            uint64_t(reinterpret_cast<uintptr_t>(p->UniqueProcessId)),
+            uint64_t(reinterpret_cast<uintptr_t>(p->InheritedFromUniqueProcessId)),
+            p->QuotaPagedPoolUsage, p->QuotaNonPagedPoolUsage, p->HandleCount,
+            uint64_t(p->ReadOperationCount), uint64_t(p->WriteOperationCount),
+            uint64_t(p->ReadOperationCount + p->WriteOperationCount), uint64_t(p->OtherOperationCount),
+            uint64_t(p->ReadTransferCount), uint64_t(p->WriteTransferCount),
+            uint64_t(p->ReadTransferCount + p->WriteTransferCount), uint64_t(p->OtherTransferCount),
+            uint64_t(p->WorkingSetPrivateSize),
+        };
+        std::memcpy(values, v, sizeof(values));
+        add(ProcessInstanceName(*p, scratch, std::size(scratch)));
+    }
+    // _Total sums the rates, times and sizes; its identity columns are 0.
+    totals[P_ELAPSED] = totals[P_ID] = totals[P_CREATOR] = totals[P_PRIORITY] = 0;
+    writer.AddInstance(u"_Total", {}, totals);
+    writer.EndObject();
+}
+
+void BuiltinProvider::WriteThreadObject(const BlockTimes& times, int64_t idle)
+{
+    ObjectSpec object;
+    object.nameIndex = THREAD_OBJECT;
+    object.helpIndex = THREAD_OBJECT + 1;
+    object.perfTime = times.perfTime100nSec;
+    object.perfFreq = 10000000;
+    writer.BeginObject(object);
+    for (const CounterSpec& counter : threadCounters)
+        writer.AddCounter(counter);
+    totals.assign(T_COUNT, 0);
+    uint64_t values[T_COUNT] = {};
+    char16_t scratch[16];
+    auto add = [&](uint32_t ordinal, uint32_t parent) {
+        writer.AddInstance(Ordinal(ordinal, scratch, std::size(scratch)), {PROCESS_OBJECT, parent, -1}, values,
+                           T_COUNT);
+        for (int i = 0; i < T_FIRST_IDENTITY; ++i)
+            totals[i] += values[i];
+    };
+    if (!hasIdle) {
+        // One idle thread per processor, sharing the idle time evenly.
+        for (uint32_t cpu = 0; cpu < processorCount; ++cpu) {
+            values[0] = values[2] = static_cast<uint64_t>(idle / processorCount);
+            add(cpu, 0);
+        }
+    }
+    uint32_t position = hasIdle ? 0 : 1; // of the first listed process
+    for (const SystemProcessEntry* p : processes) {
+        int base = BasePriority(*p);
+        auto* threads = reinterpret_cast<const SystemThreadEntry*>(p + 1);
+        for (ULONG k = 0; k < p->NumberOfThreads; ++k) {
+            const SystemThreadEntry& t = threads[k];
+            uint64_t v[T_COUNT] = {
+                uint64_t(t.KernelTime + t.UserTime), uint64_t(t.UserTime), uint64_t(t.KernelTime),
+                t.ContextSwitches, uint64_t(t.CreateTime),
+                isWine ? AbsolutePriority(base, t.Priority) : uint32_t(t.Priority),
+                isWine ? AbsolutePriority(base, t.BasePriority) : uint32_t(t.BasePriority),
+                uint64_t(reinterpret_cast<uintptr_t>(t.StartAddress)), t.ThreadState, t.WaitReason,
+                uint64_t(reinterpret_cast<uintptr_t>(t.UniqueProcess)),
+                uint64_t(reinterpret_cast<uintptr_t>(t.UniqueThread)),
+            };
+            std::memcpy(values, v, sizeof(values));
+            add(k, position);
+        }
+        ++position;
+    }
+    writer.AddInstance(u"_Total", {PROCESS_OBJECT, position, -1}, totals); // the process _Total's position
+    writer.EndObject();
+}
+
 const std::vector<uint8_t>& BuiltinProvider::CollectBlock(bool process, bool thread)
 {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -365,120 +486,12 @@ const std::vector<uint8_t>& BuiltinProvider::CollectBlock(bool process, bool thr
     writer.BeginBlock(times, {reinterpret_cast<const char16_t*>(computer), wcslen(computer)});
     if (!ReadProcessList())
         return writer.Finish();
-
-    // Walk the list once to learn the processes' positions and whether the
-    // system lists an idle process of its own.
-    std::vector<const SystemProcessEntry*> processes;
-    bool hasIdle = false;
-    for (size_t offset = 0; offset + sizeof(SystemProcessEntry) <= processList.size();) {
-        auto* entry = reinterpret_cast<const SystemProcessEntry*>(processList.data() + offset);
-        size_t threadsEnd = offset + sizeof(SystemProcessEntry) + size_t(entry->NumberOfThreads) * sizeof(SystemThreadEntry);
-        if (threadsEnd > processList.size())
-            break;
-        processes.push_back(entry);
-        hasIdle = hasIdle || entry->UniqueProcessId == nullptr;
-        if (entry->NextEntryOffset == 0)
-            break;
-        offset += entry->NextEntryOffset;
-    }
+    ListProcesses();
     int64_t idle = hasIdle ? 0 : SyntheticIdleTime(processes);
-    uint32_t first = hasIdle ? 0 : 1; // position of the first listed process
-    uint32_t totalPosition = first + static_cast<uint32_t>(processes.size());
-    ObjectSpec objectTimes;
-    objectTimes.perfTime = times.perfTime100nSec;
-    objectTimes.perfFreq = 10000000;
-    char16_t scratch[16];
-
-    if (process || thread) {
-        ObjectSpec object = objectTimes;
-        object.nameIndex = PROCESS_OBJECT;
-        object.helpIndex = PROCESS_OBJECT + 1;
-        writer.BeginObject(object);
-        for (const CounterSpec& counter : processCounters)
-            writer.AddCounter(counter);
-        totals.assign(P_COUNT, 0);
-        uint64_t values[P_COUNT];
-        auto add = [&](std::u16string_view name) {
-            writer.AddInstance(name, {}, values, P_COUNT);
-            for (int i = 0; i < P_COUNT; ++i)
-                totals[i] += values[i];
-        };
-        if (!hasIdle) {
-            std::memset(values, 0, sizeof(values));
-            values[0] = values[2] = static_cast<uint64_t>(idle);
-            values[11] = processorCount;
-            values[P_ELAPSED] = static_cast<uint64_t>(times.perfTime100nSec - int64_t(GetTickCount64()) * 10000);
-            add(u"Idle");
-        }
-        for (const SystemProcessEntry* p : processes) {
-            int base = isWine ? ClassBasePriority(p->BasePriority) : p->BasePriority;
-            uint64_t v[P_COUNT] = {
-                uint64_t(p->KernelTime + p->UserTime), uint64_t(p->UserTime), uint64_t(p->KernelTime),
-                p->PeakVirtualSize, p->VirtualSize, p->PageFaultCount, p->PeakWorkingSetSize,
-                p->WorkingSetSize, p->PeakPagefileUsage, p->PagefileUsage, p->PrivatePageCount,
-                p->NumberOfThreads, uint64_t(base), uint64_t(p->CreateTime),
-                uint64_t(reinterpret_cast<uintptr_t>(p->UniqueProcessId)),
-                uint64_t(reinterpret_cast<uintptr_t>(p->InheritedFromUniqueProcessId)),
-                p->QuotaPagedPoolUsage, p->QuotaNonPagedPoolUsage, p->HandleCount,
-                uint64_t(p->ReadOperationCount), uint64_t(p->WriteOperationCount),
-                uint64_t(p->ReadOperationCount + p->WriteOperationCount), uint64_t(p->OtherOperationCount),
-                uint64_t(p->ReadTransferCount), uint64_t(p->WriteTransferCount),
-                uint64_t(p->ReadTransferCount + p->WriteTransferCount), uint64_t(p->OtherTransferCount),
-                uint64_t(p->WorkingSetPrivateSize),
-            };
-            std::memcpy(values, v, sizeof(values));
-            add(ProcessInstanceName(*p, scratch, std::size(scratch)));
-        }
-        // _Total sums the rates, times and sizes; its identity columns are 0.
-        totals[P_ELAPSED] = totals[P_ID] = totals[P_CREATOR] = totals[P_PRIORITY] = 0;
-        writer.AddInstance(u"_Total", {}, totals);
-        writer.EndObject();
-    }
-
-    if (thread) {
-        ObjectSpec object = objectTimes;
-        object.nameIndex = THREAD_OBJECT;
-        object.helpIndex = THREAD_OBJECT + 1;
-        writer.BeginObject(object);
-        for (const CounterSpec& counter : threadCounters)
-            writer.AddCounter(counter);
-        totals.assign(T_COUNT, 0);
-        uint64_t values[T_COUNT];
-        auto add = [&](std::u16string_view name, uint32_t parent) {
-            writer.AddInstance(name, {PROCESS_OBJECT, parent, -1}, values, T_COUNT);
-            for (int i = 0; i < T_FIRST_IDENTITY; ++i)
-                totals[i] += values[i];
-        };
-        if (!hasIdle) {
-            // One idle thread per processor, sharing the idle time evenly.
-            for (uint32_t cpu = 0; cpu < processorCount; ++cpu) {
-                std::memset(values, 0, sizeof(values));
-                values[0] = values[2] = static_cast<uint64_t>(idle / processorCount);
-                add(Ordinal(cpu, scratch, std::size(scratch)), 0);
-            }
-        }
-        for (size_t i = 0; i < processes.size(); ++i) {
-            const SystemProcessEntry* p = processes[i];
-            int base = isWine ? ClassBasePriority(p->BasePriority) : p->BasePriority;
-            auto* threads = reinterpret_cast<const SystemThreadEntry*>(p + 1);
-            for (ULONG k = 0; k < p->NumberOfThreads; ++k) {
-                const SystemThreadEntry& t = threads[k];
-                uint32_t current = isWine ? AbsolutePriority(base, t.Priority) : uint32_t(t.Priority);
-                uint32_t threadBase = isWine ? AbsolutePriority(base, t.BasePriority) : uint32_t(t.BasePriority);
-                uint64_t v[T_COUNT] = {
-                    uint64_t(t.KernelTime + t.UserTime), uint64_t(t.UserTime), uint64_t(t.KernelTime),
-                    t.ContextSwitches, uint64_t(t.CreateTime), current, threadBase,
-                    uint64_t(reinterpret_cast<uintptr_t>(t.StartAddress)), t.ThreadState, t.WaitReason,
-                    uint64_t(reinterpret_cast<uintptr_t>(t.UniqueProcess)),
-                    uint64_t(reinterpret_cast<uintptr_t>(t.UniqueThread)),
-                };
-                std::memcpy(values, v, sizeof(values));
-                add(Ordinal(k, scratch, std::size(scratch)), first + static_cast<uint32_t>(i));
-            }
-        }
-        writer.AddInstance(u"_Total", {PROCESS_OBJECT, totalPosition, -1}, totals);
-        writer.EndObject();
-    }
+    if (process || thread)
+        WriteProcessObject(times, idle);
+    if (thread)
+        WriteThreadObject(times, idle);
     return writer.Finish();
 }
 

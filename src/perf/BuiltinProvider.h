@@ -29,9 +29,15 @@ public:
 
 private:
     bool ReadProcessList();
+    void ListProcesses();
+    int BasePriority(const SystemProcessEntry& process) const;
     int64_t SyntheticIdleTime(const std::vector<const SystemProcessEntry*>& processes);
+    void WriteProcessObject(const BlockTimes& times, int64_t idle);
+    void WriteThreadObject(const BlockTimes& times, int64_t idle);
 
     std::vector<uint8_t> processList;
+    std::vector<const SystemProcessEntry*> processes; // entries of processList, in its order
+    bool hasIdle = false; // the system lists an idle process of its own
     uint32_t processorCount = 1;
     // The idle process made up where the system lists none (see SyntheticIdleTime).
     int64_t syntheticIdle = -1;
