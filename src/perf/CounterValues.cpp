@@ -181,61 +181,23 @@ void Fallback(uint32_t code, SnapshotView block, const uint8_t* data, double& va
 
 } // namespace
 
-bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
-                         core::WideString& text, uint32_t displayType)
-{
-    uint32_t code = displayType;
-    if (code == DISPLAY_NATURAL)
-        code = current.counter ? current.counter->CounterType : 0;
-    SnapshotView block = current.block;
-    const uint8_t* data = CounterData(block, current.instance, current.counter);
-    Interval interval;
+namespace {
 
-    switch (code) {
-    case TYPE_RAWCOUNT_HEX:
-        value = ReadU32(block, data);
-        text.Format(L"0x%x", ReadU32(block, data));
-        return true;
-    case TYPE_LARGE_RAWCOUNT_HEX:
-        value = static_cast<double>(ReadU64(block, data));
-        text.Format(L"0x%I64x", ReadU64(block, data));
-        return true;
-    case TYPE_TEXT:
-    case TYPE_ANSI_TEXT:
-        value = 0;
-        CounterText(current, data, code == TYPE_TEXT, text);
-        return true;
-    case TYPE_RAWCOUNT:
-        value = ReadU32(block, data);
-        text.Format(L"%u", ReadU32(block, data));
-        return true;
-    case TYPE_LARGE_RAWCOUNT:
-        value = static_cast<double>(ReadU64(block, data));
-        text.Format(L"%I64u", ReadU64(block, data));
-        return true;
-    case TYPE_COUNTER: {
-        if (!MakeInterval(current, previous, interval) || interval.ticks == 0 || interval.frequency == 0)
-            return false;
-        uint32_t delta = ReadU32(block, interval.now) - ReadU32(previous.block, interval.before);
-        value = interval.frequency * (delta / interval.ticks);
-        RateText(value, text);
-        return true;
-    }
-    case TYPE_BULK_COUNT:
-    case DISPLAY_BYTES_PER_SEC: {
-        if (!MakeInterval(current, previous, interval) || interval.ticks == 0 || interval.frequency == 0)
-            return false;
-        value = Delta64(current, previous, interval) / (interval.ticks / interval.frequency);
-        if (code == DISPLAY_BYTES_PER_SEC)
-            text = FormatByteRate(value);
-        else
-            RateText(value, text);
-        return true;
-    }
-    case TYPE_TIMER:
-    case TYPE_100NSEC_TIMER: {
-        if (!MakeInterval(current, previous, interval))
-            return false;
+bool IsRate(uint32_t code)
+{
+    return code == TYPE_COUNTER || code == TYPE_BULK_COUNT || code == DISPLAY_BYTES_PER_SEC || code == TYPE_TIMER ||
+           code == TYPE_100NSEC_TIMER;
+}
+
+// The codes that compare two samples; false when the previous sample is
+// missing or no time passed between them.
+bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSample& previous, double& value,
+                 core::WideString& text)
+{
+    Interval interval;
+    if (!MakeInterval(current, previous, interval))
+        return false;
+    if (code == TYPE_TIMER || code == TYPE_100NSEC_TIMER) {
         double base = code == TYPE_TIMER ? interval.ticks : interval.time100ns;
         if (base == 0)
             return false;
@@ -243,45 +205,95 @@ bool ComputeCounterValue(const CounterSample& current, const CounterSample& prev
         text.Format(L"%.3g", value * 100);
         return true;
     }
+    if (interval.ticks == 0 || interval.frequency == 0)
+        return false;
+    if (code == TYPE_COUNTER) {
+        uint32_t delta = ReadU32(current.block, interval.now) - ReadU32(previous.block, interval.before);
+        value = interval.frequency * (delta / interval.ticks);
+    } else {
+        value = Delta64(current, previous, interval) / (interval.ticks / interval.frequency);
+    }
+    if (code == DISPLAY_BYTES_PER_SEC)
+        text = FormatByteRate(value);
+    else
+        RateText(value, text);
+    return true;
+}
+
+// Elapsed time and the start-time forms: the value is the age in seconds.
+void ComputeAge(uint32_t code, SnapshotView block, const uint8_t* data, double& value, core::WideString& text)
+{
+    int64_t start = static_cast<int64_t>(ReadU64(block, data));
+    if (start <= 0) {
+        value = 0;
+        text.Format(L" ");
+        return;
+    }
+    int64_t age = NowAsFileTime(block) - start;
+    value = static_cast<double>(age) * 1e-7;
+    if (code == TYPE_ELAPSED_TIME)
+        FormatDuration(age, text);
+    else
+        StartTimeText(start, code == DISPLAY_START_TIME_SHORT ? L"%c" : L"%#c", text);
+}
+
+} // namespace
+
+bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
+                         core::WideString& text, uint32_t displayType)
+{
+    uint32_t code = displayType;
+    if (code == DISPLAY_NATURAL)
+        code = current.counter ? current.counter->CounterType : 0;
+    if (IsRate(code))
+        return ComputeRate(code, current, previous, value, text);
+    SnapshotView block = current.block;
+    const uint8_t* data = CounterData(block, current.instance, current.counter);
+    uint32_t u32 = ReadU32(block, data);
+    uint64_t u64 = ReadU64(block, data);
+
+    switch (code) {
+    case TYPE_RAWCOUNT_HEX:
+    case TYPE_RAWCOUNT:
+        value = u32;
+        text.Format(code == TYPE_RAWCOUNT ? L"%u" : L"0x%x", u32);
+        break;
+    case TYPE_LARGE_RAWCOUNT_HEX:
+    case TYPE_LARGE_RAWCOUNT:
+        value = static_cast<double>(u64);
+        text.Format(code == TYPE_LARGE_RAWCOUNT ? L"%I64u" : L"0x%I64x", u64);
+        break;
+    case TYPE_TEXT:
+    case TYPE_ANSI_TEXT:
+        value = 0;
+        CounterText(current, data, code == TYPE_TEXT, text);
+        break;
     case TYPE_ELAPSED_TIME:
     case DISPLAY_START_TIME_SHORT:
-    case DISPLAY_START_TIME_LONG: {
-        int64_t start = static_cast<int64_t>(ReadU64(block, data));
-        if (start <= 0) {
-            value = 0;
-            text.Format(L" ");
-            return true;
-        }
-        int64_t age = NowAsFileTime(block) - start;
-        value = static_cast<double>(age) * 1e-7;
-        if (code == TYPE_ELAPSED_TIME)
-            FormatDuration(age, text);
-        else
-            StartTimeText(start, code == DISPLAY_START_TIME_SHORT ? L"%c" : L"%#c", text);
-        return true;
-    }
+    case DISPLAY_START_TIME_LONG:
+        ComputeAge(code, block, data, value, text);
+        break;
     case DISPLAY_BYTES:
-        value = ReadU32(block, data);
-        text = FormatByteCount(ReadU32(block, data));
-        return true;
+        value = u32;
+        text = FormatByteCount(u32);
+        break;
     case DISPLAY_LARGE_BYTES:
-        value = static_cast<double>(ReadU64(block, data));
-        text = FormatLargeByteCount(ReadU64(block, data));
-        return true;
+        value = static_cast<double>(u64);
+        text = FormatLargeByteCount(u64);
+        break;
     case DISPLAY_TOTAL_TIME:
-        value = static_cast<double>(ReadU64(block, data));
-        FormatDuration(static_cast<int64_t>(ReadU64(block, data)), text);
-        return true;
-    case DISPLAY_THREAD_STATE: {
-        int32_t raw = static_cast<int32_t>(ReadU32(block, data));
-        value = raw;
-        ThreadState(current, raw, text);
-        return true;
-    }
+        value = static_cast<double>(u64);
+        FormatDuration(static_cast<int64_t>(u64), text);
+        break;
+    case DISPLAY_THREAD_STATE:
+        value = static_cast<int32_t>(u32);
+        ThreadState(current, static_cast<int32_t>(u32), text);
+        break;
     default:
         Fallback(code, block, data, value, text);
-        return true;
+        break;
     }
+    return true;
 }
 
 unsigned DisplayTypeLabel(uint32_t displayType)
