@@ -121,87 +121,118 @@ void CopyLabel(wchar_t* label, const wchar_t* name)
     label[i] = 0;
 }
 
+namespace {
+
+// What one build reads from both snapshots, found once.
+struct BuildSources {
+    const BuildRequest& request;
+    const perf::PerfObjectType* object;
+    const perf::PerfCounterDefinition* idCounter;
+    const perf::PerfCounterDefinition* shown;
+    const perf::PerfCounterDefinition* previousShown;
+    const perf::PerfCounterDefinition* threadCount;
+    const perf::PerfCounterDefinition* creator;
+    bool isProcessObject;
+    core::WideString notAvailable;
+
+    explicit BuildSources(const BuildRequest& r) : request(r)
+    {
+        using namespace perf;
+        object = FindObject(r.current, r.objectIndex);
+        idCounter = FindCounter(r.current, object, r.idCounterIndex);
+        shown = FindCounter(r.current, object, r.counterIndex);
+        previousShown = FindCounter(r.previous, FindObject(r.previous, r.objectIndex), r.counterIndex);
+        isProcessObject = r.objectIndex == counterTable.processObjectIndex;
+        threadCount = isProcessObject ? FindCounter(r.current, object, counterTable.threadCountIndex) : nullptr;
+        creator = isProcessObject ? FindCounter(r.current, object, counterTable.creatingProcessIdIndex) : nullptr;
+        if (!shown)
+            notAvailable.LoadResourceString(IDS_NOT_AVAILABLE);
+    }
+};
+
+void ReadIdentity(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance)
+{
+    perf::SnapshotView current = from.request.current;
+    record.id = ReadCounter32(current, instance, from.idCounter);
+    record.name = Wide(perf::InstanceName(current, instance));
+    CopyLabel(record.label, record.name);
+    record.parentInstance = instance->ParentObjectInstance;
+    record.depth = from.request.depth;
+    record.flags = from.isProcessObject ? isProcess : isThread;
+    if (from.isProcessObject) {
+        record.threadCount = ReadCounter32(current, instance, from.threadCount);
+        record.creatorId = ReadCounter32(current, instance, from.creator);
+    }
+}
+
+void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance,
+                  const perf::PerfInstanceDefinition* matched)
+{
+    if (!from.shown) {
+        record.value = 0;
+        record.text.Assign(from.notAvailable);
+        return;
+    }
+    perf::CounterSample now{from.request.current, instance, from.shown};
+    perf::CounterSample before{from.request.previous, matched, from.previousShown};
+    if (!perf::ComputeCounterValue(now, before, record.value, record.text, perf::selection.displayType)) {
+        record.value = 0;
+        record.text.Format(L"***");
+    }
+}
+
+} // namespace
+
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
 {
     using namespace perf;
     SnapshotView current = request.current;
-    const PerfObjectType* object = FindObject(current, request.objectIndex);
-    const PerfCounterDefinition* idCounter = FindCounter(current, object, request.idCounterIndex);
-    const PerfCounterDefinition* shown = FindCounter(current, object, request.counterIndex);
-    const PerfObjectType* previousObject = FindObject(request.previous, request.objectIndex);
-    const PerfCounterDefinition* previousShown = FindCounter(request.previous, previousObject, request.counterIndex);
-    bool isProcessObject = request.objectIndex == counterTable.processObjectIndex;
-    const PerfCounterDefinition* threadCount =
-        isProcessObject ? FindCounter(current, object, counterTable.threadCountIndex) : nullptr;
-    const PerfCounterDefinition* creator =
-        isProcessObject ? FindCounter(current, object, counterTable.creatingProcessIdIndex) : nullptr;
-
+    BuildSources from(request);
     RecordArray built;
     built.builtFrom = current.data;
     built.builtFromLength = current.length;
-    if (!object) {
+    if (!from.object) {
         perfData.statusMessageId = IDS_STATUS_NO_PROCESS_OBJECT;
-    } else if (object->NumInstances <= 0) {
+    } else if (from.object->NumInstances <= 0) {
         perfData.statusMessageId = IDS_STATUS_NO_PROCESS_LIST;
     } else {
         // No more records than the bytes can hold instances.
-        uint32_t room = std::min<uint32_t>(InstanceCount(object),
+        uint32_t room = std::min<uint32_t>(InstanceCount(from.object),
                                            current.length / (sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock)));
         built.records.reset(new (std::nothrow) InstanceRecord[room]);
         if (!built.records)
             room = 0;
 
         // Rebuilt from the very snapshot the old records came from (another
-        // counter or format, or a failed query): carried by position.
+        // counter or format, or a failed query): carried by position, with
+        // no growth shown.
         bool sameSnapshot = records.records && records.builtFrom == current.data &&
                             records.builtFromLength == current.length;
         if (!sameSnapshot)
-            previousInstances.Load(request.previous, previousObject, request.idCounterIndex);
-        core::WideString notAvailable;
-        if (!shown)
-            notAvailable.LoadResourceString(IDS_NOT_AVAILABLE);
+            previousInstances.Load(request.previous, FindObject(request.previous, request.objectIndex),
+                                   request.idCounterIndex);
 
-        uint32_t start = 0;
-        const PerfInstanceDefinition* instance = FirstInstance(current, object);
-        uint32_t k = 0;
+        uint32_t start = 0, k = 0;
+        const PerfInstanceDefinition* instance = FirstInstance(current, from.object);
         for (; k < room && instance; ++k, instance = NextInstance(current, instance)) {
             InstanceRecord& record = built[k];
-            record.id = ReadCounter32(current, instance, idCounter);
-            record.name = Wide(InstanceName(current, instance));
-            CopyLabel(record.label, record.name);
-            record.parentInstance = instance->ParentObjectInstance;
-            record.depth = request.depth;
-            record.flags = isProcessObject ? isProcess : isThread;
-            if (isProcessObject) {
-                record.threadCount = ReadCounter32(current, instance, threadCount);
-                record.creatorId = ReadCounter32(current, instance, creator);
-            }
-
-            int64_t match = -1;
+            ReadIdentity(record, from, instance);
             const InstanceRecord* old = nullptr;
+            const PerfInstanceDefinition* matched = nullptr;
             if (sameSnapshot) {
                 old = k < records.count ? &records[k] : nullptr;
             } else {
-                match = previousInstances.Find(record.id, record.name, start);
+                int64_t match = previousInstances.Find(record.id, record.name, start);
                 start = match >= 0 ? static_cast<uint32_t>(match) + 1 : 0;
-                if (match >= 0 && records.records && match < records.count)
-                    old = &records[static_cast<uint32_t>(match)];
+                if (match >= 0) {
+                    matched = previousInstances.At(static_cast<uint32_t>(match));
+                    if (records.records && match < records.count)
+                        old = &records[static_cast<uint32_t>(match)];
+                }
             }
             if (old)
                 record.flags |= old->flags & CARRIED_FLAGS;
-
-            if (shown) {
-                CounterSample now{current, instance, shown};
-                CounterSample before{request.previous, match >= 0 ? previousInstances.At(uint32_t(match)) : nullptr,
-                                     previousShown};
-                if (!ComputeCounterValue(now, before, record.value, record.text, selection.displayType)) {
-                    record.value = 0;
-                    record.text.Format(L"***");
-                }
-            } else {
-                record.value = 0;
-                record.text.Assign(notAvailable);
-            }
+            ComputeValue(record, from, instance, matched);
             record.previousValue = old && !sameSnapshot ? old->value : record.value;
         }
         built.count = k;
