@@ -1,5 +1,6 @@
 #include "perf/PerfTestSupport.h"
 
+#include "app/AppState.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
@@ -205,4 +206,26 @@ TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
     registry.answers.clear();
     registry.Serve(ProcessBlock(300)); // more than the first buffer holds
     EXPECT_TRUE(RegistryServesProcesses(registry));
+}
+
+TEST(ComputerNameDialog, StandsInForTheSystemsComputerBrowser)
+{
+    // Wine has no network provider library, so browsing asks for the name.
+    app::state.instance = GetModuleHandleW(nullptr);
+    MessageBoxCatcher catcher;
+    catcher.whileShown = [](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"FARHOST");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+    wchar_t name[18] = {};
+    EXPECT_TRUE(BrowseForComputer(nullptr, name));
+    EXPECT_STREQ(L"\\\\FARHOST", name);
+
+    catcher.whileShown = nullptr;
+    catcher.answer = IDCANCEL;
+    wchar_t untouched[18] = L"before";
+    EXPECT_FALSE(BrowseForComputer(nullptr, untouched));
+    EXPECT_STREQ(L"before", untouched);
+    EXPECT_EQ(2u, catcher.boxes.size());
+    EXPECT_EQ(L"Remote Machine", catcher.boxes[0].caption);
 }
