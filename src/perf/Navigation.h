@@ -16,7 +16,6 @@ struct SnapshotView {
     const uint8_t* data = nullptr;
     uint32_t length = 0;
 
-    explicit operator bool() const { return data && length >= sizeof(PerfDataBlockHeader); }
 };
 
 const PerfDataBlockHeader* BlockHeader(SnapshotView snapshot);

@@ -71,8 +71,6 @@ public:
     void EndObject();
     const std::vector<uint8_t>& Finish();
 
-    size_t Size() const { return bytes.size(); }
-
 private:
     template <class Record>
     Record* At(size_t offset) { return reinterpret_cast<Record*>(bytes.data() + offset); }
