@@ -8,7 +8,6 @@
 #include "core/Module.h"
 #include "core/Report.h"
 #include "core/WideString.h"
-#include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
 
@@ -121,7 +120,6 @@ void PumpMessage(MSG& message)
 int RunProgram(HINSTANCE instance, int show)
 {
     state.instance = instance;
-    perf::SetModelReleaseHook(model::ReleaseModel);
     EarlyResources early;
     ProbePlatform();
     LoadSettings();

@@ -241,6 +241,19 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     return records.count;
 }
 
+namespace {
+
+// Records point into the snapshot they were built from: they go with it.
+void OnSnapshotRetired(const uint8_t* bytes)
+{
+    if (!bytes || state.processRecords.builtFrom == bytes || state.threadRecords.builtFrom == bytes)
+        ReleaseModel();
+}
+
+const bool retirementHookInstalled = (perf::SetSnapshotRetiredHook(OnSnapshotRetired), true);
+
+} // namespace
+
 void ReleaseModel()
 {
     state.displayList.clear();

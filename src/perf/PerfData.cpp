@@ -25,7 +25,13 @@ constexpr size_t COMPUTER_NAME_MAX = 15;
 
 DataSource* testSource = nullptr;
 std::unique_ptr<DataSource> connectionSource;
-void (*modelReleaseHook)() = nullptr;
+SnapshotRetiredHook snapshotRetiredHook = nullptr;
+
+void RetireSnapshot(const uint8_t* bytes)
+{
+    if (snapshotRetiredHook)
+        snapshotRetiredHook(bytes);
+}
 
 SnapshotBuffer AllocateSnapshot(uint32_t size)
 {
@@ -157,7 +163,9 @@ void TakeSnapshot()
     // The previous snapshot's buffer is reused, so a steady state allocates nothing.
     SnapshotBuffer buffer = std::move(perfData.previousSnapshot);
     perfData.previousSnapshot = SnapshotBuffer();
-    if (!buffer)
+    if (buffer)
+        RetireSnapshot(buffer.bytes.get());
+    else
         buffer = AllocateSnapshot(SNAPSHOT_INITIAL_SIZE);
     for (;;) {
         if (!buffer) {
@@ -186,15 +194,14 @@ void TakeSnapshot()
     }
 }
 
-void SetModelReleaseHook(void (*release)())
+void SetSnapshotRetiredHook(SnapshotRetiredHook hook)
 {
-    modelReleaseHook = release;
+    snapshotRetiredHook = hook;
 }
 
 void ReleaseSampleData()
 {
-    if (modelReleaseHook)
-        modelReleaseHook();
+    RetireSnapshot(nullptr);
     perfData.currentSnapshot = SnapshotBuffer();
     perfData.previousSnapshot = SnapshotBuffer();
     ReleaseCounterTables();

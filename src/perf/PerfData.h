@@ -38,10 +38,16 @@ constexpr uint32_t SNAPSHOT_RESERVE = 4096;
 
 void TakeSnapshot();
 
-// Releases everything read from the current machine: records and display
-// list (through the hook the model registers), both snapshots, name tables.
+// Releases everything read from the current machine: both snapshots and the
+// name tables, and (through the retirement hook) whatever was built on them.
 void ReleaseSampleData();
-void SetModelReleaseHook(void (*release)());
+
+// Called with a snapshot buffer's bytes just before that buffer is refilled or
+// freed, so that nothing goes on pointing into it; null stands for every
+// buffer at once (the machine's data is being released). The model installs
+// it for itself, so no caller can forget it.
+using SnapshotRetiredHook = void (*)(const uint8_t* bytes);
+void SetSnapshotRetiredHook(SnapshotRetiredHook hook);
 
 bool IsLocalMachine();
 bool ConnectToMachine(HWND owner, const wchar_t* machineName);
