@@ -1,5 +1,7 @@
 #include "core/WideString.h"
 
+#include "core/Handles.h"
+
 #include <cwchar>
 
 namespace core {
@@ -280,16 +282,12 @@ int WideString::AppendFormatResource(unsigned formatId, ...)
 int WideString::FormatSystemMessage(DWORD flags, const void* source, DWORD messageId,
                                     DWORD languageId, va_list* arguments)
 {
-    wchar_t* message = nullptr;
+    LocalMemory<wchar_t*> message;
     DWORD count = FormatMessageW(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER, source, messageId,
-                                 languageId, reinterpret_cast<LPWSTR>(&message), 0, arguments);
-    if (count == 0) {
-        if (message)
-            LocalFree(message);
+                                 languageId, reinterpret_cast<LPWSTR>(message.Put()), 0, arguments);
+    if (count == 0)
         return 0;
-    }
-    ResizeKeeping(count + 1, message, count + 1);
-    LocalFree(message);
+    ResizeKeeping(count + 1, message.Get(), count + 1);
     return text ? static_cast<int>(count) : 0;
 }
 
