@@ -42,7 +42,8 @@ constexpr const wchar_t* SETTINGS_KEY = L"software\\Fendrake\\quorlet";
 constexpr const wchar_t* SETTINGS_VALUE = L"Meaningless Binary Goo";
 
 // Reads the stored record over the live one; a missing key or value leaves
-// the defaults. Returns the platform's status.
+// the defaults. The face name is terminated, suppressSave cleared, and a
+// period of 0 means manual updates. Returns the platform's status.
 LSTATUS LoadSettings();
 // Writes the live record unless suppressSave is set; failures are reported.
 void SaveSettings();
