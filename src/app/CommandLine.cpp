@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Settings.h"
+#include "core/Handles.h"
 #include "core/WideString.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
@@ -10,6 +11,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cwchar>
 #include <cwctype>
 
@@ -45,7 +49,13 @@ CommandLineResult Switch(const wchar_t* argument)
     return InvalidArgument(argument);
 }
 
+LONG ClampToLong(int64_t value)
+{
+    return static_cast<LONG>(std::clamp<int64_t>(value, LONG_MIN, LONG_MAX));
+}
+
 // "@x,y" moves the window keeping its size; "+w,h" sizes it from its corner.
+// The stored rectangle can hold anything, so the sums are made in 64 bits.
 void Placement(const wchar_t* argument)
 {
     int a = 0, b = 0;
@@ -53,10 +63,11 @@ void Placement(const wchar_t* argument)
         return;
     RECT& r = settings.windowRect;
     if (argument[0] == L'@') {
-        r = {a, b, a + (r.right - r.left), b + (r.bottom - r.top)};
+        int64_t width = int64_t{r.right} - r.left, height = int64_t{r.bottom} - r.top;
+        r = {a, b, ClampToLong(a + width), ClampToLong(b + height)};
     } else {
-        r.right = r.left + a;
-        r.bottom = r.top + b;
+        r.right = ClampToLong(int64_t{r.left} + a);
+        r.bottom = ClampToLong(int64_t{r.top} + b);
     }
     settings.suppressSave = 1;
 }
@@ -95,11 +106,11 @@ void ParseCommandLine()
 {
     const wchar_t* line = GetCommandLineW();
     int count = 0;
-    wchar_t** arguments = line ? CommandLineToArgvW(line, &count) : nullptr;
+    core::LocalMemory<wchar_t**> arguments(line ? CommandLineToArgvW(line, &count) : nullptr);
     if (!arguments)
         return;
-    CommandLineResult result = ParseArguments(count, arguments);
-    LocalFree(arguments);
+    CommandLineResult result = ParseArguments(count, arguments.Get());
+    arguments.Reset();
     if (result.exitRequested)
         ExitProcess(static_cast<UINT>(result.exitCode));
 }

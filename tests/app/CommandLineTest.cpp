@@ -5,6 +5,7 @@
 #include "support/MessageBoxCatcher.h"
 #include "support/ProgramRun.h"
 
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -12,24 +13,24 @@ using namespace testing_support;
 
 namespace {
 
-const wchar_t* const USAGE = L"quorlet.exe [counter number] [\\\\machine] [-t] [-?]\n"
-                             L"\tCounter numbers may be found by choosing \"About this counter\") from the menu\n"
-                             L"\t-t starts with processes in tree hierarchy\n"
-                             L"\t-? displays this message";
-
 class CommandLine : public StoredSettingsFixture {
 protected:
     void SetUp() override
     {
         StoredSettingsFixture::SetUp();
-        model::state.showHierarchy = false;
-        perf::selection = perf::CounterSelection();
+        Reset();
     }
     void TearDown() override
     {
+        Reset();
+        StoredSettingsFixture::TearDown();
+    }
+    void Reset()
+    {
         model::state.showHierarchy = false;
         perf::selection = perf::CounterSelection();
-        StoredSettingsFixture::TearDown();
+        app::settings = app::SettingsRecord();
+        catcher.boxes.clear();
     }
 
     app::CommandLineResult Parse(std::vector<std::wstring> arguments)
@@ -46,81 +47,58 @@ protected:
 
 } // namespace
 
-TEST_F(CommandLine, SwitchesInEitherFormAndCase)
+TEST_F(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
 {
-    for (const wchar_t* tree : {L"-t", L"/T"}) {
-        model::state.showHierarchy = false;
-        EXPECT_FALSE(Parse({tree}).exitRequested);
-        EXPECT_TRUE(model::state.showHierarchy) << tree;
+    const struct {
+        std::vector<std::wstring> arguments;
+        int exitCode; // -1: the run goes on
+        bool tree;
+        uint32_t counter;
+    } cases[] = {
+        {{L"-t"}, -1, true, 0},          {{L"/T", L"230abc"}, -1, true, 230},
+        {{L"/?", L"-t"}, 0, false, 0},   {{L"-t", L"-x"}, 1, true, 0},
+        {{L"-x", L"-t"}, 1, false, 0},   {{L"0"}, 1, false, 0},
+        {{L"\\single"}, 1, false, 0},    {{L"machine"}, 1, false, 0},
+        {{L"-"}, 1, false, 0},           {{L"-tt"}, 1, false, 0},
+        {{L"\\\\NOSUCHHOST", L"-t"}, 1, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments[0].begin(), c.arguments[0].end()));
+        Reset();
+        app::CommandLineResult result = Parse(c.arguments);
+        EXPECT_EQ(c.exitCode >= 0, result.exitRequested);
+        EXPECT_EQ(c.exitCode >= 0 ? c.exitCode : 0, result.exitCode);
+        EXPECT_EQ(c.tree, model::state.showHierarchy);
+        EXPECT_EQ(c.counter, perf::selection.counterIndex);
+        EXPECT_EQ(c.exitCode >= 0 ? 1u : 0u, catcher.boxes.size()) << "one box for the argument that ends the run";
     }
-    for (const wchar_t* help : {L"-?", L"/?"}) {
-        app::CommandLineResult result = Parse({help});
-        EXPECT_TRUE(result.exitRequested);
-        EXPECT_EQ(0, result.exitCode);
-    }
-    ASSERT_EQ(2u, catcher.boxes.size());
-    EXPECT_EQ(L"Command Line Syntax", catcher.boxes[0].caption);
-    EXPECT_EQ(USAGE, catcher.boxes[0].text);
-    EXPECT_EQ(USAGE, catcher.boxes[1].text);
 }
 
-TEST_F(CommandLine, AnInvalidArgumentStopsTheParseAtOnce)
+TEST_F(CommandLine, PlacementArgumentsComposeAndStayWithinRange)
 {
-    app::CommandLineResult result = Parse({L"-t", L"-x"});
-    EXPECT_TRUE(result.exitRequested);
-    EXPECT_EQ(1, result.exitCode);
-    EXPECT_TRUE(model::state.showHierarchy) << "-t came first";
-
-    model::state.showHierarchy = false;
-    Parse({L"-x", L"-t"});
-    EXPECT_FALSE(model::state.showHierarchy) << "-t is never read";
-
-    for (const wchar_t* invalid : {L"0", L"\\single", L"machine", L"-", L"-tt"})
-        EXPECT_EQ(1, Parse({invalid}).exitCode) << invalid;
-    ASSERT_EQ(7u, catcher.boxes.size());
-    EXPECT_EQ(L"Error", catcher.boxes[0].caption);
-    EXPECT_EQ(L"Invalid argument: -x\nUse -? argument for help", catcher.boxes[0].text);
-    EXPECT_EQ(L"Invalid argument: \\single\nUse -? argument for help", catcher.boxes[3].text);
-}
-
-TEST_F(CommandLine, CounterNumbersReadTheirLeadingDigits)
-{
-    EXPECT_FALSE(Parse({L"230abc"}).exitRequested);
-    EXPECT_EQ(230u, perf::selection.counterIndex);
+    const struct {
+        RECT stored;
+        std::vector<std::wstring> arguments;
+        RECT expected;
+    } cases[] = {
+        {{}, {L"@10,20", L"+800,600"}, {10, 20, 810, 620}},
+        {{}, {L"+800,600", L"@10,20"}, {10, 20, 810, 620}},
+        {{}, {L"@10,20"}, {10, 20, 10, 20}},
+        {{}, {L"@10", L"+5"}, {}}, // one number: ignored
+        {{INT_MIN + 10, 5, INT_MAX - 100, 50}, {L"@100,100"}, {100, 100, INT_MAX, 145}},
+        {{2147483000, 0, 2147483100, 10}, {L"+1000,-20"}, {2147483000, 0, INT_MAX, -20}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments[0].begin(), c.arguments[0].end()));
+        Reset();
+        app::settings.windowRect = c.stored;
+        EXPECT_FALSE(Parse(c.arguments).exitRequested);
+        const RECT& r = app::settings.windowRect;
+        EXPECT_EQ((std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}),
+                  (std::vector<LONG>{r.left, r.top, r.right, r.bottom}));
+        EXPECT_EQ(c.arguments[0] == L"@10" ? 0u : 1u, app::settings.suppressSave);
+    }
     EXPECT_TRUE(catcher.boxes.empty());
-}
-
-TEST_F(CommandLine, PositionAndSizeComposeInEitherOrder)
-{
-    const RECT expected = {10, 20, 810, 620};
-    for (auto order : {std::vector<std::wstring>{L"@10,20", L"+800,600"}, std::vector<std::wstring>{L"+800,600", L"@10,20"}}) {
-        app::settings = app::SettingsRecord();
-        EXPECT_FALSE(Parse(order).exitRequested);
-        EXPECT_TRUE(EqualRect(&expected, &app::settings.windowRect)) << order[0];
-        EXPECT_EQ(1u, app::settings.suppressSave);
-    }
-
-    app::settings = app::SettingsRecord();
-    Parse({L"@10,20"});
-    const RECT empty = {10, 20, 10, 20};
-    EXPECT_TRUE(EqualRect(&empty, &app::settings.windowRect)) << "no saved size: a zero-size rectangle";
-
-    app::settings = app::SettingsRecord();
-    Parse({L"@10", L"+5"});
-    const RECT untouched = {0, 0, 0, 0};
-    EXPECT_TRUE(EqualRect(&untouched, &app::settings.windowRect));
-    EXPECT_EQ(0u, app::settings.suppressSave) << "one number is ignored";
-    EXPECT_TRUE(catcher.boxes.empty());
-}
-
-TEST_F(CommandLine, AFailedConnectionEndsTheParse)
-{
-    app::CommandLineResult result = Parse({L"\\\\NOSUCHHOST", L"-t"});
-    EXPECT_TRUE(result.exitRequested);
-    EXPECT_EQ(1, result.exitCode);
-    EXPECT_FALSE(model::state.showHierarchy);
-    ASSERT_EQ(1u, catcher.boxes.size()) << "only the connection's own report";
-    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Connection to registry on \"NOSUCHHOST\" failed"));
 }
 
 TEST(CommandLineProgram, EndsWithTheExitCodeAndBoxOfItsArguments)
@@ -131,7 +109,7 @@ TEST(CommandLineProgram, EndsWithTheExitCodeAndBoxOfItsArguments)
         const wchar_t* caption;
         std::wstring textStart;
     } cases[] = {
-        {L"-?", 0, L"Command Line Syntax", USAGE},
+        {L"-?", 0, L"Command Line Syntax", L"quorlet.exe [counter number] [\\\\machine] [-t] [-?]\n\t"},
         {L"-t -x", 1, L"Error", L"Invalid argument: -x\nUse -? argument for help"},
         {L"0", 1, L"Error", L"Invalid argument: 0\nUse -? argument for help"},
         {L"\\\\NOSUCHHOST", 1, L"Error", L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x"},
