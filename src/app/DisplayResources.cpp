@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Settings.h"
+#include "core/Handles.h"
 #include "resources/resource.h"
 
 namespace app {
@@ -40,9 +41,11 @@ void CreateDisplayResources()
     display.processBrush = BarBrush(settings.processColor);
     display.viewFont = CreateFontIndirectW(&settings.font);
 
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ previous = SelectObject(dc, display.viewFont);
-    display.rowHeight = TextSize(dc, L"M").cy;
+    core::MemoryDc dc(CreateCompatibleDC(nullptr));
+    {
+        core::SelectionGuard selected(dc.Get(), display.viewFont);
+        display.rowHeight = TextSize(dc.Get(), L"M").cy;
+    }
 
     display.glyphLogFont = LOGFONTW();
     display.glyphLogFont.lfHeight = display.rowHeight;
@@ -50,14 +53,11 @@ void CreateDisplayResources()
     display.glyphLogFont.lfCharSet = SYMBOL_CHARSET;
     wcscpy(display.glyphLogFont.lfFaceName, L"Marlett");
     display.glyphFont = CreateFontIndirectW(&display.glyphLogFont);
-    SelectObject(dc, display.glyphFont);
-    SIZE glyph = TextSize(dc, L"6");
+    core::SelectionGuard selected(dc.Get(), display.glyphFont);
+    SIZE glyph = TextSize(dc.Get(), L"6");
     if (glyph.cy > display.rowHeight)
         display.rowHeight = glyph.cy;
     display.glyphWidth = glyph.cx;
-
-    SelectObject(dc, previous);
-    DeleteDC(dc);
 }
 
 void DestroyDisplayResources()

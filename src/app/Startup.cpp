@@ -5,11 +5,15 @@
 #include "app/DisplayResources.h"
 #include "app/MainWindow.h"
 #include "app/Settings.h"
+#include "core/Handles.h"
 #include "core/Module.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+
+#include <algorithm>
+#include <cstdint>
 
 namespace app {
 
@@ -17,22 +21,12 @@ namespace {
 
 constexpr int DEFAULT_SIZE = 200;
 
-// What start-up acquired before the window existed, released on every way out.
-struct EarlyResources {
-    bool displayCreated = false;
-
-    ~EarlyResources()
-    {
-        if (displayCreated)
-            DestroyDisplayResources();
-        if (state.accelerators)
-            DestroyAcceleratorTable(state.accelerators);
-        if (state.aclUiModule)
-            FreeLibrary(state.aclUiModule);
-        state.accelerators = nullptr;
-        state.aclUiModule = nullptr;
-        state.editSecurityFn = nullptr;
-    }
+// The display resources from their creation to the end of the run.
+struct DisplayResourcesLifetime {
+    DisplayResourcesLifetime() { CreateDisplayResources(); }
+    ~DisplayResourcesLifetime() { DestroyDisplayResources(); }
+    DisplayResourcesLifetime(const DisplayResourcesLifetime&) = delete;
+    DisplayResourcesLifetime& operator=(const DisplayResourcesLifetime&) = delete;
 };
 
 void ShowUnsupportedSystem()
@@ -41,12 +35,35 @@ void ShowUnsupportedSystem()
                 L"Fatal Error", MB_OK);
 }
 
+// One axis of a saved rectangle, and how much of it lies on the screen. The
+// stored values can be anything, so all of it is worked out in 64 bits.
+struct Span {
+    int start, length;
+    int64_t visible;
+};
+
+Span VisibleSpan(LONG low, LONG high, LONG screenLow, LONG screenHigh)
+{
+    int64_t visible = int64_t{std::min(high, screenHigh)} - std::max(low, screenLow);
+    // Larger than the screen (a window cannot be made that big anyway): the
+    // screen's own extent.
+    if (int64_t{high} - low > int64_t{screenHigh} - screenLow)
+        return {screenLow, screenHigh - screenLow, visible};
+    return {low, high - low, visible};
+}
+
+RECT ScreenRectangle()
+{
+    if (!state.isWindows2000OrLater)
+        return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 HWND CreateMainWindow()
 {
-    bool virtualScreen = state.isWindows2000OrLater;
-    WindowPlacement placement = InitialWindowPlacement(
-        settings.windowRect, GetSystemMetrics(virtualScreen ? SM_CXVIRTUALSCREEN : SM_CXSCREEN),
-        GetSystemMetrics(virtualScreen ? SM_CYVIRTUALSCREEN : SM_CYSCREEN));
+    WindowPlacement placement =
+        InitialWindowPlacement(settings.windowRect, ScreenRectangle(), GetSystemMetrics(SM_CYCAPTION));
     return CreateWindowExW(0, MAIN_WINDOW_CLASS, L"Quorlet", WS_OVERLAPPEDWINDOW | WS_VSCROLL, placement.x,
                            placement.y, placement.width, placement.height, nullptr, nullptr, state.instance,
                            nullptr);
@@ -59,7 +76,7 @@ void ProbePlatform()
     DWORD version = GetVersion();
     state.isWindows2000OrLater = (version & 0x80000000) == 0 && LOBYTE(LOWORD(version)) >= 5;
     state.openThreadFn = core::FindExport<OpenThreadFunction>(GetModuleHandleW(L"KERNEL32"), "OpenThread");
-    state.aclUiModule = LoadLibraryW(L"ACLUI");
+    state.aclUiModule = core::LoadSystemLibrary(L"aclui.dll");
     state.editSecurityFn = core::FindExport<EditSecurityFunction>(state.aclUiModule, "EditSecurity");
 }
 
@@ -83,17 +100,19 @@ bool RegisterMainWindowClass()
     return false;
 }
 
-WindowPlacement InitialWindowPlacement(const RECT& saved, int widthLimit, int heightLimit)
+WindowPlacement InitialWindowPlacement(const RECT& saved, const RECT& screen, int titleHeight)
 {
     WindowPlacement fallback = {static_cast<int>(CW_USEDEFAULT), static_cast<int>(CW_USEDEFAULT), DEFAULT_SIZE,
                                 DEFAULT_SIZE};
     // A rectangle counts as saved only when its left and bottom are nonzero.
     if (saved.left == 0 || saved.bottom == 0)
         return fallback;
-    WindowPlacement placement = {saved.left, saved.top, saved.right - saved.left, saved.bottom - saved.top};
-    bool offScreen = placement.x > widthLimit || placement.y > heightLimit || placement.x + placement.width < 0 ||
-                     placement.y + placement.height < 0;
-    return offScreen ? fallback : placement;
+    Span across = VisibleSpan(saved.left, saved.right, screen.left, screen.right);
+    Span down = VisibleSpan(saved.top, saved.bottom, screen.top, screen.bottom);
+    // Enough of it to take hold of and drag back; an inverted rectangle shows nothing.
+    if (across.visible < 2 * int64_t{titleHeight} || down.visible < titleHeight)
+        return fallback;
+    return {across.start, down.start, across.length, down.length};
 }
 
 void StartUpdateTimer(HWND window)
@@ -120,15 +139,17 @@ void PumpMessage(MSG& message)
 int RunProgram(HINSTANCE instance, int show)
 {
     state.instance = instance;
-    EarlyResources early;
     ProbePlatform();
+    // The state keeps plain copies of what lives for the whole run; these own
+    // them on every way out, released in reverse order.
+    core::Module aclUi(state.aclUiModule);
     LoadSettings();
     ParseCommandLine();
     if (!RegisterMainWindowClass())
         return -1;
-    state.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
-    CreateDisplayResources();
-    early.displayCreated = true;
+    core::Accelerators accelerators(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
+    state.accelerators = accelerators.Get();
+    DisplayResourcesLifetime display;
     state.mainWindow = CreateMainWindow();
     if (!state.mainWindow) {
         core::ReportWin32Failure(nullptr, core::TextId(IDS_OP_WINDOW_CREATION), 0, MB_ICONEXCLAMATION);
@@ -142,7 +163,7 @@ int RunProgram(HINSTANCE instance, int show)
 
     SaveSettings();
     perf::ConnectToMachine(nullptr, nullptr);
-    return 0; // the display resources, accelerators and library go with `early`
+    return 0; // the display resources, accelerators and library go with their owners
 }
 
 } // namespace app

@@ -18,9 +18,11 @@ struct WindowPlacement {
     int x, y, width, height;
 };
 
-// The saved rectangle when it counts as saved and lies on the screen whose
-// size the limits give; otherwise the platform's default position at 200 x 200.
-WindowPlacement InitialWindowPlacement(const RECT& saved, int widthLimit, int heightLimit);
+// The saved rectangle when it counts as saved and enough of it (a title
+// bar's height, twice that across) lies on the screen rectangle given, cut to
+// the screen where it is larger; otherwise the platform's default position at
+// 200 x 200.
+WindowPlacement InitialWindowPlacement(const RECT& saved, const RECT& screen, int titleHeight);
 
 // Starts the automatic update timer when automatic updates are on.
 void StartUpdateTimer(HWND window);
