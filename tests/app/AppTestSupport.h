@@ -8,34 +8,52 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <vector>
 
 namespace testing_support {
 
-std::optional<std::vector<uint8_t>> ReadStoredSettings();
-void WriteStoredSettings(const std::vector<uint8_t>& bytes);
-void DeleteStoredSettings();
+// Empty when nothing is stored.
+inline std::vector<uint8_t> ReadStoredSettings()
+{
+    std::vector<uint8_t> bytes(4096);
+    DWORD size = static_cast<DWORD>(bytes.size());
+    if (RegGetValueW(HKEY_CURRENT_USER, app::SETTINGS_KEY, app::SETTINGS_VALUE, RRF_RT_ANY, nullptr, bytes.data(),
+                     &size) != ERROR_SUCCESS)
+        size = 0;
+    bytes.resize(size);
+    return bytes;
+}
 
-std::vector<uint8_t> Bytes(const app::SettingsRecord& record);
+inline void WriteStoredSettings(const std::vector<uint8_t>& bytes)
+{
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, app::SETTINGS_KEY, app::SETTINGS_VALUE, REG_BINARY,
+                                             bytes.data(), static_cast<DWORD>(bytes.size())));
+}
+
+inline void DeleteStoredSettings()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"software\\Fendrake");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"software\\Fendrake");
+}
+
+inline std::vector<uint8_t> Bytes(const app::SettingsRecord& record)
+{
+    auto bytes = reinterpret_cast<const uint8_t*>(&record);
+    return {bytes, bytes + sizeof(record)};
+}
 
 class StoredSettingsFixture : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved = ReadStoredSettings();
-        DeleteStoredSettings();
-        app::settings = app::SettingsRecord();
-    }
+    void SetUp() override { DeleteStoredSettings(); }
     void TearDown() override
     {
         DeleteStoredSettings();
-        if (saved)
-            WriteStoredSettings(*saved);
+        if (!saved.empty())
+            WriteStoredSettings(saved);
         app::settings = app::SettingsRecord();
     }
 
-    std::optional<std::vector<uint8_t>> saved;
+    std::vector<uint8_t> saved = ReadStoredSettings();
 };
 
 } // namespace testing_support

@@ -1,56 +1,38 @@
-#include "app/AppTestSupport.h"
 #include "app/CommandLine.h"
+#include "app/Settings.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/ProgramRun.h"
 
+#include <gtest/gtest.h>
+
 #include <climits>
-#include <string>
 #include <vector>
 
 using namespace testing_support;
 
 namespace {
 
-class CommandLine : public StoredSettingsFixture {
-protected:
-    void SetUp() override
-    {
-        StoredSettingsFixture::SetUp();
-        Reset();
-    }
-    void TearDown() override
-    {
-        Reset();
-        StoredSettingsFixture::TearDown();
-    }
-    void Reset()
-    {
-        model::state.showHierarchy = false;
-        perf::selection = perf::CounterSelection();
-        app::settings = app::SettingsRecord();
-        catcher.boxes.clear();
-    }
+void ResetParsedValues()
+{
+    model::state.showHierarchy = false;
+    perf::selection = perf::CounterSelection();
+    app::settings = app::SettingsRecord();
+}
 
-    app::CommandLineResult Parse(std::vector<std::wstring> arguments)
-    {
-        arguments.insert(arguments.begin(), L"quorlet.exe");
-        std::vector<wchar_t*> pointers;
-        for (std::wstring& a : arguments)
-            pointers.push_back(a.data());
-        return app::ParseArguments(static_cast<int>(pointers.size()), pointers.data());
-    }
-
-    MessageBoxCatcher catcher;
-};
+app::CommandLineResult Parse(std::vector<const wchar_t*> arguments)
+{
+    arguments.insert(arguments.begin(), L"quorlet.exe");
+    return app::ParseArguments(static_cast<int>(arguments.size()), const_cast<wchar_t**>(arguments.data()));
+}
 
 } // namespace
 
-TEST_F(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
+TEST(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
 {
     const struct {
-        std::vector<std::wstring> arguments;
+        std::vector<const wchar_t*> arguments;
         int exitCode; // -1: the run goes on
         bool tree;
         uint32_t counter;
@@ -62,9 +44,11 @@ TEST_F(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
         {{L"-"}, 1, false, 0},           {{L"-tt"}, 1, false, 0},
         {{L"\\\\NOSUCHHOST", L"-t"}, 1, false, 0},
     };
+    MessageBoxCatcher catcher;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.arguments[0].begin(), c.arguments[0].end()));
-        Reset();
+        SCOPED_TRACE(testing::Message() << c.arguments[0]);
+        catcher.boxes.clear();
+        ResetParsedValues();
         app::CommandLineResult result = Parse(c.arguments);
         EXPECT_EQ(c.exitCode >= 0, result.exitRequested);
         EXPECT_EQ(c.exitCode >= 0 ? c.exitCode : 0, result.exitCode);
@@ -72,13 +56,14 @@ TEST_F(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
         EXPECT_EQ(c.counter, perf::selection.counterIndex);
         EXPECT_EQ(c.exitCode >= 0 ? 1u : 0u, catcher.boxes.size()) << "one box for the argument that ends the run";
     }
+    ResetParsedValues();
 }
 
-TEST_F(CommandLine, PlacementArgumentsComposeAndStayWithinRange)
+TEST(CommandLine, PlacementArgumentsComposeAndStayWithinRange)
 {
     const struct {
         RECT stored;
-        std::vector<std::wstring> arguments;
+        std::vector<const wchar_t*> arguments;
         RECT expected;
     } cases[] = {
         {{}, {L"@10,20", L"+800,600"}, {10, 20, 810, 620}},
@@ -89,16 +74,16 @@ TEST_F(CommandLine, PlacementArgumentsComposeAndStayWithinRange)
         {{2147483000, 0, 2147483100, 10}, {L"+1000,-20"}, {2147483000, 0, INT_MAX, -20}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.arguments[0].begin(), c.arguments[0].end()));
-        Reset();
+        SCOPED_TRACE(testing::Message() << c.arguments[0]);
+        ResetParsedValues();
         app::settings.windowRect = c.stored;
         EXPECT_FALSE(Parse(c.arguments).exitRequested);
         const RECT& r = app::settings.windowRect;
         EXPECT_EQ((std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}),
                   (std::vector<LONG>{r.left, r.top, r.right, r.bottom}));
-        EXPECT_EQ(c.arguments[0] == L"@10" ? 0u : 1u, app::settings.suppressSave);
+        EXPECT_EQ(EqualRect(&c.stored, &c.expected) ? 0u : 1u, app::settings.suppressSave);
     }
-    EXPECT_TRUE(catcher.boxes.empty());
+    ResetParsedValues();
 }
 
 TEST(CommandLineProgram, EndsWithTheExitCodeAndBoxOfItsArguments)
@@ -111,17 +96,15 @@ TEST(CommandLineProgram, EndsWithTheExitCodeAndBoxOfItsArguments)
     } cases[] = {
         {L"-?", 0, L"Command Line Syntax", L"quorlet.exe [counter number] [\\\\machine] [-t] [-?]\n\t"},
         {L"-t -x", 1, L"Error", L"Invalid argument: -x\nUse -? argument for help"},
-        {L"0", 1, L"Error", L"Invalid argument: 0\nUse -? argument for help"},
         {L"\\\\NOSUCHHOST", 1, L"Error", L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         ProgramRun run = RunQuorlet(c.arguments);
-        ASSERT_TRUE(run.started);
         EXPECT_TRUE(run.ended);
         EXPECT_EQ(c.exitCode, run.exitCode);
         ASSERT_EQ(1u, run.boxes.size());
         EXPECT_EQ(c.caption, run.boxes[0].caption);
-        EXPECT_EQ(0u, run.boxes[0].text.find(c.textStart)) << std::string(run.boxes[0].text.begin(), run.boxes[0].text.end());
+        EXPECT_EQ(0u, run.boxes[0].text.find(c.textStart)) << testing::PrintToString(run.boxes[0].text);
     }
 }
