@@ -121,7 +121,7 @@ TEST_F(ProgramStart, OpensAtTheSavedRectangleAndSavesTheRecordWhenClosed)
     record.suppressSave = 0xFFFFFFFF; // stored by mistake: it must not stop this save
     WriteStoredSettings(Bytes(record));
     RECT shown = {};
-    ProgramRun run = RunQuorlet(L"", 20000, [&](DWORD processId) {
+    ProgramRun run = RunQuorlet(L"", 60000, [&](DWORD processId) {
         HWND window = FindProcessWindow(processId, app::MAIN_WINDOW_CLASS);
         if (window && GetWindowRect(window, &shown))
             PostMessageW(window, WM_CLOSE, 0, 0);

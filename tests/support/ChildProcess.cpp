@@ -15,18 +15,20 @@ ChildProcess::ChildProcess(const std::wstring& arguments)
     std::wstring command = L"\"" + TestFolder() + L"test_child.exe\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        info = {};
+        return;
+    handle.Reset(info.hProcess);
+    thread.Reset(info.hThread);
+    id = info.dwProcessId;
 }
 
 ChildProcess::~ChildProcess()
 {
-    if (!info.hProcess)
+    if (!handle)
         return;
-    TerminateProcess(info.hProcess, 0);
-    WaitForSingleObject(info.hProcess, 5000);
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
+    TerminateProcess(handle.Get(), 0);
+    WaitForSingleObject(handle.Get(), 5000);
 }
 
 } // namespace testing_support

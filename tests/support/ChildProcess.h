@@ -2,6 +2,8 @@
 // it when the owner goes out of scope.
 #pragma once
 
+#include "core/Handles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -16,13 +18,13 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return info.hProcess != nullptr; }
-    DWORD processId() const { return info.dwProcessId; }
-    DWORD threadId() const { return info.dwThreadId; }
-    HANDLE process() const { return info.hProcess; }
+    bool started() const { return static_cast<bool>(handle); }
+    DWORD processId() const { return id; }
+    HANDLE process() const { return handle.Get(); }
 
 private:
-    PROCESS_INFORMATION info = {};
+    core::KernelHandle handle, thread;
+    DWORD id = 0;
 };
 
 // The folder of the running test executable, with a trailing backslash.

@@ -10,13 +10,6 @@ namespace {
 
 thread_local MessageBoxCatcher* activeCatcher = nullptr;
 
-std::wstring WindowText(HWND window)
-{
-    wchar_t buffer[2048] = {};
-    GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
-    return buffer;
-}
-
 bool IsDialog(HWND window)
 {
     wchar_t className[16] = {};
@@ -35,16 +28,21 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param)
     return TRUE;
 }
 
-// The message is the box's one static control with text (its id differs
-// between Windows and Wine).
+} // namespace
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t buffer[2048] = {};
+    GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
 std::wstring BoxText(HWND box)
 {
     std::wstring text;
     EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
     return text;
 }
-
-} // namespace
 
 MessageBoxCatcher::MessageBoxCatcher()
 {

@@ -44,4 +44,9 @@ private:
     HWND pending = nullptr;
 };
 
+// A window's own text, and the text of a message box: its one static control
+// with text (the control's id differs between Windows and Wine).
+std::wstring WindowText(HWND window);
+std::wstring BoxText(HWND box);
+
 } // namespace testing_support

@@ -1,5 +1,6 @@
 #include "support/ProgramRun.h"
 
+#include "core/Handles.h"
 #include "support/ChildProcess.h"
 
 namespace testing_support {
@@ -26,24 +27,6 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     return TRUE;
 }
 
-std::wstring Text(HWND window)
-{
-    wchar_t text[2048] = {};
-    GetWindowTextW(window, text, 2048);
-    return text;
-}
-
-BOOL CALLBACK FirstStaticText(HWND child, LPARAM param)
-{
-    wchar_t className[16] = {};
-    GetClassNameW(child, className, 16);
-    auto* text = reinterpret_cast<std::wstring*>(param);
-    std::wstring own = Text(child);
-    if (_wcsicmp(className, L"Static") == 0 && !own.empty() && text->empty())
-        *text = own;
-    return TRUE;
-}
-
 } // namespace
 
 HWND FindProcessWindow(DWORD processId, const wchar_t* className)
@@ -63,36 +46,33 @@ ProgramRun RunQuorlet(const std::wstring& arguments, DWORD timeoutMs,
     PROCESS_INFORMATION child = {};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
         return run;
+    core::KernelHandle process(child.hProcess), thread(child.hThread);
     run.started = true;
     bool watching = true;
     HWND lastBox = nullptr;
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        if (WaitForSingleObject(child.hProcess, 50) == WAIT_OBJECT_0) {
-            run.ended = true;
-            break;
-        }
-        HWND box = FindProcessWindow(child.dwProcessId, L"#32770");
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!run.ended && GetTickCount64() < deadline) {
+        run.ended = WaitForSingleObject(process.Get(), 50) == WAIT_OBJECT_0;
+        HWND box = run.ended ? nullptr : FindProcessWindow(child.dwProcessId, L"#32770");
         if (box && box != lastBox) {
             // A task-modal box shows before its text is set: wait for the text.
-            std::wstring text;
-            for (int tries = 0; tries < 100 && text.empty(); ++tries) {
+            std::wstring text = BoxText(box);
+            while (text.empty() && IsWindow(box) && GetTickCount64() < deadline) {
                 Sleep(20);
-                EnumChildWindows(box, FirstStaticText, reinterpret_cast<LPARAM>(&text));
+                text = BoxText(box);
             }
-            run.boxes.push_back({Text(box), text});
+            run.boxes.push_back({WindowText(box), text});
             lastBox = box;
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
-        if (watching && whileRunning)
+        if (watching && whileRunning && !run.ended)
             watching = whileRunning(child.dwProcessId);
     }
     if (!run.ended) {
-        TerminateProcess(child.hProcess, 255);
-        WaitForSingleObject(child.hProcess, 5000);
+        TerminateProcess(process.Get(), 255);
+        WaitForSingleObject(process.Get(), 5000);
     }
-    GetExitCodeProcess(child.hProcess, &run.exitCode);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    GetExitCodeProcess(process.Get(), &run.exitCode);
     return run;
 }
 

@@ -21,9 +21,9 @@ struct ProgramRun {
 };
 
 // `whileRunning` is called about every 50 ms with the child's process id until
-// it ends or it returns false; the run is given up (and the child ended) after
-// `timeoutMs`.
-ProgramRun RunQuorlet(const std::wstring& arguments, DWORD timeoutMs = 15000,
+// it ends or it returns false. `timeoutMs` only bounds a run that never ends:
+// then the child is ended.
+ProgramRun RunQuorlet(const std::wstring& arguments, DWORD timeoutMs = 60000,
                       const std::function<bool(DWORD processId)>& whileRunning = nullptr);
 
 // The top-level window of that class owned by the process, or null.
