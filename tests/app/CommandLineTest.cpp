@@ -36,52 +36,42 @@ TEST(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
         int exitCode; // -1: the run goes on
         bool tree;
         uint32_t counter;
+        RECT stored = {}, expected = {}; // the window's rectangle
     } cases[] = {
-        {{L"-t"}, -1, true, 0},          {{L"/T", L"230abc"}, -1, true, 230},
-        {{L"/?", L"-t"}, 0, false, 0},   {{L"-t", L"-x"}, 1, true, 0},
-        {{L"-x", L"-t"}, 1, false, 0},   {{L"0"}, 1, false, 0},
-        {{L"\\single"}, 1, false, 0},    {{L"machine"}, 1, false, 0},
-        {{L"-"}, 1, false, 0},           {{L"-tt"}, 1, false, 0},
+        {{L"-t"}, -1, true, 0},
+        {{L"/T", L"230abc"}, -1, true, 230},
+        {{L"/?", L"-t"}, 0, false, 0},
+        {{L"-t", L"-x"}, 1, true, 0},
+        {{L"-x", L"-t"}, 1, false, 0},
+        {{L"0"}, 1, false, 0},
+        {{L"\\single"}, 1, false, 0},
+        {{L"machine"}, 1, false, 0},
+        {{L"-"}, 1, false, 0},
+        {{L"-tt"}, 1, false, 0},
         {{L"\\\\NOSUCHHOST", L"-t"}, 1, false, 0},
+        {{L"@10,20", L"+800,600"}, -1, false, 0, {}, {10, 20, 810, 620}},
+        {{L"+800,600", L"@10,20"}, -1, false, 0, {}, {10, 20, 810, 620}},
+        {{L"@10,20"}, -1, false, 0, {}, {10, 20, 10, 20}},
+        {{L"@10", L"+5"}, -1, false, 0, {}, {}}, // one number: ignored
+        {{L"@100,100"}, -1, false, 0, {INT_MIN + 10, 5, INT_MAX - 100, 50}, {100, 100, INT_MAX, 145}},
+        {{L"+1000,-20"}, -1, false, 0, {2147483000, 0, 2147483100, 10}, {2147483000, 0, INT_MAX, -20}},
     };
     MessageBoxCatcher catcher;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.arguments[0]);
         catcher.boxes.clear();
         ResetParsedValues();
+        app::settings.windowRect = c.stored;
         app::CommandLineResult result = Parse(c.arguments);
         EXPECT_EQ(c.exitCode >= 0, result.exitRequested);
         EXPECT_EQ(c.exitCode >= 0 ? c.exitCode : 0, result.exitCode);
         EXPECT_EQ(c.tree, model::state.showHierarchy);
         EXPECT_EQ(c.counter, perf::selection.counterIndex);
         EXPECT_EQ(c.exitCode >= 0 ? 1u : 0u, catcher.boxes.size()) << "one box for the argument that ends the run";
-    }
-    ResetParsedValues();
-}
-
-TEST(CommandLine, PlacementArgumentsComposeAndStayWithinRange)
-{
-    const struct {
-        RECT stored;
-        std::vector<const wchar_t*> arguments;
-        RECT expected;
-    } cases[] = {
-        {{}, {L"@10,20", L"+800,600"}, {10, 20, 810, 620}},
-        {{}, {L"+800,600", L"@10,20"}, {10, 20, 810, 620}},
-        {{}, {L"@10,20"}, {10, 20, 10, 20}},
-        {{}, {L"@10", L"+5"}, {}}, // one number: ignored
-        {{INT_MIN + 10, 5, INT_MAX - 100, 50}, {L"@100,100"}, {100, 100, INT_MAX, 145}},
-        {{2147483000, 0, 2147483100, 10}, {L"+1000,-20"}, {2147483000, 0, INT_MAX, -20}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.arguments[0]);
-        ResetParsedValues();
-        app::settings.windowRect = c.stored;
-        EXPECT_FALSE(Parse(c.arguments).exitRequested);
         const RECT& r = app::settings.windowRect;
         EXPECT_EQ((std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}),
                   (std::vector<LONG>{r.left, r.top, r.right, r.bottom}));
-        EXPECT_EQ(EqualRect(&c.stored, &c.expected) ? 0u : 1u, app::settings.suppressSave);
+        EXPECT_EQ(EqualRect(&c.stored, &c.expected) ? 0u : 1u, app::settings.suppressSave) << "only for this run";
     }
     ResetParsedValues();
 }
