@@ -10,9 +10,9 @@ std::wstring TestFolder()
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-ChildProcess::ChildProcess(const std::wstring& arguments)
+ChildProcess::ChildProcess()
 {
-    std::wstring command = L"\"" + TestFolder() + L"test_child.exe\" " + arguments;
+    std::wstring command = L"\"" + TestFolder() + L"test_child.exe\" " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};

@@ -1,5 +1,5 @@
-// Starts the test child (a sleeping process built beside the tests) and ends
-// it when the owner goes out of scope.
+// Starts the test child (a waiting process built beside the tests) and ends it
+// when the owner goes out of scope.
 #pragma once
 
 #include "core/Handles.h"
@@ -12,8 +12,7 @@ namespace testing_support {
 
 class ChildProcess {
 public:
-    // Extra arguments go on the child's command line.
-    explicit ChildProcess(const std::wstring& arguments = L"");
+    ChildProcess();
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
