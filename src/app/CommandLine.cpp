@@ -110,7 +110,7 @@ void ParseCommandLine()
     if (!arguments)
         return;
     CommandLineResult result = ParseArguments(count, arguments.Get());
-    arguments.Reset();
+    arguments.Reset(); // ExitProcess runs no destructors
     if (result.exitRequested)
         ExitProcess(static_cast<UINT>(result.exitCode));
 }
