@@ -1,7 +1,9 @@
 #include "model/ReferenceOrdering.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
+#include <vector>
 
 namespace testing_support {
 
@@ -60,14 +62,14 @@ struct Pass {
         }
     }
 
+    // Every record is listed once: children already listed are passed over.
     void ListChildrenOf(InstanceRecord& r, uint32_t first)
     {
-        if (r.childCount == 0 || r.Has(model::visiting))
+        if (r.childCount == 0)
             return;
-        r.flags |= model::visiting;
         for (uint32_t j = first; j < s.processRecords.count; ++j) {
             InstanceRecord& q = s.processRecords[j];
-            if (q.creatorId != r.id)
+            if (q.creatorId != r.id || q.Has(model::listed))
                 continue;
             q.depth = r.depth + 1;
             ListRecord(q);
@@ -76,13 +78,55 @@ struct Pass {
         }
         for (uint32_t p = 0; p < s.placeholderCount; ++p) {
             InstanceRecord& ph = s.placeholderRecords[p];
-            if (ph.creatorId != r.id)
+            if (ph.creatorId != r.id || ph.Has(model::listed))
                 continue;
             ph.depth = r.depth + 1;
             ListRecord(ph);
             ListChildrenOf(ph, 0);
         }
-        r.flags &= ~uint32_t(model::visiting);
+    }
+
+    bool IsProcess(const InstanceRecord& r) const
+    {
+        return s.processRecords.count && &r >= &s.processRecords[0] && &r < &s.processRecords[0] + s.processRecords.count;
+    }
+
+    // The record that lists `r` as a child: for a process, a process before
+    // it with its creator's ID, or the placeholder with that ID when no
+    // process has it; for a placeholder, a process with that ID, else the
+    // placeholder.
+    InstanceRecord* CreatorOf(InstanceRecord& r)
+    {
+        if (r.creatorId == 0)
+            return nullptr;
+        for (uint32_t j = 0; j < s.processRecords.count; ++j) {
+            if (s.processRecords[j].id != r.creatorId)
+                continue;
+            if (IsProcess(r) && &s.processRecords[j] >= &r)
+                return nullptr;
+            return &s.processRecords[j];
+        }
+        return FindRecordById(r.creatorId, nullptr, s.placeholderRecords.get(), s.placeholderCount);
+    }
+
+    // Listed at the top with its subtree: the last record reached going from
+    // creator to creator before the chain ends or comes back on itself.
+    void ListTopOfCreators(InstanceRecord& start)
+    {
+        std::vector<InstanceRecord*> chain{&start};
+        for (InstanceRecord* c = CreatorOf(start); c && std::find(chain.begin(), chain.end(), c) == chain.end();
+             c = CreatorOf(*c))
+            chain.push_back(c);
+        InstanceRecord& top = *chain.back();
+        ListRecord(top);
+        top.depth = 0;
+        if (IsProcess(top)) {
+            uint32_t i = static_cast<uint32_t>(&top - &s.processRecords[0]);
+            ListThreadsOf(i);
+            ListChildrenOf(top, i + 1);
+        } else {
+            ListChildrenOf(top, 0);
+        }
     }
 
     void AddPlaceholder(uint32_t id)
@@ -182,12 +226,8 @@ struct Pass {
         if (!s.showHierarchy)
             return;
         for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-            InstanceRecord& ph = s.placeholderRecords[p];
-            if (ph.Has(model::listed))
-                continue;
-            ListRecord(ph);
-            ph.depth = 0;
-            ListChildrenOf(ph, 0);
+            if (!s.placeholderRecords[p].Has(model::listed))
+                ListTopOfCreators(s.placeholderRecords[p]);
         }
         for (uint32_t i = 0; i < n; ++i) {
             InstanceRecord& p = s.processRecords[i];
