@@ -83,25 +83,39 @@ private:
     bool previousIndexed = false;
 };
 
-// The threads of each process position, in Thread-object order.
+// The threads of each process position, in Thread-object order. One pass
+// over the records (which also clears the last pass's marks unless they were
+// just built), then one over their parents' positions.
 void Ordering::IndexThreads()
 {
     uint32_t processes = ProcessCount();
+    RecordArray& threads = s.threadRecords;
     x.threadStart.assign(processes + 1, 0);
-    const RecordArray& threads = s.threadRecords;
+    x.threadParent.resize(threads.count);
     for (uint32_t t = 0; t < threads.count; ++t) {
-        if (threads[t].parentInstance < processes)
-            ++x.threadStart[threads[t].parentInstance + 1];
+        if (t + 8 < threads.count)
+            Prefetch(&threads[t + 8].parentInstance);
+        if (!threads.unmarked)
+            threads[t].flags &= ~uint32_t(listed | visiting);
+        uint32_t parent = threads[t].parentInstance;
+        x.threadParent[t] = parent;
+        if (parent < processes)
+            ++x.threadStart[parent + 1];
     }
+    threads.unmarked = false;
     for (uint32_t i = 0; i < processes; ++i)
         x.threadStart[i + 1] += x.threadStart[i];
     x.threadOrder.resize(x.threadStart[processes]);
-    x.threadNext.assign(x.threadStart.begin(), x.threadStart.end() - 1);
+    uint32_t* next = x.threadStart.data();
     for (uint32_t t = 0; t < threads.count; ++t) {
-        uint32_t parent = threads[t].parentInstance;
+        uint32_t parent = x.threadParent[t];
         if (parent < processes)
-            x.threadOrder[x.threadNext[parent]++] = t;
+            x.threadOrder[next[parent]++] = t;
     }
+    // `next` moved each start to the following one's: shift them back.
+    for (uint32_t i = processes; i > 0; --i)
+        x.threadStart[i] = x.threadStart[i - 1];
+    x.threadStart[0] = 0;
 }
 
 void Ordering::IndexProcesses()
@@ -393,8 +407,6 @@ void Ordering::Run()
     s.displayList.reserve(room);
     for (uint32_t i = 0; i < processes; ++i)
         Process(i).flags &= ~uint32_t(listed | visiting);
-    for (uint32_t t = 0; t < s.threadRecords.count; ++t)
-        s.threadRecords[t].flags &= ~uint32_t(listed | visiting);
 
     IndexThreads();
     if (s.showHierarchy) {

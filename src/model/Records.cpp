@@ -41,34 +41,41 @@ uint32_t ReadCounter32(perf::SnapshotView view, const perf::PerfInstanceDefiniti
     return perf::ReadU32(view, perf::CounterData(view, instance, counter));
 }
 
-void LoadPrevious(PreviousInstances& previous, perf::SnapshotView view, uint32_t objectIndex,
-                  uint32_t idCounterIndex)
+void StartPrevious(PreviousInstances& previous, perf::SnapshotView view, uint32_t objectIndex,
+                   uint32_t idCounterIndex)
 {
     previous.view = view;
+    previous.object = perf::FindObject(view, objectIndex);
+    previous.idCounter = perf::FindCounter(view, previous.object, idCounterIndex);
+    previous.walkPosition = 0;
+    previous.walkInstance = perf::InstanceCount(previous.object) ? perf::FirstInstance(view, previous.object) : nullptr;
+    previous.indexed = false;
     previous.instances.clear();
     previous.ids.clear();
     previous.byId.clear();
     previous.byName.clear();
-    const perf::PerfObjectType* object = perf::FindObject(view, objectIndex);
-    const perf::PerfCounterDefinition* idCounter = perf::FindCounter(view, object, idCounterIndex);
-    const perf::PerfInstanceDefinition* instance = perf::FirstInstance(view, object);
-    for (uint32_t i = 0; i < perf::InstanceCount(object) && instance; ++i) {
+}
+
+void IndexPrevious(PreviousInstances& previous)
+{
+    if (previous.indexed)
+        return;
+    previous.indexed = true;
+    perf::SnapshotView view = previous.view;
+    const perf::PerfInstanceDefinition* instance = perf::FirstInstance(view, previous.object);
+    for (uint32_t i = 0; i < perf::InstanceCount(previous.object) && instance; ++i) {
         previous.instances.push_back(instance);
-        previous.ids.push_back(ReadCounter32(view, instance, idCounter));
+        previous.ids.push_back(ReadCounter32(view, instance, previous.idCounter));
         instance = perf::NextInstance(view, instance);
     }
 }
 
-const wchar_t* PreviousName(const PreviousInstances& previous, uint32_t position)
-{
-    return Wide(perf::InstanceName(previous.view, previous.instances[position]));
-}
-
-bool Matches(const PreviousInstances& previous, uint32_t position, uint32_t id, const wchar_t* name)
+bool Matches(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance, uint32_t id,
+             const wchar_t* name)
 {
     if (id != 0)
-        return previous.ids[position] == id;
-    return wcscmp(PreviousName(previous, position), name) == 0;
+        return ReadCounter32(previous.view, instance, previous.idCounter) == id;
+    return wcscmp(Wide(perf::InstanceName(previous.view, instance)), name) == 0;
 }
 
 const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byId)
@@ -77,8 +84,10 @@ const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byI
     if (keys.empty()) {
         uint32_t count = static_cast<uint32_t>(previous.instances.size());
         keys.reserve(count);
-        for (uint32_t p = 0; p < count; ++p)
-            keys.push_back({byId ? previous.ids[p] : NameHash(PreviousName(previous, p)), p});
+        for (uint32_t p = 0; p < count; ++p) {
+            const wchar_t* name = Wide(perf::InstanceName(previous.view, previous.instances[p]));
+            keys.push_back({byId ? previous.ids[p] : NameHash(name), p});
+        }
         std::sort(keys.begin(), keys.end());
     }
     return keys;
@@ -89,18 +98,31 @@ const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byI
 // after the last match: when the snapshots list the instances in the same
 // order, the first instance looked at matches. Otherwise sorted keys find
 // what the walk would find, in logarithmic time.
-uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* name, uint32_t start)
+uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* name, uint32_t start,
+                      const perf::PerfInstanceDefinition*& found)
 {
+    if (!previous.indexed && start == previous.walkPosition && previous.walkInstance &&
+        start < perf::InstanceCount(previous.object)) {
+        if (Matches(previous, previous.walkInstance, id, name)) {
+            found = previous.walkInstance;
+            previous.walkPosition = start + 1;
+            previous.walkInstance = perf::NextInstance(previous.view, found);
+            return start;
+        }
+    }
+    IndexPrevious(previous);
+    found = nullptr;
     if (start >= previous.instances.size())
         return NO_MATCH;
-    if (Matches(previous, start, id, name))
-        return start;
     uint64_t key = id != 0 ? id : NameHash(name);
     const std::vector<KeyPosition>& keys = SortedKeys(previous, id != 0);
     for (auto it = std::lower_bound(keys.begin(), keys.end(), KeyPosition{key, start});
          it != keys.end() && it->first == key; ++it) {
-        if (Matches(previous, it->second, id, name))
-            return it->second;
+        uint32_t p = it->second;
+        if (id != 0 ? previous.ids[p] == id : Matches(previous, previous.instances[p], 0, name)) {
+            found = previous.instances[p];
+            return p;
+        }
     }
     return NO_MATCH;
 }
@@ -190,14 +212,33 @@ bool MakeRoom(RecordArray& records, uint32_t count)
     return records.records != nullptr;
 }
 
-void SaveCarriedState(RecordArray& records)
+CarriedState CarriedStateOf(const InstanceRecord& record)
 {
-    records.carried.resize(records.count);
-    for (uint32_t i = 0; i < records.count; ++i) {
-        const InstanceRecord& r = records[i];
-        records.carried[i] = {r.flags & CARRIED_FLAGS, r.matchedPosition, r.value};
-    }
+    return {record.flags & CARRIED_FLAGS, record.matchedPosition, record.value};
 }
+
+// What the replaced records carry, saved just before each is overwritten: a
+// record after the one being built is read where it is.
+struct Carried {
+    RecordArray& records;
+    uint32_t count;
+    uint32_t saved = 0;
+
+    explicit Carried(RecordArray& r) : records(r), count(r.count) { r.carried.resize(count); }
+
+    void SaveUpTo(uint32_t end)
+    {
+        for (; saved < end && saved < count; ++saved)
+            records.carried[saved] = CarriedStateOf(records[saved]);
+    }
+    bool At(uint32_t position, CarriedState& state) const
+    {
+        if (position >= count)
+            return false;
+        state = position < saved ? records.carried[position] : CarriedStateOf(records[position]);
+        return true;
+    }
+};
 
 } // namespace
 
@@ -212,16 +253,17 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     // growth shown. Against the same previous snapshot, the matches are kept.
     bool sameSnapshot = records.builtFrom && SameView({records.builtFrom, records.builtFromLength}, current);
     bool keepMatches = sameSnapshot && SameView(records.previous.view, request.previous);
-    SaveCarriedState(records);
-    if (!keepMatches)
-        LoadPrevious(records.previous, request.previous, request.objectIndex, request.idCounterIndex);
-    const std::vector<CarriedState>& carried = records.carried;
-    const PreviousInstances& previous = records.previous;
-    uint32_t previousCount = static_cast<uint32_t>(previous.instances.size());
+    PreviousInstances& previous = records.previous;
+    if (keepMatches)
+        IndexPrevious(previous);
+    else
+        StartPrevious(previous, request.previous, request.objectIndex, request.idCounterIndex);
+    Carried carried(records);
 
     records.count = 0;
     records.builtFrom = current.data;
     records.builtFromLength = current.length;
+    records.unmarked = true;
     if (!from.object) {
         perfData.statusMessageId = IDS_STATUS_NO_PROCESS_OBJECT;
         return 0;
@@ -233,6 +275,8 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     // No more records than the bytes can hold instances.
     uint32_t room = std::min<uint32_t>(InstanceCount(from.object),
                                        current.length / (sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock)));
+    if (room > records.capacity)
+        carried.SaveUpTo(carried.count);
     if (!MakeRoom(records, room))
         return 0;
 
@@ -240,24 +284,31 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     const PerfInstanceDefinition* instance = FirstInstance(current, from.object);
     for (; k < room && instance; ++k, instance = NextInstance(current, instance)) {
         InstanceRecord& record = records[k];
+        // The texts' buffers lie apart from the records: each is asked for
+        // a few records ahead rather than waited for.
+        if (k + 8 < room)
+            Prefetch(records[k + 8].text.text);
+        carried.SaveUpTo(k + 1);
         ReadIdentity(record, from, instance);
+        CarriedState old{};
         uint32_t match = NO_MATCH;
+        const PerfInstanceDefinition* matched = nullptr;
         if (keepMatches) {
-            match = k < carried.size() && carried[k].matchedPosition < previousCount ? carried[k].matchedPosition
-                                                                                     : NO_MATCH;
+            if (carried.At(k, old) && old.matchedPosition < previous.instances.size())
+                match = old.matchedPosition;
+            matched = match != NO_MATCH ? previous.instances[match] : nullptr;
         } else {
-            match = FindPrevious(records.previous, record.id, record.name, start);
+            match = FindPrevious(previous, record.id, record.name, start, matched);
             start = match != NO_MATCH ? match + 1 : 0;
         }
         // The replaced records were built from the previous snapshot, or from
         // this one; either may list fewer instances than the other.
-        uint32_t oldPosition = sameSnapshot ? k : match;
-        const CarriedState* old = oldPosition < carried.size() ? &carried[oldPosition] : nullptr;
+        bool hasOld = carried.At(sameSnapshot ? k : match, old);
         record.matchedPosition = match;
-        if (old)
-            record.flags |= old->flags;
-        ComputeValue(record, from, instance, match != NO_MATCH ? previous.instances[match] : nullptr);
-        record.previousValue = old && !sameSnapshot ? old->value : record.value;
+        if (hasOld)
+            record.flags |= old.flags;
+        ComputeValue(record, from, instance, matched);
+        record.previousValue = hasOld && !sameSnapshot ? old.value : record.value;
     }
     records.count = k;
     return k;

@@ -10,7 +10,22 @@
 #include <utility>
 #include <vector>
 
+#if defined(_M_X64) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
 namespace model {
+
+// A hint that memory is wanted soon, for walks the processor cannot foresee
+// or that run over more memory than its caches hold.
+inline void Prefetch(const void* address)
+{
+#if defined(_M_X64) || defined(__x86_64__)
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#else
+    (void)address;
+#endif
+}
 
 enum RecordFlag : uint32_t {
     selected = 0x01,
@@ -52,10 +67,16 @@ struct InstanceRecord {
 using IdPosition = std::pair<uint32_t, uint32_t>;
 using KeyPosition = std::pair<uint64_t, uint32_t>;
 
-// The instances of one object in the snapshot a build matched against, by
-// position, with sorted keys for matches out of order (made on first need).
+// The instances of one object in the snapshot a build matched against: a
+// walk alongside the current instances while both lists agree, then (made on
+// first need) every instance by position and sorted keys.
 struct PreviousInstances {
     perf::SnapshotView view;
+    const perf::PerfObjectType* object = nullptr;
+    const perf::PerfCounterDefinition* idCounter = nullptr;
+    uint32_t walkPosition = 0;
+    const perf::PerfInstanceDefinition* walkInstance = nullptr;
+    bool indexed = false;
     std::vector<const perf::PerfInstanceDefinition*> instances;
     std::vector<uint32_t> ids;
     std::vector<KeyPosition> byId;
@@ -78,6 +99,7 @@ struct RecordArray {
     uint32_t capacity = 0;
     const uint8_t* builtFrom = nullptr;
     uint32_t builtFromLength = 0;
+    bool unmarked = false; // built since the last ordering pass: no record is listed
     PreviousInstances previous;
     std::vector<CarriedState> carried;
 
@@ -97,7 +119,7 @@ struct IdTable {
 struct OrderingIndexes {
     std::vector<uint32_t> threadStart; // per process position, into threadOrder
     std::vector<uint32_t> threadOrder;
-    std::vector<uint32_t> threadNext;
+    std::vector<uint32_t> threadParent;
     std::vector<IdPosition> processesById;
     std::vector<IdPosition> childrenByCreator;
     std::vector<IdPosition> placeholdersByCreator;

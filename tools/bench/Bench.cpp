@@ -5,7 +5,7 @@
 // executable, which is where the program's strings come from) and the peak of
 // the heap bytes in use while a machine is measured.
 //
-//   tools/wine-run.sh --tests build build/quorlet-bench.exe
+//   tools/wine-run.sh --tests build build/quorlet-bench.exe [processes]
 #include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
@@ -231,7 +231,7 @@ Timing Measure(uint32_t processes, bool tree)
         s.processRecords[i].flags |= model::expanded;
 
     // The best of several rounds: the least disturbed by the rest of the machine.
-    int rounds = processes >= 5000 ? 5 : processes >= 1000 ? 20 : 200;
+    int rounds = processes >= 5000 ? 20 : processes >= 1000 ? 50 : 200;
     double best = 1e9;
     uint64_t allocations = 0;
     for (int r = 0; r < rounds; ++r) {
@@ -248,7 +248,7 @@ Timing Measure(uint32_t processes, bool tree)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     perf::counterTable.processObjectIndex = PROCESS;
     perf::counterTable.threadObjectIndex = THREAD;
@@ -262,7 +262,10 @@ int main()
         std::printf("HeapAlloc is not imported by this executable: only operator new is counted\n");
     std::printf("%9s %6s %8s %12s %12s %12s %10s\n", "processes", "order", "rows", "ms/refresh", "us/row",
                 "allocations", "peak MB");
-    for (uint32_t processes : {100u, 1000u, 5000u}) {
+    std::vector<uint32_t> sizes{100, 1000, 5000};
+    if (argc > 1)
+        sizes = {static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))};
+    for (uint32_t processes : sizes) {
         for (bool tree : {false, true}) {
             Timing t = Measure(processes, tree);
             std::printf("%9u %6s %8u %12.2f %12.3f %12llu %10.1f\n", processes, tree ? "tree" : "flat", t.rows,
