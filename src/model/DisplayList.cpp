@@ -43,8 +43,10 @@ IdPosition& TableSlot(IdTable& table, uint32_t id)
 
 // One ordering pass. The rules are those of plain nested scans (children are
 // the processes after their creator whose creator ID is its ID, threads those
-// whose parent is its position); the indexes find the same records in the
-// same order without scanning every array for every row.
+// whose parent is its position; every record is listed once, and a record no
+// creator lists is listed from the top of its chain of creators); the indexes
+// find the same records in the same order without scanning every array for
+// every row.
 class Ordering {
 public:
     Ordering(ModelState& s, const OrderingInputs& inputs) : s(s), x(s.indexes), inputs(inputs) {}
