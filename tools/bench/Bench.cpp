@@ -194,13 +194,13 @@ struct Timing {
     double refresh; // seconds per refresh
     uint32_t rows;
     uint64_t allocations; // in the last refresh
-    int64_t peakBytes;    // while the machine was measured
+    int64_t peakBytes;    // while refreshing, the two snapshots included
 };
 
 Timing Measure(uint32_t processes, bool tree)
 {
-    heapUse.peakBytes = heapUse.bytes;
     std::vector<uint8_t> snapshots[2] = {Machine(processes, 0), Machine(processes, 1)};
+    heapUse.peakBytes = heapUse.bytes;
     model::ModelState& s = model::state;
     model::ReleaseModel();
     s.showHierarchy = tree;
