@@ -158,6 +158,15 @@ TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPo
     // After a failed query only the last good snapshot is left: no match.
     Build(now, nullptr, RATE);
     EXPECT_EQ((std::vector<std::wstring>{L"b 1 0.000000 ***", L"c 4 0.000000 ***"}), State());
+
+    // Matched positions past the replaced records carry nothing, whatever
+    // the array holds beyond them.
+    Build(before, nullptr);
+    for (uint32_t i = 0; i < 3; ++i)
+        records[i].flags |= expanded;
+    Build(Block({{u"z", 9}}, 0), nullptr);
+    Build(now, &before);
+    EXPECT_EQ((std::vector<std::wstring>{L"b 0 21.000000 21", L"c 0 31.000000 31"}), State());
 }
 
 TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
