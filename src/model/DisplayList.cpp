@@ -6,106 +6,165 @@
 #include <algorithm>
 #include <cwchar>
 #include <new>
-#include <unordered_map>
 
 namespace model {
 
 namespace {
 
-using IdPosition = std::pair<uint32_t, uint32_t>;
+using Frame = OrderingIndexes::Frame;
 
-// One ordering pass. The rules are those of a plain nested scan (children are
+bool ById(const IdPosition& a, const IdPosition& b)
+{
+    return a.first < b.first;
+}
+
+// Position of the first entry for `id` at or after position `first`.
+size_t FirstEntry(const std::vector<IdPosition>& index, uint32_t id, uint32_t first)
+{
+    return std::lower_bound(index.begin(), index.end(), IdPosition{id, first}) - index.begin();
+}
+
+void ClearTable(IdTable& table, uint32_t entries)
+{
+    size_t size = 16;
+    while (size < 2 * size_t(entries))
+        size *= 2;
+    table.slots.assign(size, {0, 0});
+    table.mask = static_cast<uint32_t>(size - 1);
+}
+
+IdPosition& TableSlot(IdTable& table, uint32_t id)
+{
+    uint32_t i = (id * 2654435761u) & table.mask;
+    while (table.slots[i].first != 0 && table.slots[i].first != id)
+        i = (i + 1) & table.mask;
+    return table.slots[i];
+}
+
+// One ordering pass. The rules are those of plain nested scans (children are
 // the processes after their creator whose creator ID is its ID, threads those
-// whose parent is its position); the indexes below find the same records in
-// the same order without scanning every array for every row.
+// whose parent is its position; every record is listed once, and a record no
+// creator lists is listed from the top of its chain of creators); the indexes
+// find the same records in the same order without scanning every array for
+// every row.
 class Ordering {
 public:
-    Ordering(ModelState& s, const OrderingInputs& inputs) : s(s), inputs(inputs) {}
+    Ordering(ModelState& s, const OrderingInputs& inputs) : s(s), x(s.indexes), inputs(inputs) {}
 
     void Run();
 
 private:
-    struct Frame {
-        InstanceRecord* record;
-        bool inPlaceholders;
-        size_t cursor;
-    };
-
     InstanceRecord& Process(uint32_t i) { return s.processRecords[i]; }
     uint32_t ProcessCount() const { return s.processRecords.count; }
 
     void IndexThreads();
     void IndexProcesses();
+    void MakePlaceholderRoom();
+    void CountChildren();
     void CountChild(uint32_t creatorId);
     InstanceRecord* AddPlaceholder(uint32_t processId);
     void NameFromPreviousSnapshot(InstanceRecord& placeholder);
     void ListRecord(InstanceRecord& record);
     void ListThreadsOf(uint32_t position);
-    void ListChildrenOf(InstanceRecord& record, uint32_t first);
-    size_t FirstChild(const std::vector<IdPosition>& index, uint32_t creatorId, uint32_t first) const;
+    void ListAtTop(const Frame& node);
+    void ListChildrenOf(const Frame& node);
+    void Descend(Frame node);
+    bool NextChild(Frame& parent, Frame& child);
+    bool CreatorOf(const Frame& node, Frame& creator);
+    Frame TopOfCreators(const Frame& node);
     bool Skipped(const InstanceRecord& record) const;
 
+    Frame ProcessNode(uint32_t i) { return {&Process(i), i, false, false, 0}; }
+    Frame PlaceholderNode(uint32_t p) { return {&s.placeholderRecords[p], p, true, false, 0}; }
+
     ModelState& s;
+    OrderingIndexes& x;
     const OrderingInputs& inputs;
     size_t room = 0;
-    uint32_t placeholderRoom = 0;
-    std::unique_ptr<InstanceRecord[]> oldPlaceholders;
-    uint32_t oldPlaceholderCount = 0;
-    std::unordered_map<uint32_t, uint32_t> oldPlaceholderById;
-    std::unordered_map<uint32_t, uint32_t> placeholderById;
-    std::unordered_map<uint32_t, const perf::PerfInstanceDefinition*> previousById;
+    InstanceRecord* oldPlaceholders = nullptr;
     bool previousIndexed = false;
-
-    // Reused from pass to pass, so that a steady state allocates nothing.
-    static std::vector<uint32_t> threadStart;
-    static std::vector<uint32_t> threadOrder;
-    static std::vector<uint32_t> threadNext;
-    static std::vector<IdPosition> processesById;
-    static std::vector<IdPosition> childrenByCreator;
-    static std::vector<IdPosition> placeholdersByCreator;
-    static std::vector<Frame> stack;
 };
 
-std::vector<uint32_t> Ordering::threadStart;
-std::vector<uint32_t> Ordering::threadOrder;
-std::vector<uint32_t> Ordering::threadNext;
-std::vector<IdPosition> Ordering::processesById;
-std::vector<IdPosition> Ordering::childrenByCreator;
-std::vector<IdPosition> Ordering::placeholdersByCreator;
-std::vector<Ordering::Frame> Ordering::stack;
-
-// The threads of each process position, in Thread-object order.
+// The threads of each process position, in Thread-object order. One pass
+// over the records (which also clears the last pass's marks unless they were
+// just built), then one over their parents' positions.
 void Ordering::IndexThreads()
 {
     uint32_t processes = ProcessCount();
-    threadStart.assign(processes + 1, 0);
-    const RecordArray& threads = s.threadRecords;
+    RecordArray& threads = s.threadRecords;
+    x.threadStart.assign(processes + 1, 0);
+    x.threadParent.resize(threads.count);
     for (uint32_t t = 0; t < threads.count; ++t) {
-        if (threads[t].parentInstance < processes)
-            ++threadStart[threads[t].parentInstance + 1];
-    }
-    for (uint32_t i = 0; i < processes; ++i)
-        threadStart[i + 1] += threadStart[i];
-    threadOrder.resize(threadStart[processes]);
-    threadNext.assign(threadStart.begin(), threadStart.end() - 1);
-    for (uint32_t t = 0; t < threads.count; ++t) {
+        if (t + 8 < threads.count)
+            Prefetch(&threads[t + 8].parentInstance);
+        if (!threads.unmarked)
+            threads[t].flags &= ~uint32_t(listed | visiting);
         uint32_t parent = threads[t].parentInstance;
+        x.threadParent[t] = parent;
         if (parent < processes)
-            threadOrder[threadNext[parent]++] = t;
+            ++x.threadStart[parent + 1];
     }
+    threads.unmarked = false;
+    for (uint32_t i = 0; i < processes; ++i)
+        x.threadStart[i + 1] += x.threadStart[i];
+    x.threadOrder.resize(x.threadStart[processes]);
+    uint32_t* next = x.threadStart.data();
+    for (uint32_t t = 0; t < threads.count; ++t) {
+        uint32_t parent = x.threadParent[t];
+        if (parent < processes)
+            x.threadOrder[next[parent]++] = t;
+    }
+    // `next` moved each start to the following one's: shift them back.
+    for (uint32_t i = processes; i > 0; --i)
+        x.threadStart[i] = x.threadStart[i - 1];
+    x.threadStart[0] = 0;
 }
 
 void Ordering::IndexProcesses()
 {
-    processesById.clear();
-    childrenByCreator.clear();
+    x.processesById.clear();
+    x.childrenByCreator.clear();
     for (uint32_t i = 0; i < ProcessCount(); ++i) {
-        processesById.push_back({Process(i).id, i});
+        x.processesById.push_back({Process(i).id, i});
         if (Process(i).creatorId != 0)
-            childrenByCreator.push_back({Process(i).creatorId, i});
+            x.childrenByCreator.push_back({Process(i).creatorId, i});
     }
-    std::sort(processesById.begin(), processesById.end());
-    std::sort(childrenByCreator.begin(), childrenByCreator.end());
+    std::sort(x.processesById.begin(), x.processesById.end());
+    std::sort(x.childrenByCreator.begin(), x.childrenByCreator.end());
+}
+
+// The new placeholders go into the spare array; the previous pass's stay
+// readable until the children are counted, then become the spare.
+void Ordering::MakePlaceholderRoom()
+{
+    uint32_t needed = ProcessCount();
+    std::swap(s.placeholderRecords, x.sparePlaceholders);
+    std::swap(s.placeholderCapacity, x.spareCapacity);
+    oldPlaceholders = x.sparePlaceholders.get();
+    x.oldPlaceholdersById.clear();
+    for (uint32_t i = 0; i < s.placeholderCount && oldPlaceholders; ++i)
+        x.oldPlaceholdersById.push_back({oldPlaceholders[i].id, i});
+    std::sort(x.oldPlaceholdersById.begin(), x.oldPlaceholdersById.end());
+    s.placeholderCount = 0;
+    if (needed > s.placeholderCapacity) {
+        s.placeholderRecords.reset(new (std::nothrow) InstanceRecord[needed]);
+        s.placeholderCapacity = s.placeholderRecords ? needed : 0;
+    }
+}
+
+void Ordering::CountChildren()
+{
+    IndexProcesses();
+    ClearTable(x.placeholdersById, ProcessCount());
+    for (uint32_t i = 0; i < ProcessCount(); ++i)
+        Process(i).childCount = 0;
+    for (uint32_t i = 0; i < ProcessCount(); ++i)
+        CountChild(Process(i).creatorId);
+    x.placeholdersByCreator.clear();
+    for (uint32_t p = 0; p < s.placeholderCount; ++p)
+        x.placeholdersByCreator.push_back({s.placeholderRecords[p].creatorId, p});
+    std::sort(x.placeholdersByCreator.begin(), x.placeholdersByCreator.end());
+    oldPlaceholders = nullptr;
 }
 
 // Counts a child for every record with the creator's ID: the processes with
@@ -114,16 +173,15 @@ void Ordering::IndexProcesses()
 void Ordering::CountChild(uint32_t creatorId)
 {
     while (creatorId != 0) {
-        auto range = std::equal_range(processesById.begin(), processesById.end(), IdPosition{creatorId, 0},
-                                      [](const IdPosition& a, const IdPosition& b) { return a.first < b.first; });
+        auto range = std::equal_range(x.processesById.begin(), x.processesById.end(), IdPosition{creatorId, 0}, ById);
         if (range.first != range.second) {
             for (auto it = range.first; it != range.second; ++it)
                 ++Process(it->second).childCount;
             return;
         }
-        auto placeholder = placeholderById.find(creatorId);
-        if (placeholder != placeholderById.end()) {
-            ++s.placeholderRecords[placeholder->second].childCount;
+        IdPosition& slot = TableSlot(x.placeholdersById, creatorId);
+        if (slot.first != 0) {
+            ++s.placeholderRecords[slot.second].childCount;
             return;
         }
         InstanceRecord* added = AddPlaceholder(creatorId);
@@ -133,17 +191,22 @@ void Ordering::CountChild(uint32_t creatorId)
 
 InstanceRecord* Ordering::AddPlaceholder(uint32_t processId)
 {
-    if (!s.placeholderRecords || s.placeholderCount >= placeholderRoom)
+    if (s.placeholderCount >= ProcessCount() || s.placeholderCount >= s.placeholderCapacity)
         return nullptr;
     uint32_t index = s.placeholderCount++;
+    TableSlot(x.placeholdersById, processId) = {processId, index};
     InstanceRecord& placeholder = s.placeholderRecords[index];
-    placeholderById[processId] = index;
-    placeholder.id = processId;
-    placeholder.childCount = 1;
     placeholder.name = placeholder.label;
-    auto old = oldPlaceholderById.find(processId);
-    if (old != oldPlaceholderById.end()) {
-        const InstanceRecord& before = oldPlaceholders[old->second];
+    placeholder.label[0] = 0;
+    placeholder.id = processId;
+    placeholder.value = placeholder.previousValue = 0;
+    placeholder.creatorId = 0;
+    placeholder.childCount = 1;
+    placeholder.flags = 0;
+    placeholder.depth = 0;
+    size_t old = FirstEntry(x.oldPlaceholdersById, processId, 0);
+    if (old < x.oldPlaceholdersById.size() && x.oldPlaceholdersById[old].first == processId) {
+        const InstanceRecord& before = oldPlaceholders[x.oldPlaceholdersById[old].second];
         std::copy(std::begin(before.label), std::end(before.label), placeholder.label);
         placeholder.creatorId = before.creatorId;
         placeholder.flags = before.flags & ~uint32_t(listed);
@@ -158,22 +221,27 @@ void Ordering::NameFromPreviousSnapshot(InstanceRecord& placeholder)
     using namespace perf;
     SnapshotView previous = inputs.previous;
     const PerfObjectType* processes = FindObject(previous, inputs.processObjectIndex);
-    const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
     if (!previousIndexed) {
         previousIndexed = true;
+        x.previousProcesses.clear();
         const PerfCounterDefinition* id = FindCounter(previous, processes, inputs.idProcessIndex);
         const PerfInstanceDefinition* instance = FirstInstance(previous, processes);
         for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i) {
-            previousById.emplace(ReadU32(previous, CounterData(previous, instance, id)), instance);
+            x.previousProcesses.push_back({ReadU32(previous, CounterData(previous, instance, id)), i, instance});
             instance = NextInstance(previous, instance);
         }
+        std::sort(x.previousProcesses.begin(), x.previousProcesses.end(), [](const auto& a, const auto& b) {
+            return a.id != b.id ? a.id < b.id : a.position < b.position;
+        });
     }
-    auto found = previousById.find(placeholder.id);
-    if (found == previousById.end())
+    auto found = std::lower_bound(x.previousProcesses.begin(), x.previousProcesses.end(), placeholder.id,
+                                  [](const auto& entry, uint32_t id) { return entry.id < id; });
+    if (found == x.previousProcesses.end() || found->id != placeholder.id)
         return;
-    CopyLabel(placeholder.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, found->second)));
+    CopyLabel(placeholder.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, found->instance)));
+    const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
     if (creator)
-        placeholder.creatorId = ReadU32(previous, CounterData(previous, found->second, creator));
+        placeholder.creatorId = ReadU32(previous, CounterData(previous, found->instance, creator));
 }
 
 void Ordering::ListRecord(InstanceRecord& record)
@@ -193,8 +261,8 @@ void Ordering::ListThreadsOf(uint32_t position)
     InstanceRecord& process = Process(position);
     if (process.threadCount == 0 || !process.Has(expanded))
         return;
-    for (uint32_t k = threadStart[position]; k < threadStart[position + 1]; ++k) {
-        InstanceRecord& thread = s.threadRecords[threadOrder[k]];
+    for (uint32_t k = x.threadStart[position]; k < x.threadStart[position + 1]; ++k) {
+        InstanceRecord& thread = s.threadRecords[x.threadOrder[k]];
         if (!thread.NameIsLabel()) {
             // "process->thread", cut to 31 characters.
             wchar_t* out = thread.label;
@@ -211,47 +279,118 @@ void Ordering::ListThreadsOf(uint32_t position)
     }
 }
 
-size_t Ordering::FirstChild(const std::vector<IdPosition>& index, uint32_t creatorId, uint32_t first) const
+// The next child of `parent` not listed yet: processes after a process (any
+// process for a placeholder) whose creator it is, then placeholders.
+bool Ordering::NextChild(Frame& parent, Frame& child)
 {
-    return std::lower_bound(index.begin(), index.end(), IdPosition{creatorId, first}) - index.begin();
+    uint32_t id = parent.record->id;
+    if (!parent.inPlaceholders) {
+        for (; parent.cursor < x.childrenByCreator.size() && x.childrenByCreator[parent.cursor].first == id;
+             ++parent.cursor) {
+            uint32_t position = x.childrenByCreator[parent.cursor].second;
+            if (!Process(position).Has(listed)) {
+                ++parent.cursor;
+                child = ProcessNode(position);
+                return true;
+            }
+        }
+        parent.inPlaceholders = true;
+        parent.cursor = FirstEntry(x.placeholdersByCreator, id, 0);
+    }
+    for (; parent.cursor < x.placeholdersByCreator.size() && x.placeholdersByCreator[parent.cursor].first == id;
+         ++parent.cursor) {
+        uint32_t position = x.placeholdersByCreator[parent.cursor].second;
+        if (!s.placeholderRecords[position].Has(listed)) {
+            ++parent.cursor;
+            child = PlaceholderNode(position);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Depth first, with an explicit stack: a long chain of creators must not
-// exhaust the thread's stack. `visiting` ends the descent at a loop.
-void Ordering::ListChildrenOf(InstanceRecord& record, uint32_t first)
+// exhaust the thread's stack. Each record is listed once, so each record's
+// children are looked for once, even where creators loop.
+void Ordering::ListChildrenOf(const Frame& node)
 {
-    if (record.childCount == 0 || record.Has(visiting))
-        return;
-    record.flags |= visiting;
-    stack.clear();
-    stack.push_back({&record, false, FirstChild(childrenByCreator, record.id, first)});
-    while (!stack.empty()) {
-        size_t top = stack.size() - 1;
-        InstanceRecord* parent = stack[top].record;
-        const std::vector<IdPosition>& index = stack[top].inPlaceholders ? placeholdersByCreator : childrenByCreator;
-        size_t cursor = stack[top].cursor;
-        if (cursor >= index.size() || index[cursor].first != parent->id) {
-            if (!stack[top].inPlaceholders) {
-                stack[top] = {parent, true, FirstChild(placeholdersByCreator, parent->id, 0)};
-            } else {
-                parent->flags &= ~uint32_t(visiting);
-                stack.pop_back();
-            }
+    x.stack.clear();
+    Descend(node);
+    while (!x.stack.empty()) {
+        Frame& parent = x.stack.back();
+        Frame child{};
+        if (!NextChild(parent, child)) {
+            x.stack.pop_back();
             continue;
         }
-        stack[top].cursor = cursor + 1;
-        uint32_t position = index[cursor].second;
-        bool isPlaceholder = stack[top].inPlaceholders;
-        InstanceRecord& child = isPlaceholder ? s.placeholderRecords[position] : Process(position);
-        child.depth = parent->depth + 1;
-        ListRecord(child);
-        if (!isPlaceholder)
-            ListThreadsOf(position);
-        if (child.childCount != 0 && !child.Has(visiting)) {
-            child.flags |= visiting;
-            stack.push_back({&child, false, FirstChild(childrenByCreator, child.id, isPlaceholder ? 0 : position + 1)});
-        }
+        child.record->depth = parent.record->depth + 1;
+        ListRecord(*child.record);
+        if (!child.isPlaceholder)
+            ListThreadsOf(child.position);
+        Descend(child);
     }
+}
+
+void Ordering::Descend(Frame node)
+{
+    if (node.record->childCount == 0)
+        return;
+    node.inPlaceholders = false;
+    node.cursor = FirstEntry(x.childrenByCreator, node.record->id, node.isPlaceholder ? 0 : node.position + 1);
+    x.stack.push_back(node);
+}
+
+void Ordering::ListAtTop(const Frame& node)
+{
+    ListRecord(*node.record);
+    node.record->depth = 0;
+    if (!node.isPlaceholder)
+        ListThreadsOf(node.position);
+    if (s.showHierarchy)
+        ListChildrenOf(node);
+}
+
+// The record that would list `node` as its child: for a process, the first
+// process with its creator ID listed before it, or the placeholder with that
+// ID when no process has it; for a placeholder, the first process with that
+// ID, else the placeholder.
+bool Ordering::CreatorOf(const Frame& node, Frame& creator)
+{
+    uint32_t creatorId = node.record->creatorId;
+    if (creatorId == 0)
+        return false;
+    size_t first = FirstEntry(x.processesById, creatorId, 0);
+    if (first < x.processesById.size() && x.processesById[first].first == creatorId) {
+        uint32_t position = x.processesById[first].second;
+        if (!node.isPlaceholder && position >= node.position)
+            return false;
+        creator = ProcessNode(position);
+        return true;
+    }
+    IdPosition& slot = TableSlot(x.placeholdersById, creatorId);
+    if (slot.first == 0)
+        return false;
+    creator = PlaceholderNode(slot.second);
+    return true;
+}
+
+// The farthest creator reached from `node` going from creator to creator,
+// before the chain ends or comes back on itself: listed at the top, it lists
+// the whole chain beneath it.
+Frame Ordering::TopOfCreators(const Frame& node)
+{
+    x.stack.clear();
+    x.stack.push_back(node);
+    node.record->flags |= visiting;
+    Frame creator{};
+    while (CreatorOf(x.stack.back(), creator) && !creator.record->Has(visiting)) {
+        creator.record->flags |= visiting;
+        x.stack.push_back(creator);
+    }
+    Frame top = x.stack.back();
+    for (const Frame& f : x.stack)
+        f.record->flags &= ~uint32_t(visiting);
+    return top;
 }
 
 bool Ordering::Skipped(const InstanceRecord& record) const
@@ -268,64 +407,34 @@ void Ordering::Run()
     room = size_t(s.threadRecords.count) + 2 * size_t(processes) + s.placeholderCount;
     s.displayList.clear();
     s.displayList.reserve(room);
-    oldPlaceholders = std::move(s.placeholderRecords);
-    oldPlaceholderCount = s.placeholderCount;
-    s.placeholderCount = 0;
     for (uint32_t i = 0; i < processes; ++i)
         Process(i).flags &= ~uint32_t(listed | visiting);
-    for (uint32_t t = 0; t < s.threadRecords.count; ++t)
-        s.threadRecords[t].flags &= ~uint32_t(listed | visiting);
 
     IndexThreads();
     if (s.showHierarchy) {
-        placeholderRoom = processes;
-        s.placeholderRecords.reset(processes ? new (std::nothrow) InstanceRecord[processes] : nullptr);
-        for (uint32_t i = 0; i < oldPlaceholderCount; ++i)
-            oldPlaceholderById.emplace(oldPlaceholders[i].id, i);
-        IndexProcesses();
-        for (uint32_t i = 0; i < processes; ++i)
-            Process(i).childCount = 0;
-        for (uint32_t i = 0; i < processes; ++i)
-            CountChild(Process(i).creatorId);
-        placeholdersByCreator.clear();
-        for (uint32_t p = 0; p < s.placeholderCount; ++p)
-            placeholdersByCreator.push_back({s.placeholderRecords[p].creatorId, p});
-        std::sort(placeholdersByCreator.begin(), placeholdersByCreator.end());
+        MakePlaceholderRoom();
+        CountChildren();
+    } else {
+        s.placeholderCount = 0;
     }
-    oldPlaceholders.reset();
 
     s.focusRow = -1;
     s.selectedRecord = nullptr;
     for (uint32_t i = 0; i < processes; ++i) {
-        InstanceRecord& process = Process(i);
-        if (Skipped(process) || (s.showHierarchy && process.creatorId != 0))
-            continue;
-        ListRecord(process);
-        process.depth = 0;
-        ListThreadsOf(i);
-        if (s.showHierarchy)
-            ListChildrenOf(process, i + 1);
+        if (!Skipped(Process(i)) && (!s.showHierarchy || Process(i).creatorId == 0))
+            ListAtTop(ProcessNode(i));
     }
     if (!s.showHierarchy)
         return;
     for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-        InstanceRecord& placeholder = s.placeholderRecords[p];
-        if (placeholder.Has(listed))
-            continue;
-        ListRecord(placeholder);
-        placeholder.depth = 0;
-        ListChildrenOf(placeholder, 0);
+        if (!s.placeholderRecords[p].Has(listed))
+            ListAtTop(TopOfCreators(PlaceholderNode(p)));
     }
-    // A process whose creator is listed after it, or that got no placeholder,
-    // would otherwise never be shown: it goes to the top level.
+    // A process whose creator is listed after it would otherwise never be
+    // shown: it goes to the top level.
     for (uint32_t i = 0; i < processes; ++i) {
-        InstanceRecord& process = Process(i);
-        if (process.Has(listed) || Skipped(process))
-            continue;
-        ListRecord(process);
-        process.depth = 0;
-        ListThreadsOf(i);
-        ListChildrenOf(process, i + 1);
+        if (!Process(i).Has(listed) && !Skipped(Process(i)))
+            ListAtTop(ProcessNode(i));
     }
 }
 

@@ -30,85 +30,101 @@ uint64_t NameHash(const wchar_t* name)
     return hash;
 }
 
-// The previous snapshot's instances of the object, by position, with what
-// matching needs. Matching walks forward from the instance after the last
-// match: when the snapshots list the instances in the same order, the first
-// instance looked at matches. Otherwise sorted keys find the first match at
-// or after the start, which is what the walk would find, in logarithmic time.
-class PreviousInstances {
-public:
-    void Load(perf::SnapshotView view, const perf::PerfObjectType* object, uint32_t idCounterIndex)
-    {
-        this->view = view;
-        instances.clear();
-        ids.clear();
-        byId.clear();
-        byName.clear();
-        const perf::PerfCounterDefinition* idCounter = perf::FindCounter(view, object, idCounterIndex);
-        const perf::PerfInstanceDefinition* instance = perf::FirstInstance(view, object);
-        for (uint32_t i = 0; i < perf::InstanceCount(object) && instance; ++i) {
-            instances.push_back(instance);
-            ids.push_back(perf::ReadU32(view, perf::CounterData(view, instance, idCounter)));
-            instance = perf::NextInstance(view, instance);
-        }
-    }
-
-    uint32_t Count() const { return static_cast<uint32_t>(instances.size()); }
-    const perf::PerfInstanceDefinition* At(uint32_t position) const { return instances[position]; }
-
-    // Position of the first instance at or after `start` with that id (or,
-    // for id 0, that exact name); -1 when there is none.
-    int64_t Find(uint32_t id, const wchar_t* name, uint32_t start)
-    {
-        if (start >= Count())
-            return -1;
-        if (Matches(start, id, name))
-            return start;
-        if (id != 0)
-            return FindKey(byId, id, start, [&](uint32_t p) { return ids[p] == id; });
-        return FindKey(byName, NameHash(name), start, [&](uint32_t p) { return Matches(p, 0, name); });
-    }
-
-private:
-    using Keys = std::vector<std::pair<uint64_t, uint32_t>>;
-
-    bool Matches(uint32_t position, uint32_t id, const wchar_t* name) const
-    {
-        if (id != 0)
-            return ids[position] == id;
-        return wcscmp(Wide(perf::InstanceName(view, instances[position])), name) == 0;
-    }
-
-    template <class Same>
-    int64_t FindKey(Keys& keys, uint64_t key, uint32_t start, Same same)
-    {
-        if (keys.empty()) {
-            keys.reserve(Count());
-            for (uint32_t p = 0; p < Count(); ++p)
-                keys.push_back({&keys == &byId ? ids[p] : NameHash(Wide(perf::InstanceName(view, instances[p]))), p});
-            std::sort(keys.begin(), keys.end());
-        }
-        auto it = std::lower_bound(keys.begin(), keys.end(), std::make_pair(key, start));
-        for (; it != keys.end() && it->first == key; ++it) {
-            if (same(it->second))
-                return it->second;
-        }
-        return -1;
-    }
-
-    perf::SnapshotView view;
-    std::vector<const perf::PerfInstanceDefinition*> instances;
-    std::vector<uint32_t> ids;
-    Keys byId;
-    Keys byName;
-};
-
-PreviousInstances previousInstances;
+bool SameView(perf::SnapshotView a, perf::SnapshotView b)
+{
+    return a.data == b.data && a.length == b.length;
+}
 
 uint32_t ReadCounter32(perf::SnapshotView view, const perf::PerfInstanceDefinition* instance,
                        const perf::PerfCounterDefinition* counter)
 {
     return perf::ReadU32(view, perf::CounterData(view, instance, counter));
+}
+
+void StartPrevious(PreviousInstances& previous, perf::SnapshotView view, uint32_t objectIndex,
+                   uint32_t idCounterIndex)
+{
+    previous.view = view;
+    previous.object = perf::FindObject(view, objectIndex);
+    previous.idCounter = perf::FindCounter(view, previous.object, idCounterIndex);
+    previous.walkPosition = 0;
+    previous.walkInstance = perf::InstanceCount(previous.object) ? perf::FirstInstance(view, previous.object) : nullptr;
+    previous.indexed = false;
+    previous.instances.clear();
+    previous.ids.clear();
+    previous.byId.clear();
+    previous.byName.clear();
+}
+
+void IndexPrevious(PreviousInstances& previous)
+{
+    if (previous.indexed)
+        return;
+    previous.indexed = true;
+    perf::SnapshotView view = previous.view;
+    const perf::PerfInstanceDefinition* instance = perf::FirstInstance(view, previous.object);
+    for (uint32_t i = 0; i < perf::InstanceCount(previous.object) && instance; ++i) {
+        previous.instances.push_back(instance);
+        previous.ids.push_back(ReadCounter32(view, instance, previous.idCounter));
+        instance = perf::NextInstance(view, instance);
+    }
+}
+
+bool Matches(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance, uint32_t id,
+             const wchar_t* name)
+{
+    if (id != 0)
+        return ReadCounter32(previous.view, instance, previous.idCounter) == id;
+    return wcscmp(Wide(perf::InstanceName(previous.view, instance)), name) == 0;
+}
+
+const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byId)
+{
+    std::vector<KeyPosition>& keys = byId ? previous.byId : previous.byName;
+    if (keys.empty()) {
+        uint32_t count = static_cast<uint32_t>(previous.instances.size());
+        keys.reserve(count);
+        for (uint32_t p = 0; p < count; ++p) {
+            const wchar_t* name = Wide(perf::InstanceName(previous.view, previous.instances[p]));
+            keys.push_back({byId ? previous.ids[p] : NameHash(name), p});
+        }
+        std::sort(keys.begin(), keys.end());
+    }
+    return keys;
+}
+
+// Position of the first previous instance at or after `start` with that id
+// (or, for id 0, that exact name). Matching walks forward from the instance
+// after the last match: when the snapshots list the instances in the same
+// order, the first instance looked at matches. Otherwise sorted keys find
+// what the walk would find, in logarithmic time.
+uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* name, uint32_t start,
+                      const perf::PerfInstanceDefinition*& found)
+{
+    if (!previous.indexed && start == previous.walkPosition && previous.walkInstance &&
+        start < perf::InstanceCount(previous.object)) {
+        if (Matches(previous, previous.walkInstance, id, name)) {
+            found = previous.walkInstance;
+            previous.walkPosition = start + 1;
+            previous.walkInstance = perf::NextInstance(previous.view, found);
+            return start;
+        }
+    }
+    IndexPrevious(previous);
+    found = nullptr;
+    if (start >= previous.instances.size())
+        return NO_MATCH;
+    uint64_t key = id != 0 ? id : NameHash(name);
+    const std::vector<KeyPosition>& keys = SortedKeys(previous, id != 0);
+    for (auto it = std::lower_bound(keys.begin(), keys.end(), KeyPosition{key, start});
+         it != keys.end() && it->first == key; ++it) {
+        uint32_t p = it->second;
+        if (id != 0 ? previous.ids[p] == id : Matches(previous, previous.instances[p], 0, name)) {
+            found = previous.instances[p];
+            return p;
+        }
+    }
+    return NO_MATCH;
 }
 
 } // namespace
@@ -150,6 +166,7 @@ struct BuildSources {
     }
 };
 
+// Every field but the text, whose buffer a reused record keeps.
 void ReadIdentity(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance)
 {
     perf::SnapshotView current = from.request.current;
@@ -159,18 +176,18 @@ void ReadIdentity(InstanceRecord& record, const BuildSources& from, const perf::
     record.parentInstance = instance->ParentObjectInstance;
     record.depth = from.request.depth;
     record.flags = from.isProcessObject ? isProcess : isThread;
-    if (from.isProcessObject) {
-        record.threadCount = ReadCounter32(current, instance, from.threadCount);
-        record.creatorId = ReadCounter32(current, instance, from.creator);
-    }
+    record.threadCount = from.isProcessObject ? ReadCounter32(current, instance, from.threadCount) : 0;
+    record.creatorId = from.isProcessObject ? ReadCounter32(current, instance, from.creator) : 0;
+    record.childCount = 0;
 }
 
 void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance,
                   const perf::PerfInstanceDefinition* matched)
 {
+    // Formatting into the buffer the text already has allocates nothing.
     if (!from.shown) {
         record.value = 0;
-        record.text.Assign(from.notAvailable);
+        record.text.Format(L"%ls", from.notAvailable.Chars());
         return;
     }
     perf::CounterSample now{from.request.current, instance, from.shown};
@@ -181,6 +198,48 @@ void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::
     }
 }
 
+// Room for `count` records; the records already there keep their texts.
+bool MakeRoom(RecordArray& records, uint32_t count)
+{
+    if (count <= records.capacity)
+        return true;
+    records.records.reset();
+    records.capacity = 0;
+    uint32_t capacity = count + count / 8;
+    records.records.reset(new (std::nothrow) InstanceRecord[capacity]);
+    if (records.records)
+        records.capacity = capacity;
+    return records.records != nullptr;
+}
+
+CarriedState CarriedStateOf(const InstanceRecord& record)
+{
+    return {record.flags & CARRIED_FLAGS, record.matchedPosition, record.value};
+}
+
+// What the replaced records carry, saved just before each is overwritten: a
+// record after the one being built is read where it is.
+struct Carried {
+    RecordArray& records;
+    uint32_t count;
+    uint32_t saved = 0;
+
+    explicit Carried(RecordArray& r) : records(r), count(r.count) { r.carried.resize(count); }
+
+    void SaveUpTo(uint32_t end)
+    {
+        for (; saved < end && saved < count; ++saved)
+            records.carried[saved] = CarriedStateOf(records[saved]);
+    }
+    bool At(uint32_t position, CarriedState& state) const
+    {
+        if (position >= count)
+            return false;
+        state = position < saved ? records.carried[position] : CarriedStateOf(records[position]);
+        return true;
+    }
+};
+
 } // namespace
 
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
@@ -188,57 +247,71 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     using namespace perf;
     SnapshotView current = request.current;
     BuildSources from(request);
-    RecordArray built;
-    built.builtFrom = current.data;
-    built.builtFromLength = current.length;
+
+    // Rebuilt from the very snapshot the records came from (another counter
+    // or format, or after a failed query): flags carry by position, with no
+    // growth shown. Against the same previous snapshot, the matches are kept.
+    bool sameSnapshot = records.builtFrom && SameView({records.builtFrom, records.builtFromLength}, current);
+    bool keepMatches = sameSnapshot && SameView(records.previous.view, request.previous);
+    PreviousInstances& previous = records.previous;
+    if (keepMatches)
+        IndexPrevious(previous);
+    else
+        StartPrevious(previous, request.previous, request.objectIndex, request.idCounterIndex);
+    Carried carried(records);
+
+    records.count = 0;
+    records.builtFrom = current.data;
+    records.builtFromLength = current.length;
+    records.unmarked = true;
     if (!from.object) {
         perfData.statusMessageId = IDS_STATUS_NO_PROCESS_OBJECT;
-    } else if (from.object->NumInstances <= 0) {
-        perfData.statusMessageId = IDS_STATUS_NO_PROCESS_LIST;
-    } else {
-        // No more records than the bytes can hold instances.
-        uint32_t room = std::min<uint32_t>(InstanceCount(from.object),
-                                           current.length / (sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock)));
-        built.records.reset(new (std::nothrow) InstanceRecord[room]);
-        if (!built.records)
-            room = 0;
-
-        // Rebuilt from the very snapshot the old records came from (another
-        // counter or format, or a failed query): carried by position, with
-        // no growth shown.
-        bool sameSnapshot = records.records && records.builtFrom == current.data &&
-                            records.builtFromLength == current.length;
-        if (!sameSnapshot)
-            previousInstances.Load(request.previous, FindObject(request.previous, request.objectIndex),
-                                   request.idCounterIndex);
-
-        uint32_t start = 0, k = 0;
-        const PerfInstanceDefinition* instance = FirstInstance(current, from.object);
-        for (; k < room && instance; ++k, instance = NextInstance(current, instance)) {
-            InstanceRecord& record = built[k];
-            ReadIdentity(record, from, instance);
-            const InstanceRecord* old = nullptr;
-            const PerfInstanceDefinition* matched = nullptr;
-            if (sameSnapshot) {
-                old = k < records.count ? &records[k] : nullptr;
-            } else {
-                int64_t match = previousInstances.Find(record.id, record.name, start);
-                start = match >= 0 ? static_cast<uint32_t>(match) + 1 : 0;
-                if (match >= 0) {
-                    matched = previousInstances.At(static_cast<uint32_t>(match));
-                    if (records.records && match < records.count)
-                        old = &records[static_cast<uint32_t>(match)];
-                }
-            }
-            if (old)
-                record.flags |= old->flags & CARRIED_FLAGS;
-            ComputeValue(record, from, instance, matched);
-            record.previousValue = old && !sameSnapshot ? old->value : record.value;
-        }
-        built.count = k;
+        return 0;
     }
-    records = std::move(built);
-    return records.count;
+    if (from.object->NumInstances <= 0) {
+        perfData.statusMessageId = IDS_STATUS_NO_PROCESS_LIST;
+        return 0;
+    }
+    // No more records than the bytes can hold instances.
+    uint32_t room = std::min<uint32_t>(InstanceCount(from.object),
+                                       current.length / (sizeof(PerfInstanceDefinition) + sizeof(PerfCounterBlock)));
+    if (room > records.capacity)
+        carried.SaveUpTo(carried.count);
+    if (!MakeRoom(records, room))
+        return 0;
+
+    uint32_t start = 0, k = 0;
+    const PerfInstanceDefinition* instance = FirstInstance(current, from.object);
+    for (; k < room && instance; ++k, instance = NextInstance(current, instance)) {
+        InstanceRecord& record = records[k];
+        // The texts' buffers lie apart from the records: each is asked for
+        // a few records ahead rather than waited for.
+        if (k + 8 < room)
+            Prefetch(records[k + 8].text.text);
+        carried.SaveUpTo(k + 1);
+        ReadIdentity(record, from, instance);
+        CarriedState old{};
+        uint32_t match = NO_MATCH;
+        const PerfInstanceDefinition* matched = nullptr;
+        if (keepMatches) {
+            if (carried.At(k, old) && old.matchedPosition < previous.instances.size())
+                match = old.matchedPosition;
+            matched = match != NO_MATCH ? previous.instances[match] : nullptr;
+        } else {
+            match = FindPrevious(previous, record.id, record.name, start, matched);
+            start = match != NO_MATCH ? match + 1 : 0;
+        }
+        // The replaced records were built from the previous snapshot, or from
+        // this one; either may list fewer instances than the other.
+        bool hasOld = carried.At(sameSnapshot ? k : match, old);
+        record.matchedPosition = match;
+        if (hasOld)
+            record.flags |= old.flags;
+        ComputeValue(record, from, instance, matched);
+        record.previousValue = hasOld && !sameSnapshot ? old.value : record.value;
+    }
+    records.count = k;
+    return k;
 }
 
 namespace {
@@ -262,6 +335,8 @@ void ReleaseModel()
     state.selectedRecord = nullptr;
     state.placeholderRecords.reset();
     state.placeholderCount = 0;
+    state.placeholderCapacity = 0;
+    state.indexes = OrderingIndexes();
     state.processRecords.Release();
     state.threadRecords.Release();
 }

@@ -7,9 +7,25 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#if defined(_M_X64) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
 namespace model {
+
+// A hint that memory is wanted soon, for walks the processor cannot foresee
+// or that run over more memory than its caches hold.
+inline void Prefetch(const void* address)
+{
+#if defined(_M_X64) || defined(__x86_64__)
+    _mm_prefetch(static_cast<const char*>(address), _MM_HINT_T0);
+#else
+    (void)address;
+#endif
+}
 
 enum RecordFlag : uint32_t {
     selected = 0x01,
@@ -22,6 +38,7 @@ enum RecordFlag : uint32_t {
 };
 
 constexpr size_t LABEL_CHARS = 32;
+constexpr uint32_t NO_MATCH = 0xFFFFFFFF;
 
 struct InstanceRecord {
     const wchar_t* name = label; // in the snapshot, or this record's own label
@@ -36,6 +53,7 @@ struct InstanceRecord {
     uint32_t childCount = 0;
     uint32_t flags = 0;
     uint32_t depth = 0;
+    uint32_t matchedPosition = NO_MATCH; // of its predecessor in the previous snapshot's object
 
     InstanceRecord() = default;
     // `name` may point at the record itself: records stay where they were made.
@@ -46,16 +64,85 @@ struct InstanceRecord {
     bool NameIsLabel() const { return name == label; }
 };
 
-// An array of records made in one allocation, and the snapshot it was built
-// from (its records point into it).
+using IdPosition = std::pair<uint32_t, uint32_t>;
+using KeyPosition = std::pair<uint64_t, uint32_t>;
+
+// The instances of one object in the snapshot a build matched against: a
+// walk alongside the current instances while both lists agree, then (made on
+// first need) every instance by position and sorted keys.
+struct PreviousInstances {
+    perf::SnapshotView view;
+    const perf::PerfObjectType* object = nullptr;
+    const perf::PerfCounterDefinition* idCounter = nullptr;
+    uint32_t walkPosition = 0;
+    const perf::PerfInstanceDefinition* walkInstance = nullptr;
+    bool indexed = false;
+    std::vector<const perf::PerfInstanceDefinition*> instances;
+    std::vector<uint32_t> ids;
+    std::vector<KeyPosition> byId;
+    std::vector<KeyPosition> byName;
+};
+
+// What a build takes over from the records it replaces, by their position.
+struct CarriedState {
+    uint32_t flags;
+    uint32_t matchedPosition;
+    double value;
+};
+
+// The records of one object, made in one allocation and rebuilt in place
+// while they fit, so that their texts keep their buffers; the snapshot they
+// were built from (they point into it) and the one they were matched against.
 struct RecordArray {
     std::unique_ptr<InstanceRecord[]> records;
     uint32_t count = 0;
+    uint32_t capacity = 0;
     const uint8_t* builtFrom = nullptr;
     uint32_t builtFromLength = 0;
+    bool unmarked = false; // built since the last ordering pass: no record is listed
+    PreviousInstances previous;
+    std::vector<CarriedState> carried;
 
     InstanceRecord& operator[](uint32_t i) const { return records[i]; }
     void Release() { *this = RecordArray(); }
+};
+
+// Placeholder IDs and their positions, by open addressing in a reused table:
+// adding one allocates nothing.
+struct IdTable {
+    std::vector<IdPosition> slots; // ID 0 marks a free slot
+    uint32_t mask = 0;
+};
+
+// The ordering's indexes, kept from pass to pass so that a steady state
+// allocates nothing.
+struct OrderingIndexes {
+    std::vector<uint32_t> threadStart; // per process position, into threadOrder
+    std::vector<uint32_t> threadOrder;
+    std::vector<uint32_t> threadParent;
+    std::vector<IdPosition> processesById;
+    std::vector<IdPosition> childrenByCreator;
+    std::vector<IdPosition> placeholdersByCreator;
+    std::vector<IdPosition> oldPlaceholdersById;
+    IdTable placeholdersById;
+    struct PreviousProcess {
+        uint32_t id;
+        uint32_t position;
+        const perf::PerfInstanceDefinition* instance;
+    };
+    std::vector<PreviousProcess> previousProcesses; // by ID, then position
+    // A record whose children are being listed, or one on a chain of creators.
+    struct Frame {
+        InstanceRecord* record;
+        uint32_t position; // in the process or the placeholder array
+        bool isPlaceholder;
+        bool inPlaceholders; // its process children are done
+        size_t cursor;
+    };
+    std::vector<Frame> stack;
+    // The previous pass's placeholders while a pass runs; then the spare array.
+    std::unique_ptr<InstanceRecord[]> sparePlaceholders;
+    uint32_t spareCapacity = 0;
 };
 
 struct ModelState {
@@ -67,6 +154,8 @@ struct ModelState {
     InstanceRecord* selectedRecord = nullptr;
     std::unique_ptr<InstanceRecord[]> placeholderRecords;
     uint32_t placeholderCount = 0;
+    uint32_t placeholderCapacity = 0;
+    OrderingIndexes indexes;
 
     bool showTotal = false;
     bool showIdle = false;
@@ -86,7 +175,7 @@ struct BuildRequest {
     uint32_t depth = 0;
 };
 
-// Replaces `records` (the previous refresh's array for this object) with one
+// Rebuilds `records` (the previous refresh's array for this object) with one
 // record per instance of the object; returns the count. Sets the status text
 // when the object or its instances are missing.
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records);

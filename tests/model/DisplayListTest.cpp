@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <tuple>
 
 using namespace model;
 
@@ -22,53 +24,44 @@ struct ProcessSpec {
 struct ThreadSpec {
     uint32_t parent;
     std::wstring name;
-    uint32_t flags = 0;
 };
 
 // A machine's records as the model holds them, with names that live outside
-// the records as snapshot names do.
+// the records as snapshot names do, and a previous snapshot's Process object
+// that names vanished creators.
 struct Machine {
     std::vector<ProcessSpec> processes;
     std::vector<ThreadSpec> threads;
-    std::vector<uint8_t> previous; // Process object naming vanished creators
+    std::vector<uint8_t> previous;
 
     void Load(ModelState& s) const
     {
         s.processRecords.records.reset(new InstanceRecord[processes.size()]);
         s.processRecords.count = static_cast<uint32_t>(processes.size());
-        for (size_t i = 0; i < processes.size(); ++i) {
-            InstanceRecord& r = s.processRecords[static_cast<uint32_t>(i)];
+        for (uint32_t i = 0; i < s.processRecords.count; ++i) {
+            InstanceRecord& r = s.processRecords[i];
             r.id = processes[i].id;
             r.creatorId = processes[i].creatorId;
             r.name = processes[i].name.c_str();
-            CopyLabel(r.label, r.name);
             r.threadCount = processes[i].threadCount;
             r.flags = processes[i].flags | isProcess;
         }
         s.threadRecords.records.reset(new InstanceRecord[threads.size()]);
         s.threadRecords.count = static_cast<uint32_t>(threads.size());
-        for (size_t t = 0; t < threads.size(); ++t) {
-            InstanceRecord& r = s.threadRecords[static_cast<uint32_t>(t)];
+        for (uint32_t t = 0; t < s.threadRecords.count; ++t) {
+            InstanceRecord& r = s.threadRecords[t];
             r.parentInstance = threads[t].parent;
             r.name = threads[t].name.c_str();
-            CopyLabel(r.label, r.name);
-            r.flags = threads[t].flags | isThread;
-            r.depth = 1;
+            r.flags = isThread;
         }
     }
 
     OrderingInputs Inputs() const
     {
-        OrderingInputs inputs;
-        inputs.previous = {previous.data(), static_cast<uint32_t>(previous.size())};
-        inputs.processObjectIndex = 230;
-        inputs.idProcessIndex = 784;
-        inputs.creatingProcessIdIndex = 1410;
-        return inputs;
+        return {{previous.data(), static_cast<uint32_t>(previous.size())}, 230, 784, 1410};
     }
 };
 
-// A previous snapshot that knew some processes that have since exited.
 std::vector<uint8_t> PreviousProcesses(const std::vector<ProcessSpec>& known)
 {
     perf::SnapshotWriter writer;
@@ -76,10 +69,8 @@ std::vector<uint8_t> PreviousProcesses(const std::vector<ProcessSpec>& known)
     writer.BeginObject({230, 231});
     writer.AddCounter({784, 785, perf::TYPE_RAWCOUNT, 4});
     writer.AddCounter({1410, 1411, perf::TYPE_RAWCOUNT, 4});
-    for (const ProcessSpec& p : known) {
-        std::u16string name(p.name.begin(), p.name.end());
-        writer.AddInstance(name, {}, {p.id, p.creatorId});
-    }
+    for (const ProcessSpec& p : known)
+        writer.AddInstance(std::u16string(p.name.begin(), p.name.end()), {}, {p.id, p.creatorId});
     writer.EndObject();
     return writer.Finish();
 }
@@ -87,144 +78,118 @@ std::vector<uint8_t> PreviousProcesses(const std::vector<ProcessSpec>& known)
 // What a pass produced, in terms that do not depend on where records live.
 std::vector<std::wstring> Describe(const ModelState& s)
 {
-    std::vector<std::wstring> lines;
     auto where = [&](const InstanceRecord* r) -> std::wstring {
-        if (s.processRecords.count && r >= &s.processRecords[0] && r < &s.processRecords[0] + s.processRecords.count)
-            return L"P" + std::to_wstring(r - &s.processRecords[0]);
-        if (s.threadRecords.count && r >= &s.threadRecords[0] && r < &s.threadRecords[0] + s.threadRecords.count)
-            return L"T" + std::to_wstring(r - &s.threadRecords[0]);
-        if (s.placeholderRecords && r >= &s.placeholderRecords[0] && r < &s.placeholderRecords[0] + s.placeholderCount)
-            return L"H" + std::to_wstring(r - &s.placeholderRecords[0]);
+        for (auto [letter, first, count] : {std::tuple{L'P', s.processRecords.records.get(), s.processRecords.count},
+                                            std::tuple{L'T', s.threadRecords.records.get(), s.threadRecords.count},
+                                            std::tuple{L'H', s.placeholderRecords.get(), s.placeholderCount}}) {
+            if (count && r >= first && r < first + count)
+                return letter + std::to_wstring(r - first);
+        }
         return L"?";
     };
+    auto line = [](const InstanceRecord& r) {
+        return std::wstring(r.name) + L" id " + std::to_wstring(r.id) + L" creator " + std::to_wstring(r.creatorId) +
+               L" depth " + std::to_wstring(r.depth) + L" children " + std::to_wstring(r.childCount) + L" flags " +
+               std::to_wstring(r.flags);
+    };
+    std::vector<std::wstring> lines;
     for (const InstanceRecord* r : s.displayList)
-        lines.push_back(where(r) + L" depth " + std::to_wstring(r->depth) + L" " + r->name);
+        lines.push_back(where(r) + L" " + line(*r));
     lines.push_back(L"focus " + std::to_wstring(s.focusRow) + L" selected " +
                     (s.selectedRecord ? where(s.selectedRecord) : L"none"));
-    for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-        const InstanceRecord& h = s.placeholderRecords[p];
-        lines.push_back(L"placeholder " + std::to_wstring(h.id) + L" '" + h.label + L"' creator " +
-                        std::to_wstring(h.creatorId) + L" children " + std::to_wstring(h.childCount) + L" flags " +
-                        std::to_wstring(h.flags));
-    }
-    for (uint32_t i = 0; i < s.processRecords.count; ++i) {
-        const InstanceRecord& r = s.processRecords[i];
-        lines.push_back(L"P" + std::to_wstring(i) + L" children " + std::to_wstring(r.childCount) + L" flags " +
-                        std::to_wstring(r.flags));
-    }
+    for (uint32_t p = 0; p < s.placeholderCount; ++p)
+        lines.push_back(L"H" + std::to_wstring(p) + L" " + line(s.placeholderRecords[p]));
+    for (uint32_t i = 0; i < s.processRecords.count; ++i)
+        lines.push_back(L"P" + std::to_wstring(i) + L" " + line(s.processRecords[i]));
     return lines;
 }
 
-std::vector<std::wstring> Names(const ModelState& s)
+using Rows = std::vector<std::wstring>;
+
+// The rows of a pass, indented by depth.
+Rows ListRows(const Machine& m, ModelState& s)
 {
-    std::vector<std::wstring> names;
+    BuildDisplayList(s, m.Inputs());
+    Rows rows;
     for (const InstanceRecord* r : s.displayList)
-        names.push_back(std::wstring(r->depth * 2, L' ') + r->name);
-    return names;
+        rows.push_back(std::wstring(r->depth * 2, L' ') + r->name);
+    return rows;
 }
-
-class DisplayListTest : public ::testing::Test {
-protected:
-    ModelState s;
-
-    void Build(const Machine& m) { BuildDisplayList(s, m.Inputs()); }
-};
 
 } // namespace
 
-TEST_F(DisplayListTest, FlatListHidesIdleAndTotalUnlessAsked)
+TEST(DisplayList, FlatListsThreadsOfExpandedProcessesAndHidesIdleAndTotalUnlessAsked)
 {
     Machine m;
-    m.processes = {{0, 0, L"Idle"}, {8, 0, L"Idle"}, {4, 0, L"System"}, {0, 0, L"_Total"}, {0, 0, L"_total"}};
-    m.Load(s);
-    Build(m);
-    EXPECT_EQ((std::vector<std::wstring>{L"Idle", L"System", L"_total"}), Names(s))
-        << "only ID 0 with the exact names is hidden";
-    s.showIdle = s.showTotal = true;
-    Build(m);
-    EXPECT_EQ(5u, s.displayCount());
-}
-
-TEST_F(DisplayListTest, ExpandedProcessesListTheirThreadsLabelled)
-{
-    Machine m;
-    m.processes = {{10, 0, L"alpha", 2, expanded}, {20, 0, L"beta", 0, expanded}, {30, 0, L"gamma", 1, 0},
+    m.processes = {{0, 0, L"Idle", 1, expanded}, {8, 0, L"Idle"}, {0, 0, L"_Total"}, {0, 0, L"_total"},
+                   {10, 0, L"alpha", 2, expanded}, {20, 0, L"beta", 0, expanded}, {30, 0, L"gamma", 1},
                    {40, 0, L"a-very-long-process-name-indeed", 1, expanded}};
-    m.threads = {{0, L"0"}, {2, L"0"}, {0, L"1"}, {1, L"0"}, {3, L"12"}, {9, L"orphan"}};
+    m.threads = {{4, L"0"}, {6, L"0"}, {4, L"1"}, {5, L"0"}, {7, L"12"}, {0, L"0"}, {99, L"orphan"}};
+    ModelState s;
     m.Load(s);
-    Build(m);
-    EXPECT_EQ((std::vector<std::wstring>{L"alpha", L"  alpha->0", L"  alpha->1", L"beta", L"gamma",
-                                         L"a-very-long-process-name-indeed", L"  a-very-long-process-name-indeed"}),
-              Names(s))
-        << "threads in Thread-object order, one level deeper; a process with no thread count lists none";
+    EXPECT_EQ((Rows{L"Idle", L"_total", L"alpha", L"  alpha->0", L"  alpha->1", L"beta", L"gamma",
+                     L"a-very-long-process-name-indeed", L"  a-very-long-process-name-indeed"}),
+              ListRows(m, s))
+        << "only ID 0 with the exact names is hidden; threads in Thread-object order, labelled, one level deeper";
+    s.showIdle = s.showTotal = true;
+    EXPECT_EQ(12u, ListRows(m, s).size());
 }
 
-TEST_F(DisplayListTest, HierarchyNestsChildrenAfterTheirCreatorsThreads)
+TEST(DisplayList, TreeNestsChildrenAndNamesVanishedCreatorsFromThePreviousSnapshot)
 {
     Machine m;
     m.processes = {{1, 0, L"init", 1, expanded}, {2, 1, L"shell"}, {3, 2, L"editor"}, {4, 1, L"daemon"},
-                   {5, 0, L"other"}};
+                   {10, 77, L"orphan-a"}, {12, 77, L"orphan-b"}, {13, 88, L"stray"}, {5, 6, L"early"},
+                   {6, 0, L"late"}};
     m.threads = {{0, L"0"}};
-    m.Load(s);
-    s.showHierarchy = true;
-    Build(m);
-    EXPECT_EQ((std::vector<std::wstring>{L"init", L"  init->0", L"  shell", L"    editor", L"  daemon", L"other"}),
-              Names(s));
-    EXPECT_EQ(2u, s.processRecords[0].childCount);
-}
-
-TEST_F(DisplayListTest, VanishedCreatorsShareAPlaceholderNamedFromThePreviousSnapshot)
-{
-    Machine m;
-    m.processes = {{10, 77, L"orphan-a"}, {11, 0, L"root"}, {12, 77, L"orphan-b"}, {13, 88, L"stray"}};
     m.previous = PreviousProcesses({{77, 0, L"launcher"}});
-    m.Load(s);
+    ModelState s;
     s.showHierarchy = true;
-    Build(m);
-    EXPECT_EQ((std::vector<std::wstring>{L"root", L"launcher", L"  orphan-a", L"  orphan-b", L"", L"  stray"}),
-              Names(s))
-        << "placeholders after the top-level processes; one unknown to the previous snapshot has no name";
-    ASSERT_EQ(2u, s.placeholderCount);
-    EXPECT_EQ(2u, s.placeholderRecords[0].childCount);
+    m.Load(s);
+    EXPECT_EQ((Rows{L"init", L"  init->0", L"  shell", L"    editor", L"  daemon", L"late", L"launcher",
+                     L"  orphan-a", L"  orphan-b", L"", L"  stray", L"early"}),
+              ListRows(m, s))
+        << "placeholders after the top-level processes; a process whose creator comes later at the end";
 
-    // Switching the hierarchy off and on again makes the placeholders afresh,
-    // named only where the previous snapshot still knows the process.
+    // Off and on again, the placeholders are made afresh, named only where the
+    // previous snapshot still knows the process.
     s.showHierarchy = false;
-    Build(m);
+    ListRows(m, s);
     EXPECT_EQ(0u, s.placeholderCount);
     m.previous = PreviousProcesses({});
     s.showHierarchy = true;
-    Build(m);
-    EXPECT_EQ(L"", std::wstring(s.placeholderRecords[0].label));
+    EXPECT_EQ(L"", ListRows(m, s)[6]);
 }
 
-TEST_F(DisplayListTest, LoopsAndLateCreatorsStillListEveryProcess)
+TEST(DisplayList, ChainsOfVanishedCreatorsListEveryRecordOnceUnderItsCreator)
 {
     Machine m;
-    m.processes = {{1, 2, L"ping"}, {2, 1, L"pong"}, {3, 4, L"early"}, {4, 0, L"late"}, {5, 5, L"self"}};
-    m.Load(s);
+    m.processes = {{10, 99, L"X"}, {12, 0, L"Z"}};
+    m.previous = PreviousProcesses({{99, 98, L"gone.exe"}});
+    ModelState s;
     s.showHierarchy = true;
-    Build(m);
-    EXPECT_EQ((std::vector<std::wstring>{L"late", L"ping", L"  pong", L"early", L"self"}), Names(s))
-        << "each process once, the ones no creator lists at the top level";
-}
-
-TEST_F(DisplayListTest, SelectionAndFocusArePublishedOnlyForListedRows)
-{
-    Machine m;
-    m.processes = {{1, 0, L"a", 1, 0}, {2, 0, L"b", 0, focused}};
-    m.threads = {{0, L"0", selected}};
     m.Load(s);
-    Build(m);
-    EXPECT_EQ(nullptr, s.selectedRecord) << "the selected thread's process is collapsed";
-    EXPECT_EQ(1, s.focusRow);
-    s.processRecords[0].flags |= expanded;
-    Build(m);
-    EXPECT_EQ(&s.threadRecords[0], s.selectedRecord);
-    EXPECT_EQ(2, s.focusRow);
+    EXPECT_EQ((Rows{L"Z", L"", L"  gone.exe", L"    X"}), ListRows(m, s));
+    EXPECT_EQ((Rows{L"Z", L"", L"  gone.exe", L"    X"}), ListRows(m, s)) << "carried placeholders";
+
+    // IDs reused: each vanished creator was created by the other.
+    ModelState loop;
+    loop.showHierarchy = true;
+    m.previous = PreviousProcesses({{99, 98, L"gone.exe"}, {98, 99, L"older.exe"}});
+    m.Load(loop);
+    EXPECT_EQ((Rows{L"Z", L"older.exe", L"  gone.exe", L"    X"}), ListRows(m, loop));
+
+    // A process and a vanished one that created each other, and two processes
+    // with one ID.
+    m.processes = {{10, 99, L"X"}, {7, 10, L"Y"}, {7, 0, L"Y2"}, {8, 7, L"W"}};
+    m.previous = PreviousProcesses({{99, 10, L"gone.exe"}});
+    ModelState mutual;
+    mutual.showHierarchy = true;
+    m.Load(mutual);
+    EXPECT_EQ((Rows{L"Y2", L"  W", L"X", L"  Y", L"  gone.exe"}), ListRows(m, mutual));
 }
 
-TEST(DisplayListDifferential, MatchesTheLiteralRulesOnRandomMachines)
+TEST(DisplayList, MatchesTheLiteralRulesOnRandomMachines)
 {
     std::mt19937 random(20261206);
     auto chance = [&](int percent) { return int(random() % 100) < percent; };
@@ -233,21 +198,21 @@ TEST(DisplayListDifferential, MatchesTheLiteralRulesOnRandomMachines)
         Machine m;
         uint32_t processCount = random() % 60;
         uint32_t idRange = 1 + processCount + random() % 20;
+        // Vanished processes take IDs above the range; their creators are
+        // processes, other vanished ones (chains and loops), or none.
         std::vector<ProcessSpec> vanished;
+        auto anyId = [&] { return 1 + random() % (idRange + 10); };
         for (uint32_t i = 0; i < processCount; ++i) {
-            ProcessSpec p{1 + random() % idRange, 0, L"p" + std::to_wstring(i), random() % 4};
+            ProcessSpec p{1 + random() % idRange, chance(60) ? anyId() : 0, L"p" + std::to_wstring(i), random() % 4};
             if (chance(8)) {
                 p.id = 0;
                 p.name = chance(50) ? L"Idle" : L"_Total";
             }
             if (chance(60))
-                p.creatorId = 1 + random() % (idRange + 10); // existing, or gone
-            if (chance(60))
                 p.flags |= expanded;
             m.processes.push_back(p);
-            if (chance(30))
-                vanished.push_back({idRange + random() % 10, chance(50) ? 1 + random() % idRange : 0,
-                                    L"gone" + std::to_wstring(i)});
+            if (chance(40))
+                vanished.push_back({idRange + random() % 10, chance(70) ? anyId() : 0, L"gone" + std::to_wstring(i)});
         }
         m.previous = PreviousProcesses(vanished);
         uint32_t threadCount = random() % 150;
@@ -276,6 +241,9 @@ TEST(DisplayListDifferential, MatchesTheLiteralRulesOnRandomMachines)
             BuildDisplayList(fast, m.Inputs());
             testing_support::ReferenceBuildDisplayList(literal, m.Inputs());
             ASSERT_EQ(Describe(literal), Describe(fast)) << "round " << round << " pass " << pass;
+            std::vector<const InstanceRecord*> rows(fast.displayList.begin(), fast.displayList.end());
+            std::sort(rows.begin(), rows.end());
+            ASSERT_EQ(rows.end(), std::adjacent_find(rows.begin(), rows.end())) << "a record listed twice";
             ++compared;
         }
     }

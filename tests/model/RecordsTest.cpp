@@ -1,9 +1,7 @@
 #include "model/DisplayList.h"
 #include "model/Records.h"
-#include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
-#include "perf/PerfData.h"
-#include "perf/SnapshotWriter.h"
+#include "perf/PerfTestSupport.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
@@ -45,109 +43,62 @@ std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time1
     return writer.Finish();
 }
 
-perf::SnapshotView View(const std::vector<uint8_t>& bytes)
+perf::SnapshotView View(const std::vector<uint8_t>* bytes)
 {
-    return {bytes.data(), static_cast<uint32_t>(bytes.size())};
+    return bytes ? perf::SnapshotView{bytes->data(), static_cast<uint32_t>(bytes->size())} : perf::SnapshotView();
 }
 
 class RecordsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        saved = perf::counterTable;
         perf::counterTable.processObjectIndex = PROCESS;
         perf::counterTable.threadObjectIndex = THREAD;
-        perf::counterTable.idProcessIndex = ID;
         perf::selection = perf::CounterSelection();
     }
     void TearDown() override
     {
-        perf::counterTable = saved;
+        perf::counterTable = perf::CounterNameTable();
+        perf::selection = perf::CounterSelection();
         perf::perfData.statusMessageId = IDS_STATUS_LOADING;
     }
 
-    // Builds the process records of `now` against `before` into `records`.
     uint32_t Build(const std::vector<uint8_t>& now, const std::vector<uint8_t>* before, uint32_t counter = TAG,
                    uint32_t object = PROCESS)
     {
-        BuildRequest request;
-        request.current = View(now);
-        request.previous = before ? View(*before) : perf::SnapshotView();
-        request.objectIndex = object;
-        request.idCounterIndex = ID;
-        request.counterIndex = counter;
-        return BuildInstanceRecords(request, records);
+        return BuildInstanceRecords({View(&now), View(before), object, ID, counter, 0}, records);
     }
 
-    std::vector<uint32_t> CarriedFlags() const
+    // Carried flags, value and text of every record.
+    std::vector<std::wstring> State() const
     {
-        std::vector<uint32_t> flags;
+        std::vector<std::wstring> lines;
         for (uint32_t i = 0; i < records.count; ++i)
-            flags.push_back(records[i].flags & (selected | focused | expanded));
-        return flags;
+            lines.push_back(std::wstring(records[i].name) + L" " +
+                            std::to_wstring(records[i].flags & (selected | focused | expanded)) + L" " +
+                            std::to_wstring(records[i].value) + L" " + records[i].text.Chars());
+        return lines;
     }
 
-    perf::CounterNameTable saved;
     RecordArray records;
 };
 
 } // namespace
 
-TEST_F(RecordsTest, FirstRefreshHasNoPreviousValuesAndNoTwoSampleValues)
+TEST_F(RecordsTest, FirstBuildAndMissingParts)
 {
     std::vector<uint8_t> now = Block({{u"Idle", 0, 5}, {u"editor.exe", 42, 7}}, 100);
     ASSERT_EQ(2u, Build(now, nullptr));
-    EXPECT_STREQ(L"editor.exe", records[1].name);
-    EXPECT_STREQ(L"editor.exe", records[1].label);
+    EXPECT_EQ((std::vector<std::wstring>{L"Idle 0 5.000000 5", L"editor.exe 0 7.000000 7"}), State());
     EXPECT_EQ(42u, records[1].id);
-    EXPECT_EQ(7.0, records[1].value);
     EXPECT_EQ(7.0, records[1].previousValue);
-    EXPECT_STREQ(L"7", records[1].text.text);
     EXPECT_EQ(uint32_t(isProcess), records[1].flags);
 
     Build(now, nullptr, RATE);
-    EXPECT_STREQ(L"***", records[0].text.text);
-    EXPECT_EQ(0.0, records[0].value);
-    EXPECT_EQ(0.0, records[0].previousValue);
-}
-
-TEST_F(RecordsTest, MatchingCarriesFlagsAndValuesFromThePredecessor)
-{
-    std::vector<uint8_t> before = Block({{u"a", 1, 10}, {u"b", 2, 20}, {u"c", 3, 30}, {u"d", 4, 40}}, 0);
-    Build(before, nullptr);
-    records[0].flags |= expanded;
-    records[2].flags |= selected | focused;
-    records[3].flags |= expanded;
-
-    // b exited, x was inserted, a now follows c.
-    std::vector<uint8_t> now = Block({{u"c", 3, 31}, {u"x", 9, 90}, {u"d", 4, 41}, {u"a", 1, 11}}, 10);
-    Build(now, &before);
-    EXPECT_EQ((std::vector<uint32_t>{selected | focused, 0, expanded, 0}), CarriedFlags())
-        << "a reappeared before its predecessor's last match and is new";
-    EXPECT_EQ(30.0, records[0].previousValue);
-    EXPECT_EQ(90.0, records[1].previousValue) << "a new instance's previous value is its value";
-    EXPECT_EQ(40.0, records[2].previousValue) << "the search starts again at the first instance after a miss";
-    EXPECT_EQ(11.0, records[3].previousValue);
-}
-
-TEST_F(RecordsTest, InstancesWithIdZeroMatchByName)
-{
-    std::vector<uint8_t> before = Block({{u"Idle", 0, 1}, {u"_Total", 0, 2}}, 0);
-    Build(before, nullptr);
-    records[0].flags |= selected;
-    records[1].flags |= expanded;
-    std::vector<uint8_t> now = Block({{u"Idle", 0, 3}, {u"_Total", 0, 4}}, 10);
-    Build(now, &before);
-    EXPECT_EQ((std::vector<uint32_t>{selected, expanded}), CarriedFlags());
-    EXPECT_EQ(2.0, records[1].previousValue);
-}
-
-TEST_F(RecordsTest, MissingObjectCounterOrInstances)
-{
-    std::vector<uint8_t> now = Block({{u"a", 1, 1}}, 0);
-    EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD)) << "the thread object has no tag counter";
-    EXPECT_STREQ(L"N/A", records[0].text.text);
-    EXPECT_EQ(0.0, records[0].value);
+    EXPECT_EQ((std::vector<std::wstring>{L"Idle 0 0.000000 ***", L"editor.exe 0 0.000000 ***"}), State())
+        << "a rate needs two samples";
+    EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD));
+    EXPECT_EQ((std::vector<std::wstring>{L"0 0 0.000000 N/A"}), State()) << "the thread object has no tag counter";
     EXPECT_EQ(uint32_t(isThread), records[0].flags);
 
     EXPECT_EQ(0u, Build(now, nullptr, TAG, 238));
@@ -156,24 +107,66 @@ TEST_F(RecordsTest, MissingObjectCounterOrInstances)
     EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), perf::perfData.statusMessageId);
 }
 
-TEST_F(RecordsTest, RebuildingFromTheSameSnapshotKeepsFlagsByPosition)
+TEST_F(RecordsTest, MatchingCarriesFlagsAndValuesFromThePredecessor)
 {
-    std::vector<uint8_t> before = Block({{u"a", 1, 10, 0}, {u"b", 2, 20, 0}}, 0);
-    std::vector<uint8_t> now = Block({{u"a", 1, 11, 5000000}, {u"b", 2, 21, 2500000}}, 10000000);
+    std::vector<uint8_t> before =
+        Block({{u"Idle", 0, 1}, {u"a", 1, 10}, {u"b", 2, 20}, {u"c", 3, 30}, {u"d", 4, 40}, {u"_Total", 0, 50}}, 0);
     Build(before, nullptr);
+    for (uint32_t i : {0, 1, 4, 5})
+        records[i].flags |= expanded;
+    records[3].flags |= selected | focused;
+
+    // b exited, x was inserted, a now follows c; ID 0 matches by name.
+    std::vector<uint8_t> now =
+        Block({{u"Idle", 0, 2}, {u"c", 3, 31}, {u"x", 9, 90}, {u"d", 4, 41}, {u"a", 1, 11}, {u"_Total", 0, 51}}, 10);
+    Build(now, &before);
+    EXPECT_EQ((std::vector<std::wstring>{L"Idle 4 2.000000 2", L"c 3 31.000000 31", L"x 0 90.000000 90",
+                                         L"d 4 41.000000 41", L"a 0 11.000000 11", L"_Total 4 51.000000 51"}),
+              State())
+        << "a reappeared before its predecessor's last match and is new";
+    std::vector<double> previous;
+    for (uint32_t i = 0; i < records.count; ++i)
+        previous.push_back(records[i].previousValue);
+    EXPECT_EQ((std::vector<double>{1, 30, 90, 40, 11, 50}), previous)
+        << "the search starts again at the first instance after a miss";
+}
+
+TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPosition)
+{
+    // Three processes, then one fewer: the records outnumber the instances.
+    std::vector<uint8_t> before = Block({{u"a", 1, 10, 0}, {u"b", 2, 20, 0}, {u"c", 3, 30, 0}}, 0);
+    std::vector<uint8_t> now = Block({{u"b", 2, 21, 5000000}, {u"c", 3, 31, 2500000}}, 10000000);
+    Build(before, nullptr);
+    records[2].flags |= expanded;
     Build(now, &before, RATE);
-    records[1].flags |= expanded | selected;
-    EXPECT_EQ(0.25, records[1].value);
+    records[0].flags |= selected;
+    const std::vector<std::wstring> first{L"b 1 0.500000 50", L"c 4 0.250000 25"};
+    ASSERT_EQ(first, State());
 
-    // Another counter: same pair of snapshots, new values, no growth shown.
+    // Another counter and back, or another format: the same values, no growth.
     Build(now, &before, TAG);
-    EXPECT_EQ((std::vector<uint32_t>{0, expanded | selected}), CarriedFlags());
-    EXPECT_EQ(21.0, records[1].value);
-    EXPECT_EQ(21.0, records[1].previousValue);
+    EXPECT_EQ((std::vector<std::wstring>{L"b 1 21.000000 21", L"c 4 31.000000 31"}), State());
+    Build(now, &before, RATE);
+    EXPECT_EQ(first, State());
+    EXPECT_EQ(0.25, records[1].previousValue);
+    perf::selection.displayType = perf::DISPLAY_TOTAL_TIME;
+    Build(now, &before, RATE);
+    perf::selection.displayType = perf::DISPLAY_NATURAL;
+    Build(now, &before, RATE);
+    EXPECT_EQ(first, State());
 
-    // After a failed query only the last good snapshot is left.
-    Build(now, nullptr, TAG);
-    EXPECT_EQ((std::vector<uint32_t>{0, expanded | selected}), CarriedFlags());
+    // After a failed query only the last good snapshot is left: no match.
+    Build(now, nullptr, RATE);
+    EXPECT_EQ((std::vector<std::wstring>{L"b 1 0.000000 ***", L"c 4 0.000000 ***"}), State());
+
+    // Matched positions past the replaced records carry nothing, whatever
+    // the array holds beyond them.
+    Build(before, nullptr);
+    for (uint32_t i = 0; i < 3; ++i)
+        records[i].flags |= expanded;
+    Build(Block({{u"z", 9}}, 0), nullptr);
+    Build(now, &before);
+    EXPECT_EQ((std::vector<std::wstring>{L"b 0 21.000000 21", L"c 0 31.000000 31"}), State());
 }
 
 TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
@@ -181,29 +174,24 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
     std::mt19937 random(7);
     for (int round = 0; round < 200; ++round) {
         std::vector<Instance> before, now;
-        uint32_t n = random() % 40, m = random() % 40;
-        auto make = [&](std::vector<Instance>& list, uint32_t count, uint64_t tagBase) {
-            for (uint32_t i = 0; i < count; ++i) {
+        auto make = [&](std::vector<Instance>& list, uint64_t tagBase) {
+            for (uint32_t i = 0, count = random() % 40; i < count; ++i) {
                 uint32_t id = random() % 8 == 0 ? 0 : 1 + random() % 30;
-                std::u16string name = u"n" + std::u16string(1, char16_t(u'a' + random() % 4));
-                list.push_back({name, id, tagBase + i});
+                list.push_back({u"n" + std::u16string(1, char16_t(u'a' + random() % 4)), id, tagBase + i});
             }
         };
-        make(before, n, 1000);
-        make(now, m, 5000);
+        make(before, 1000);
+        make(now, 5000);
 
         // The rule written out: walk forward from after the last match.
         std::vector<double> expected;
         uint32_t start = 0;
         for (const Instance& c : now) {
-            int64_t match = -1;
-            for (uint32_t j = start; j < before.size() && match < 0; ++j) {
-                bool same = c.id != 0 ? before[j].id == c.id : before[j].name == c.name;
-                if (same)
-                    match = j;
-            }
-            start = match >= 0 ? uint32_t(match) + 1 : 0;
-            expected.push_back(match >= 0 ? double(1000 + match) : double(c.tag));
+            uint32_t j = start;
+            while (j < before.size() && !(c.id != 0 ? before[j].id == c.id : before[j].name == c.name))
+                ++j;
+            start = j < before.size() ? j + 1 : 0;
+            expected.push_back(j < before.size() ? double(1000 + j) : double(c.tag));
         }
 
         std::vector<uint8_t> beforeBlock = Block(before, 0), nowBlock = Block(now, 10);
@@ -229,32 +217,64 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
     std::mt19937 random(11);
     const uint32_t displayTypes[] = {perf::DISPLAY_NATURAL, perf::DISPLAY_BYTES_PER_SEC, perf::DISPLAY_START_TIME_LONG,
                                      perf::DISPLAY_TOTAL_TIME, perf::DISPLAY_THREAD_STATE, 0x00000B00};
+    ModelState s;
     for (int round = 0; round < 400; ++round) {
         std::vector<uint8_t> a = before, b = now;
         for (int k = 0; k < 1 + round % 8; ++k)
             b[random() % b.size()] = static_cast<uint8_t>(random());
         a.resize(a.size() - random() % (round % 3 == 0 ? a.size() : 16));
         perf::selection.displayType = displayTypes[round % std::size(displayTypes)];
-        RecordArray threads;
-        Build(b, &a, round % 2 ? RATE : TAG);
-        BuildRequest request{View(b), View(a), THREAD, 804, RATE, 1};
-        BuildInstanceRecords(request, threads);
-        for (uint32_t i = 0; i < records.count; ++i) {
-            ASSERT_LT(wcslen(records[i].name), b.size());
-            ASSERT_NE(nullptr, records[i].text.text);
-            records[i].flags |= expanded;
+        // Every other round rebuilds from the same pair.
+        for (int build = 0; build < 1 + round % 2; ++build) {
+            BuildInstanceRecords({View(&b), View(&a), PROCESS, ID, round % 4 < 2 ? RATE : TAG, 0}, s.processRecords);
+            BuildInstanceRecords({View(&b), View(&a), THREAD, ID, RATE, 1}, s.threadRecords);
         }
-
-        ModelState s;
-        s.processRecords = std::move(records);
-        s.threadRecords = std::move(threads);
+        for (uint32_t i = 0; i < s.processRecords.count; ++i) {
+            ASSERT_LT(wcslen(s.processRecords[i].name), b.size());
+            ASSERT_NE(nullptr, s.processRecords[i].text.text);
+            s.processRecords[i].flags |= expanded;
+        }
         s.showHierarchy = round % 2 == 0;
         s.showIdle = s.showTotal = true;
-        OrderingInputs inputs{View(a), PROCESS, ID, 1410};
-        BuildDisplayList(s, inputs);
+        BuildDisplayList(s, {View(&a), PROCESS, ID, 1410});
         for (const InstanceRecord* row : s.displayList)
             ASSERT_LT(wcslen(row->name), LABEL_CHARS + b.size());
-        records = std::move(s.processRecords);
     }
-    perf::selection = perf::CounterSelection();
+}
+
+using RecordsAndSnapshots = testing_support::ReplayFixture;
+
+TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
+{
+    replay.Serve(Block({{u"a", 1}, {u"b", 2}}, 0));
+    auto rebuild = [] {
+        perf::SnapshotView current = perf::perfData.currentSnapshot.View();
+        perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
+        BuildInstanceRecords({current, previous, PROCESS, ID, TAG, 0}, state.processRecords);
+        BuildInstanceRecords({current, previous, THREAD, ID, TAG, 1}, state.threadRecords);
+        state.processRecords[1].creatorId = 99; // a vanished creator: a placeholder
+        BuildDisplayList();
+    };
+    state.showHierarchy = true;
+    perf::TakeSnapshot();
+    rebuild();
+    ASSERT_EQ(3u, state.displayCount());
+    ASSERT_EQ(1u, state.placeholderCount);
+
+    // The records' snapshot becomes the previous one and stays; the next
+    // query refills its buffer, and the records go first.
+    perf::TakeSnapshot();
+    EXPECT_EQ(2u, state.processRecords.count);
+    EXPECT_EQ(3u, state.displayCount());
+    perf::TakeSnapshot();
+    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count);
+    EXPECT_EQ(0u, state.displayCount());
+
+    rebuild();
+    ASSERT_EQ(1u, state.placeholderCount);
+    perf::ReleaseSampleData();
+    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count + state.placeholderCount);
+    EXPECT_EQ(0u, state.displayCount());
+    EXPECT_EQ(nullptr, state.selectedRecord);
+    state.showHierarchy = false;
 }

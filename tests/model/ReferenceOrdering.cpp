@@ -1,58 +1,62 @@
 #include "model/ReferenceOrdering.h"
 
+#include <algorithm>
 #include <cwchar>
-#include <new>
+#include <vector>
 
 namespace testing_support {
 
-using model::InstanceRecord;
-using model::ModelState;
+using namespace model;
 
 namespace {
 
 struct Pass {
     ModelState& s;
-    const model::OrderingInputs& inputs;
+    const OrderingInputs& inputs;
     size_t room = 0;
     std::unique_ptr<InstanceRecord[]> old;
     uint32_t oldCount = 0;
 
-    InstanceRecord* FindRecordById(uint32_t id, const wchar_t* name, InstanceRecord* records, uint32_t count)
+    InstanceRecord* FindById(uint32_t id, InstanceRecord* records, uint32_t count)
     {
-        if (count == 0 || (id == 0 && !name))
-            return nullptr;
         for (uint32_t i = 0; i < count; ++i) {
-            if (records[i].id == id && (!name || wcscmp(records[i].name, name) == 0))
+            if (records[i].id == id)
                 return &records[i];
         }
         return nullptr;
+    }
+
+    // The position of a process record, or -1 for a placeholder.
+    int64_t PositionOf(const InstanceRecord& r) const
+    {
+        const InstanceRecord* first = s.processRecords.records.get();
+        return s.processRecords.count && &r >= first && &r < first + s.processRecords.count ? &r - first : -1;
     }
 
     void ListRecord(InstanceRecord& r)
     {
         if (s.displayList.size() >= room)
             return;
-        r.flags |= model::listed;
-        if (r.Has(model::focused))
+        r.flags |= listed;
+        if (r.Has(focused))
             s.focusRow = static_cast<int32_t>(s.displayList.size());
-        if (r.Has(model::selected))
+        if (r.Has(selected))
             s.selectedRecord = &r;
         s.displayList.push_back(&r);
     }
 
-    void ListThreadsOf(uint32_t i)
+    void ListThreadsOf(InstanceRecord& p)
     {
-        InstanceRecord& p = s.processRecords[i];
-        if (p.threadCount == 0 || !p.Has(model::expanded))
+        if (p.threadCount == 0 || !p.Has(expanded))
             return;
         for (uint32_t t = 0; t < s.threadRecords.count; ++t) {
             InstanceRecord& thread = s.threadRecords[t];
-            if (thread.parentInstance != i)
+            if (thread.parentInstance != PositionOf(p))
                 continue;
             if (!thread.NameIsLabel()) {
                 wchar_t joined[512];
                 swprintf(joined, 512, L"%ls->%ls", p.name, thread.name);
-                model::CopyLabel(thread.label, joined);
+                CopyLabel(thread.label, joined);
                 thread.name = thread.label;
             }
             ListRecord(thread);
@@ -60,29 +64,81 @@ struct Pass {
         }
     }
 
-    void ListChildrenOf(InstanceRecord& r, uint32_t first)
+    // A process's children are the processes after it, a placeholder's any
+    // process; then the placeholders. A record already listed is passed over.
+    void ListChildrenOf(InstanceRecord& r)
     {
-        if (r.childCount == 0 || r.Has(model::visiting))
+        if (r.childCount == 0)
             return;
-        r.flags |= model::visiting;
-        for (uint32_t j = first; j < s.processRecords.count; ++j) {
+        for (uint32_t j = uint32_t(PositionOf(r) + 1); j < s.processRecords.count; ++j) {
             InstanceRecord& q = s.processRecords[j];
-            if (q.creatorId != r.id)
-                continue;
-            q.depth = r.depth + 1;
-            ListRecord(q);
-            ListThreadsOf(j);
-            ListChildrenOf(q, j + 1);
+            if (q.creatorId == r.id && !q.Has(listed)) {
+                q.depth = r.depth + 1;
+                ListRecord(q);
+                ListThreadsOf(q);
+                ListChildrenOf(q);
+            }
         }
         for (uint32_t p = 0; p < s.placeholderCount; ++p) {
             InstanceRecord& ph = s.placeholderRecords[p];
-            if (ph.creatorId != r.id)
-                continue;
-            ph.depth = r.depth + 1;
-            ListRecord(ph);
-            ListChildrenOf(ph, 0);
+            if (ph.creatorId == r.id && !ph.Has(listed)) {
+                ph.depth = r.depth + 1;
+                ListRecord(ph);
+                ListChildrenOf(ph);
+            }
         }
-        r.flags &= ~uint32_t(model::visiting);
+    }
+
+    void ListAtTop(InstanceRecord& r)
+    {
+        ListRecord(r);
+        r.depth = 0;
+        if (PositionOf(r) >= 0)
+            ListThreadsOf(r);
+        if (s.showHierarchy)
+            ListChildrenOf(r);
+    }
+
+    // The record that lists `r` as a child: for a process, the first process
+    // with its creator's ID if that comes before it; for either, the
+    // placeholder with that ID when no process has it.
+    InstanceRecord* CreatorOf(InstanceRecord& r)
+    {
+        if (r.creatorId == 0)
+            return nullptr;
+        if (InstanceRecord* c = FindById(r.creatorId, s.processRecords.records.get(), s.processRecords.count))
+            return PositionOf(r) < 0 || PositionOf(*c) < PositionOf(r) ? c : nullptr;
+        return FindById(r.creatorId, s.placeholderRecords.get(), s.placeholderCount);
+    }
+
+    // The last record reached going from creator to creator before the chain
+    // ends or comes back on itself.
+    InstanceRecord& TopOfCreators(InstanceRecord& start)
+    {
+        std::vector<InstanceRecord*> chain{&start};
+        for (InstanceRecord* c = CreatorOf(start); c && std::find(chain.begin(), chain.end(), c) == chain.end();
+             c = CreatorOf(*c))
+            chain.push_back(c);
+        return *chain.back();
+    }
+
+    void NameFromPreviousSnapshot(InstanceRecord& ph)
+    {
+        using namespace perf;
+        SnapshotView previous = inputs.previous;
+        const PerfObjectType* processes = FindObject(previous, inputs.processObjectIndex);
+        const PerfCounterDefinition* idCounter = FindCounter(previous, processes, inputs.idProcessIndex);
+        const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
+        const PerfInstanceDefinition* instance = FirstInstance(previous, processes);
+        for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i) {
+            if (ReadU32(previous, CounterData(previous, instance, idCounter)) == ph.id) {
+                CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, instance)));
+                if (creator)
+                    ph.creatorId = ReadU32(previous, CounterData(previous, instance, creator));
+                return;
+            }
+            instance = NextInstance(previous, instance);
+        }
     }
 
     void AddPlaceholder(uint32_t id)
@@ -93,26 +149,12 @@ struct Pass {
         ph.id = id;
         ph.childCount = 1;
         ph.name = ph.label;
-        if (InstanceRecord* before = FindRecordById(id, nullptr, old.get(), oldCount)) {
+        if (InstanceRecord* before = FindById(id, old.get(), oldCount)) {
             std::copy(std::begin(before->label), std::end(before->label), ph.label);
             ph.creatorId = before->creatorId;
-            ph.flags = before->flags & ~uint32_t(model::listed);
+            ph.flags = before->flags & ~uint32_t(listed);
         } else {
-            using namespace perf;
-            SnapshotView previous = inputs.previous;
-            const PerfObjectType* processes = FindObject(previous, inputs.processObjectIndex);
-            const PerfCounterDefinition* idCounter = FindCounter(previous, processes, inputs.idProcessIndex);
-            const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
-            const PerfInstanceDefinition* instance = FirstInstance(previous, processes);
-            for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i) {
-                if (ReadU32(previous, CounterData(previous, instance, idCounter)) == id) {
-                    model::CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, instance)));
-                    if (creator)
-                        ph.creatorId = ReadU32(previous, CounterData(previous, instance, creator));
-                    break;
-                }
-                instance = NextInstance(previous, instance);
-            }
+            NameFromPreviousSnapshot(ph);
         }
         if (ph.creatorId != 0)
             CountChild(ph.creatorId);
@@ -127,15 +169,9 @@ struct Pass {
                 found = true;
             }
         }
-        if (found)
-            return;
-        for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-            if (s.placeholderRecords[p].id == c) {
-                ++s.placeholderRecords[p].childCount;
-                found = true;
-            }
-        }
-        if (!found)
+        if (InstanceRecord* ph = found ? nullptr : FindById(c, s.placeholderRecords.get(), s.placeholderCount))
+            ++ph->childCount;
+        else if (!found)
             AddPlaceholder(c);
     }
 
@@ -154,9 +190,9 @@ struct Pass {
         oldCount = s.placeholderCount;
         s.placeholderCount = 0;
         for (uint32_t i = 0; i < n; ++i)
-            s.processRecords[i].flags &= ~uint32_t(model::listed | model::visiting);
+            s.processRecords[i].flags &= ~uint32_t(listed | visiting);
         for (uint32_t t = 0; t < s.threadRecords.count; ++t)
-            s.threadRecords[t].flags &= ~uint32_t(model::listed | model::visiting);
+            s.threadRecords[t].flags &= ~uint32_t(listed | visiting);
         if (s.showHierarchy) {
             s.placeholderRecords.reset(n ? new InstanceRecord[n] : nullptr);
             for (uint32_t i = 0; i < n; ++i)
@@ -171,39 +207,26 @@ struct Pass {
         s.selectedRecord = nullptr;
         for (uint32_t i = 0; i < n; ++i) {
             InstanceRecord& p = s.processRecords[i];
-            if (Skipped(p) || (s.showHierarchy && p.creatorId != 0))
-                continue;
-            ListRecord(p);
-            p.depth = 0;
-            ListThreadsOf(i);
-            if (s.showHierarchy)
-                ListChildrenOf(p, i + 1);
+            if (!Skipped(p) && !(s.showHierarchy && p.creatorId != 0))
+                ListAtTop(p);
         }
         if (!s.showHierarchy)
             return;
         for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-            InstanceRecord& ph = s.placeholderRecords[p];
-            if (ph.Has(model::listed))
-                continue;
-            ListRecord(ph);
-            ph.depth = 0;
-            ListChildrenOf(ph, 0);
+            if (!s.placeholderRecords[p].Has(listed))
+                ListAtTop(TopOfCreators(s.placeholderRecords[p]));
         }
         for (uint32_t i = 0; i < n; ++i) {
             InstanceRecord& p = s.processRecords[i];
-            if (p.Has(model::listed) || Skipped(p))
-                continue;
-            ListRecord(p);
-            p.depth = 0;
-            ListThreadsOf(i);
-            ListChildrenOf(p, i + 1);
+            if (!p.Has(listed) && !Skipped(p))
+                ListAtTop(p);
         }
     }
 };
 
 } // namespace
 
-void ReferenceBuildDisplayList(ModelState& s, const model::OrderingInputs& inputs)
+void ReferenceBuildDisplayList(ModelState& s, const OrderingInputs& inputs)
 {
     Pass pass{s, inputs, 0, nullptr, 0};
     pass.Run();

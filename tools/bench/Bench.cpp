@@ -1,8 +1,11 @@
 // Times the data side of one refresh on synthetic machines: the process and
 // thread records built from a pair of snapshots, then the display list, flat
-// and as a tree, with every process expanded.
+// and as a tree, with every process expanded. It also counts the heap
+// allocations of one refresh (operator new, and HeapAlloc called from this
+// executable, which is where the program's strings come from) and the peak of
+// the heap bytes in use while a machine is measured.
 //
-//   tools/wine-run.sh --tests build build/quorlet-bench.exe
+//   tools/wine-run.sh --tests build build/quorlet-bench.exe [processes]
 #include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
@@ -11,20 +14,139 @@
 
 #include <windows.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
+// Heap use, counted by the replaced operator new and the patched HeapAlloc.
+struct HeapUse {
+    uint64_t allocations = 0;
+    int64_t bytes = 0;
+    int64_t peakBytes = 0;
+};
+HeapUse heapUse;
+
+void CountAllocation(size_t size)
+{
+    ++heapUse.allocations;
+    heapUse.bytes += int64_t(size);
+    heapUse.peakBytes = std::max(heapUse.peakBytes, heapUse.bytes);
+}
+
+void* CountedNew(size_t size)
+{
+    void* block = std::malloc(size ? size : 1);
+    if (block)
+        CountAllocation(_msize(block));
+    return block;
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+// The replaced operator new allocates with malloc, so free is its match.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void CountedDelete(void* block)
+{
+    if (!block)
+        return;
+    heapUse.bytes -= int64_t(_msize(block));
+    std::free(block);
+}
+
+} // namespace
+
+void* operator new(size_t size)
+{
+    if (void* block = CountedNew(size))
+        return block;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+void operator delete(void* block) noexcept { CountedDelete(block); }
+void operator delete[](void* block) noexcept { CountedDelete(block); }
+void operator delete(void* block, size_t) noexcept { CountedDelete(block); }
+void operator delete[](void* block, size_t) noexcept { CountedDelete(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { CountedDelete(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { CountedDelete(block); }
+
+namespace {
+
+using HeapAllocFn = LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T);
+using HeapFreeFn = BOOL(WINAPI*)(HANDLE, DWORD, LPVOID);
+HeapAllocFn realHeapAlloc = nullptr;
+HeapFreeFn realHeapFree = nullptr;
+
+LPVOID WINAPI CountedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    LPVOID block = realHeapAlloc(heap, flags, size);
+    if (block)
+        CountAllocation(HeapSize(heap, 0, block));
+    return block;
+}
+
+BOOL WINAPI CountedHeapFree(HANDLE heap, DWORD flags, LPVOID block)
+{
+    if (block)
+        heapUse.bytes -= int64_t(HeapSize(heap, 0, block));
+    return realHeapFree(heap, flags, block);
+}
+
+// Points this executable's import of a kernel32 function at `replacement`;
+// returns what the import pointed at, or null when it is not imported.
+void* PatchImport(const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    for (; directory.VirtualAddress && module->Name; ++module) {
+        if (_stricmp(reinterpret_cast<const char*>(base + module->Name), "kernel32.dll") != 0)
+            continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
+                continue;
+            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0)
+                continue;
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), PAGE_READWRITE, &protection);
+            void* original = reinterpret_cast<void*>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<uintptr_t>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof(slots->u1.Function), protection, &protection);
+            return original;
+        }
+    }
+    return nullptr;
+}
+
+bool CountHeapCalls()
+{
+    realHeapAlloc = reinterpret_cast<HeapAllocFn>(PatchImport("HeapAlloc", reinterpret_cast<void*>(CountedHeapAlloc)));
+    realHeapFree = reinterpret_cast<HeapFreeFn>(PatchImport("HeapFree", reinterpret_cast<void*>(CountedHeapFree)));
+    return realHeapAlloc && realHeapFree;
+}
+
 constexpr uint32_t PROCESS = 230, THREAD = 232, CPU = 6, THREADS = 680, ID_PROCESS = 784, ID_THREAD = 804,
                    CREATOR = 1410;
 constexpr uint32_t THREADS_PER_PROCESS = 20;
 
 // A machine of `processes` processes, each created by an earlier one (a few
-// by none), with 20 threads each; `sample` moves the clock and the times on.
+// by none, a few by one that has exited), with 20 threads each; `sample`
+// moves the clock and the times on.
 std::vector<uint8_t> Machine(uint32_t processes, int sample)
 {
     std::mt19937 random(processes);
@@ -41,6 +163,8 @@ std::vector<uint8_t> Machine(uint32_t processes, int sample)
     writer.AddCounter({CREATOR, CREATOR + 1, perf::TYPE_RAWCOUNT, 4});
     for (uint32_t i = 0; i < processes; ++i) {
         uint32_t creator = i == 0 || random() % 10 == 0 ? 0 : 4 * (1 + random() % i);
+        if (random() % 50 == 0)
+            creator = 4 * (processes + THREADS_PER_PROCESS * processes + 1 + random() % (processes / 10 + 1));
         std::u16string name = u"process" + std::u16string(1, char16_t(u'a' + i % 26));
         writer.AddInstance(name, {}, {uint64_t(sample) * (i % 97) * 1000, THREADS_PER_PROCESS, 4 * (i + 1), creator});
     }
@@ -69,11 +193,14 @@ double Now()
 struct Timing {
     double refresh; // seconds per refresh
     uint32_t rows;
+    uint64_t allocations; // in the last refresh
+    int64_t peakBytes;    // while refreshing, the two snapshots included
 };
 
 Timing Measure(uint32_t processes, bool tree)
 {
     std::vector<uint8_t> snapshots[2] = {Machine(processes, 0), Machine(processes, 1)};
+    heapUse.peakBytes = heapUse.bytes;
     model::ModelState& s = model::state;
     model::ReleaseModel();
     s.showHierarchy = tree;
@@ -104,21 +231,24 @@ Timing Measure(uint32_t processes, bool tree)
         s.processRecords[i].flags |= model::expanded;
 
     // The best of several rounds: the least disturbed by the rest of the machine.
-    int rounds = processes >= 5000 ? 5 : processes >= 1000 ? 20 : 200;
+    int rounds = processes >= 5000 ? 20 : processes >= 1000 ? 50 : 200;
     double best = 1e9;
+    uint64_t allocations = 0;
     for (int r = 0; r < rounds; ++r) {
+        uint64_t before = heapUse.allocations;
         double start = Now();
         refresh(r + 1);
         best = std::min(best, Now() - start);
+        allocations = heapUse.allocations - before;
     }
-    Timing timing{best, s.displayCount()};
+    Timing timing{best, s.displayCount(), allocations, heapUse.peakBytes};
     model::ReleaseModel();
     return timing;
 }
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     perf::counterTable.processObjectIndex = PROCESS;
     perf::counterTable.threadObjectIndex = THREAD;
@@ -128,12 +258,19 @@ int main()
     perf::counterTable.creatingProcessIdIndex = CREATOR;
     perf::selection.counterIndex = CPU;
 
-    std::printf("%9s %6s %8s %12s %12s\n", "processes", "order", "rows", "ms/refresh", "us/row");
-    for (uint32_t processes : {100u, 1000u, 5000u}) {
+    if (!CountHeapCalls())
+        std::printf("HeapAlloc is not imported by this executable: only operator new is counted\n");
+    std::printf("%9s %6s %8s %12s %12s %12s %10s\n", "processes", "order", "rows", "ms/refresh", "us/row",
+                "allocations", "peak MB");
+    std::vector<uint32_t> sizes{100, 1000, 5000};
+    if (argc > 1)
+        sizes = {static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))};
+    for (uint32_t processes : sizes) {
         for (bool tree : {false, true}) {
             Timing t = Measure(processes, tree);
-            std::printf("%9u %6s %8u %12.2f %12.3f\n", processes, tree ? "tree" : "flat", t.rows, t.refresh * 1e3,
-                        t.refresh * 1e6 / t.rows);
+            std::printf("%9u %6s %8u %12.2f %12.3f %12llu %10.1f\n", processes, tree ? "tree" : "flat", t.rows,
+                        t.refresh * 1e3, t.refresh * 1e6 / t.rows, static_cast<unsigned long long>(t.allocations),
+                        double(t.peakBytes) / (1 << 20));
         }
     }
     return 0;
