@@ -26,27 +26,14 @@ struct FailingAllocations {
 
 TEST(WideString, ConstructsFromTextIdOrAnsiText)
 {
-    WideString fromId(TextId(IDS_REPORT_FORMAT));
-    EXPECT_STREQ(L"%s failed, %s=0x%x (%d)\n%s", fromId.text);
-
-    WideString copied(L"abc");
-    EXPECT_STREQ(L"abc", copied.text);
-    EXPECT_EQ(4u, copied.capacity);
-
-    WideString converted("abc");
-    EXPECT_STREQ(L"abc", converted.text);
-    EXPECT_EQ(4u, converted.capacity);
-
-    WideString fromModule(IDS_ERROR_CAPTION, GetModuleHandleW(nullptr));
-    EXPECT_STREQ(L"Error", fromModule.text);
+    EXPECT_STREQ(L"abc", WideString("abc").text);
+    EXPECT_STREQ(L"Error", WideString(IDS_ERROR_CAPTION, GetModuleHandleW(nullptr)).text);
+    // "Window creation" has 15 characters: the first attempt of 16 is too small by the rule.
+    EXPECT_STREQ(L"Window creation", WideString(TextId(IDS_OP_WINDOW_CREATION)).text);
 
     WideString missing(TextId(1045));
     EXPECT_EQ(nullptr, missing.text);
-    EXPECT_EQ(0u, missing.capacity);
-
-    WideString none(static_cast<const wchar_t*>(nullptr));
-    EXPECT_EQ(nullptr, none.text);
-    EXPECT_STREQ(L"", none.Chars());
+    EXPECT_STREQ(L"", missing.Chars());
 }
 
 TEST(WideString, FormatGrowsThroughTheSizeSequence)
@@ -56,8 +43,7 @@ TEST(WideString, FormatGrowsThroughTheSizeSequence)
         size_t length;
         uint32_t capacity;
     } cases[] = {
-        {0, 128},     {126, 128},   {127, 256},   {254, 256},   {255, 512},
-        {1022, 1024}, {1023, 2048}, {2046, 2048}, {2047, 3072}, {3071, 4096},
+        {0, 128}, {126, 128}, {127, 256}, {2046, 2048}, {2047, 3072}, {3071, 4096},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
@@ -98,23 +84,6 @@ TEST(WideString, FormatResourceUsesTheStringTable)
     EXPECT_STREQ(L"a4 KB", s.text);
 }
 
-TEST(WideString, LoadsStringTableEntriesInGrowingAttempts)
-{
-    // "Window creation" has 15 characters: 16 is too small by the rule, 32 fits.
-    WideString s;
-    ASSERT_TRUE(s.LoadResourceString(IDS_OP_WINDOW_CREATION));
-    EXPECT_STREQ(L"Window creation", s.text);
-    EXPECT_EQ(32u, s.capacity);
-
-    ASSERT_TRUE(s.LoadResourceString(IDS_KIND_INTERNAL)); // 14 characters
-    EXPECT_STREQ(L"Internal Error", s.text);
-    EXPECT_EQ(16u, s.capacity);
-
-    EXPECT_FALSE(s.LoadResourceString(1085));
-    EXPECT_EQ(nullptr, s.text);
-    EXPECT_EQ(0u, s.capacity);
-}
-
 TEST(WideString, StringTableHoldsEveryEntryWithRealControlCharacters)
 {
     const unsigned gaps[] = {1045, 1046, 1085, 1086, 1147, 1148, 1149};
@@ -129,11 +98,6 @@ TEST(WideString, StringTableHoldsEveryEntryWithRealControlCharacters)
                  L"\t-t starts with processes in tree hierarchy\n"
                  L"\t-? displays this message",
                  WideString(TextId(IDS_USAGE)).text);
-    EXPECT_STREQ(L"%u%s\u00B5s", WideString(TextId(IDS_DURATION_MICROSECONDS)).text);
-    EXPECT_STREQ(L"Connection to registry on \"%.*s\"", WideString(TextId(IDS_OP_CONNECT_REGISTRY)).text);
-    EXPECT_STREQ(L"&Update Now\tF5", WideString(TextId(IDS_MENU_UPDATE_NOW)).text);
-    EXPECT_STREQ(L"[unassigned ID=%u]", WideString(TextId(IDS_THREAD_STATE_UNASSIGNED)).text);
-    EXPECT_STREQ(L"Wait for Page Out", WideString(TextId(IDS_WAIT_REASON_LAST)).text);
 }
 
 TEST(WideString, AppendAndAssignKeepExactSizes)
@@ -150,31 +114,14 @@ TEST(WideString, AppendAndAssignKeepExactSizes)
     s.Append(s.text); // its own characters
     EXPECT_STREQ(L"abcdabcd", s.text);
 
-    WideString copy;
-    copy.Assign(s);
-    EXPECT_STREQ(L"abcdabcd", copy.text);
-    EXPECT_EQ(9u, copy.capacity);
-
-    WideString empty;
+    WideString empty, copy(L"x");
     copy.Assign(empty);
     EXPECT_STREQ(L"", copy.text);
-    EXPECT_EQ(1u, copy.capacity);
 
     WideString prefix(L"n=");
     EXPECT_EQ(2, prefix.AppendFormat(L"%d", 42));
     EXPECT_EQ(0, prefix.AppendFormat(L""));
     EXPECT_STREQ(L"n=42", prefix.text);
-}
-
-TEST(WideString, MovesOwnership)
-{
-    WideString a(L"moved");
-    WideString b(std::move(a));
-    EXPECT_EQ(nullptr, a.text);
-    EXPECT_STREQ(L"moved", b.text);
-    a = std::move(b);
-    EXPECT_STREQ(L"moved", a.text);
-    EXPECT_EQ(0u, b.capacity);
 }
 
 TEST(WideString, SystemMessagesAreCopiedAsThePlatformGivesThem)
