@@ -52,6 +52,13 @@ HWND CreateMainWindow()
                            nullptr);
 }
 
+// The load generator measures the local machine only.
+void CloseLoadGenerator()
+{
+    if (state.loadGeneratorDialog)
+        DestroyWindow(state.loadGeneratorDialog);
+}
+
 } // namespace
 
 void ProbePlatform()
@@ -120,6 +127,7 @@ void PumpMessage(MSG& message)
 int RunProgram(HINSTANCE instance, int show)
 {
     state.instance = instance;
+    perf::SetRemoteConnectedHook(CloseLoadGenerator);
     EarlyResources early;
     ProbePlatform();
     LoadSettings();
