@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 
 #include <cwchar>
+#include <memory>
 #include <new>
 
 namespace perf {
@@ -81,6 +82,8 @@ private:
 
 void ReleaseIndexedMultiString(IndexedMultiString& table)
 {
+    delete[] table.text;
+    delete[] table.table;
     table = IndexedMultiString();
 }
 
@@ -109,12 +112,13 @@ LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valu
     uint32_t count = NameTableCount(pairs, length);
     if (count == 0)
         return ERROR_INVALID_DATA;
-    table.text = std::move(text);
-    table.table.reset(new (std::nothrow) const wchar_t*[count]());
+    ReleaseIndexedMultiString(table);
+    table.text = text.release();
+    table.table = new (std::nothrow) const wchar_t*[count]();
     table.count = table.table ? count : 0;
     for (const NamePair& pair : pairs) {
         if (pair.index >= 0 && static_cast<uint32_t>(pair.index) < table.count)
-            table.table[pair.index] = table.text.get() + pair.textOffset;
+            table.table[pair.index] = table.text + pair.textOffset;
     }
     return ERROR_SUCCESS;
 }

@@ -6,17 +6,16 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 
 namespace perf {
 
 class DataSource;
 
 // A registry multi-string of index/text pairs and a table from index to text
-// pointing into it.
+// pointing into it; both are owned, and released by ReleaseIndexedMultiString.
 struct IndexedMultiString {
-    std::unique_ptr<wchar_t[]> text;
-    std::unique_ptr<const wchar_t*[]> table;
+    wchar_t* text = nullptr;
+    const wchar_t** table = nullptr;
     uint32_t count = 0;
 };
 

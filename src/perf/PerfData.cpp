@@ -56,6 +56,7 @@ bool RegistryServesProcesses(DataSource& registry)
         if (names.table[i] && wcscmp(names.table[i], L"Process") == 0)
             processIndex = i;
     }
+    ReleaseIndexedMultiString(names);
     if (processIndex == 0)
         return false;
 
@@ -122,9 +123,9 @@ LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, Connect
     perfDataKey.Reset(key);
     RegistrySource remote(machineKey.Get(), perfDataKey.Get());
     IndexedMultiString names;
-    if (ReadEnglishCounterNames(remote, names) == ERROR_INVALID_DATA)
-        return ERROR_INVALID_DATA;
-    return ERROR_SUCCESS;
+    status = ReadEnglishCounterNames(remote, names);
+    ReleaseIndexedMultiString(names);
+    return status == ERROR_INVALID_DATA ? status : ERROR_SUCCESS;
 }
 
 } // namespace

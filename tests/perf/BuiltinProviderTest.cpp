@@ -157,6 +157,10 @@ TEST_F(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
     core::KernelHandle busy(CreateThread(nullptr, 0, Spin, &stop, 0, &busyId));
     ASSERT_TRUE(busy);
 
+    // Until the thread runs, Wine's process list gives it its process's times.
+    for (int waited = 0; ThreadTime(busy.Get()) == 0 && waited < 60000; waited += 10)
+        Sleep(10);
+
     // Each snapshot is bracketed by what the system says before and after it.
     int64_t busyBefore[2], busyAfter[2];
     std::pair<int64_t, int64_t> processorsBefore[2], processorsAfter[2];

@@ -72,6 +72,7 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
                 EXPECT_EQ(nullptr, table.table[index]) << index;
             }
         }
+        ReleaseIndexedMultiString(table);
     }
 
     // An index out of proportion to the value's length would ask for a huge
@@ -83,6 +84,7 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
         EXPECT_EQ(4u, table.count);
         EXPECT_STREQ(L"Three", table.table[3]);
     }
+    ReleaseIndexedMultiString(table);
 }
 
 TEST_F(CounterNames, FindsTheWellKnownIndexesByEnglishName)
