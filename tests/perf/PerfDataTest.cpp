@@ -225,7 +225,7 @@ protected:
 
 } // namespace
 
-TEST_F(RemoteConnection, AMachineWhoseNameTableIsOutOfProportionIsRefused)
+TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
 {
     replay.Serve(ProcessBlock(1));
     TakeSnapshot(nullptr);
@@ -245,13 +245,10 @@ TEST_F(RemoteConnection, AMachineWhoseNameTableIsOutOfProportionIsRefused)
     EXPECT_TRUE(IsLocalMachine());
     EXPECT_TRUE(perfData.currentSnapshot);
     EXPECT_NE(nullptr, CounterName(230));
-}
 
-TEST_F(RemoteConnection, ASoundMachineIsAdoptedAndItsKeysClosedWhenLeft)
-{
-    replay.Serve(ProcessBlock(1));
-    TakeSnapshot(nullptr);
+    // A sound machine is adopted, and its keys closed when it is left.
     SetRemoteNames(testing_support::MultiString(testing_support::EnglishNames()));
+    remoteKeys.clear();
 
     EXPECT_TRUE(ConnectToMachine(nullptr, L"REMOTE"));
     EXPECT_EQ(1, remoteConnections) << "the window side is told";
