@@ -69,6 +69,13 @@ HWND CreateMainWindow()
                            nullptr);
 }
 
+// The load generator measures the local machine only.
+void CloseLoadGenerator()
+{
+    if (state.loadGeneratorDialog)
+        DestroyWindow(state.loadGeneratorDialog);
+}
+
 } // namespace
 
 void ProbePlatform()
@@ -139,6 +146,7 @@ void PumpMessage(MSG& message)
 int RunProgram(HINSTANCE instance, int show)
 {
     state.instance = instance;
+    perf::SetRemoteConnectedHook(CloseLoadGenerator);
     ProbePlatform();
     // The state keeps plain copies of what lives for the whole run; these own
     // them on every way out, released in reverse order.

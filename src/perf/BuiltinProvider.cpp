@@ -11,62 +11,6 @@
 
 namespace perf {
 
-// The system's process list entries (the full layout; the SDK's declaration
-// hides several fields in reserved words).
-struct SystemThreadEntry {
-    int64_t KernelTime;
-    int64_t UserTime;
-    int64_t CreateTime;
-    uint32_t WaitTime;
-    void* StartAddress;
-    HANDLE UniqueProcess;
-    HANDLE UniqueThread;
-    LONG Priority;
-    LONG BasePriority;
-    ULONG ContextSwitches;
-    ULONG ThreadState;
-    ULONG WaitReason;
-};
-
-struct SystemProcessEntry {
-    ULONG NextEntryOffset;
-    ULONG NumberOfThreads;
-    int64_t WorkingSetPrivateSize;
-    ULONG HardFaultCount;
-    ULONG NumberOfThreadsHighWatermark;
-    uint64_t CycleTime;
-    int64_t CreateTime;
-    int64_t UserTime;
-    int64_t KernelTime;
-    USHORT ImageNameLength;
-    USHORT ImageNameMaximumLength;
-    PWSTR ImageNameBuffer;
-    LONG BasePriority;
-    HANDLE UniqueProcessId;
-    HANDLE InheritedFromUniqueProcessId;
-    ULONG HandleCount;
-    ULONG SessionId;
-    ULONG_PTR UniqueProcessKey;
-    SIZE_T PeakVirtualSize;
-    SIZE_T VirtualSize;
-    ULONG PageFaultCount;
-    SIZE_T PeakWorkingSetSize;
-    SIZE_T WorkingSetSize;
-    SIZE_T QuotaPeakPagedPoolUsage;
-    SIZE_T QuotaPagedPoolUsage;
-    SIZE_T QuotaPeakNonPagedPoolUsage;
-    SIZE_T QuotaNonPagedPoolUsage;
-    SIZE_T PagefileUsage;
-    SIZE_T PeakPagefileUsage;
-    SIZE_T PrivatePageCount;
-    int64_t ReadOperationCount;
-    int64_t WriteOperationCount;
-    int64_t OtherOperationCount;
-    int64_t ReadTransferCount;
-    int64_t WriteTransferCount;
-    int64_t OtherTransferCount;
-};
-
 namespace {
 
 constexpr uint32_t PROCESS_OBJECT = 230;
@@ -75,15 +19,7 @@ constexpr long STATUS_INFO_LENGTH_MISMATCH = static_cast<long>(0xC0000004);
 constexpr int SYSTEM_PROCESS_INFORMATION_CLASS = 5;
 constexpr int SYSTEM_PROCESSOR_PERFORMANCE_CLASS = 8;
 const HKEY ENGLISH_NAMES_KEY = reinterpret_cast<HKEY>(static_cast<uintptr_t>(9));
-
-struct ProcessorTimes {
-    int64_t IdleTime;
-    int64_t KernelTime;
-    int64_t UserTime;
-    int64_t DpcTime;
-    int64_t InterruptTime;
-    ULONG InterruptCount;
-};
+constexpr std::u16string_view UNLISTED_NAME = u"Unlisted programs";
 
 #ifdef _WIN64
 static_assert(sizeof(SystemProcessEntry) == 256 && sizeof(SystemThreadEntry) == 80);
@@ -158,7 +94,7 @@ const CounterSpec processCounters[] = {
     {1414, 1415, BULK, 8},  {1416, 1417, BULK, 8},  {1418, 1419, BULK, 8},  {1420, 1421, BULK, 8},
     {1422, 1423, BULK, 8},  {1424, 1425, BULK, 8},  {1426, 1427, BULK, 8},  {1478, 1479, LARGE, 8},
 };
-enum ProcessColumn { P_ELAPSED = 13, P_ID = 14, P_CREATOR = 15, P_PRIORITY = 12, P_COUNT = 28 };
+enum ProcessColumn { P_THREADS = 11, P_PRIORITY = 12, P_ELAPSED = 13, P_ID = 14, P_CREATOR = 15, P_COUNT = 28 };
 
 const CounterSpec threadCounters[] = {
     {6, 7, TIMER, 8},   {142, 143, TIMER, 8}, {144, 145, TIMER, 8}, {146, 147, TYPE_COUNTER, 4},
@@ -280,6 +216,13 @@ BlockTimes CurrentTimes()
     return times;
 }
 
+QuerySystemInformation SystemQuery()
+{
+    static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
+                                                                 "NtQuerySystemInformation");
+    return query;
+}
+
 } // namespace
 
 BuiltinProvider::BuiltinProvider()
@@ -290,8 +233,7 @@ BuiltinProvider::BuiltinProvider()
 
 bool BuiltinProvider::ReadProcessList()
 {
-    static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
-                                                                 "NtQuerySystemInformation");
+    QuerySystemInformation query = SystemQuery();
     if (!query)
         return false;
     if (processList.empty())
@@ -310,50 +252,49 @@ bool BuiltinProvider::ReadProcessList()
     return false;
 }
 
-// Wine lists no idle process, and the machine's other (non-Windows) processes
-// are invisible to it. The idle process made up here takes all the processor
-// time that no listed process used: it starts at the processors' idle time and
-// grows by each interval's capacity less the listed processes' growth. So
-// _Total keeps growing by the number of processors times the elapsed time,
-// which the tray's full scale rests on, and Idle never runs backwards.
-int64_t BuiltinProvider::SyntheticIdleTime(const std::vector<const SystemProcessEntry*>& processes)
+bool BuiltinProvider::ReadProcessorTimes()
 {
-    static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
-                                                                 "NtQuerySystemInformation");
     SYSTEM_INFO info;
     GetSystemInfo(&info);
-    processorCount = info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
-    std::vector<ProcessorTimes> processors(processorCount);
+    processors.assign(info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1, ProcessorTimes{});
+    QuerySystemInformation query = SystemQuery();
     ULONG length = 0;
-    int64_t idle = 0, capacity = 0;
-    if (query && query(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, processors.data(),
-                       static_cast<ULONG>(processors.size() * sizeof(ProcessorTimes)), &length) >= 0) {
-        for (size_t i = 0; i < processors.size() && (i + 1) * sizeof(ProcessorTimes) <= length; ++i) {
-            idle += processors[i].IdleTime;
-            capacity += processors[i].KernelTime + processors[i].UserTime; // kernel time includes idle time
-        }
-    }
+    if (!query || query(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, processors.data(),
+                        static_cast<ULONG>(processors.size() * sizeof(ProcessorTimes)), &length) < 0)
+        return false;
+    processors.resize(length / sizeof(ProcessorTimes) < processors.size() ? length / sizeof(ProcessorTimes)
+                                                                          : processors.size());
+    return true;
+}
 
+// The busy time of the processors that no listed process accounts for (under
+// Wine: the machine's native programs, which no Windows call sees). It starts
+// at the busy time the listed processes leave over and grows by each
+// interval's busy time less the listed processes' growth, so that a process
+// that ends does not hand its whole past to it, and it never runs backwards.
+// With the processors' idle time as Idle, _Total then grows by the number of
+// processors times the elapsed time, and the load the tray shows is the
+// machine's real load.
+void BuiltinProvider::AccountUnlistedTime()
+{
+    int64_t busy = 0;
+    for (const ProcessorTimes& p : processors)
+        busy += p.KernelTime + p.UserTime - p.IdleTime;
     std::unordered_map<uintptr_t, int64_t> times;
-    int64_t listedGrowth = 0;
+    int64_t listed = 0, listedGrowth = 0;
     for (const SystemProcessEntry* p : processes) {
         uintptr_t id = reinterpret_cast<uintptr_t>(p->UniqueProcessId);
         int64_t time = p->KernelTime + p->UserTime;
         times[id] = time;
+        listed += time;
         auto before = lastProcessTimes.find(id);
         int64_t growth = before == lastProcessTimes.end() ? time : time - before->second;
         listedGrowth += growth > 0 ? growth : 0;
     }
-    if (syntheticIdle < 0) {
-        syntheticIdle = idle;
-    } else {
-        int64_t unused = (capacity - lastCapacity) - listedGrowth;
-        if (unused > 0)
-            syntheticIdle += unused;
-    }
-    lastCapacity = capacity;
+    int64_t added = unlistedTime < 0 ? busy - listed : (busy - lastBusyTime) - listedGrowth;
+    unlistedTime = (unlistedTime < 0 ? 0 : unlistedTime) + (added > 0 ? added : 0);
+    lastBusyTime = busy;
     lastProcessTimes = std::move(times);
-    return syntheticIdle;
 }
 
 void BuiltinProvider::ListProcesses()
@@ -379,7 +320,7 @@ int BuiltinProvider::BasePriority(const SystemProcessEntry& process) const
     return isWine ? ClassBasePriority(process.BasePriority) : process.BasePriority;
 }
 
-void BuiltinProvider::WriteProcessObject(const BlockTimes& times, int64_t idle)
+void BuiltinProvider::WriteProcessObject(const BlockTimes& times)
 {
     ObjectSpec object;
     object.nameIndex = PROCESS_OBJECT;
@@ -397,10 +338,17 @@ void BuiltinProvider::WriteProcessObject(const BlockTimes& times, int64_t idle)
             totals[i] += values[i];
     };
     if (!hasIdle) {
+        int64_t idle = 0;
+        for (const ProcessorTimes& p : processors)
+            idle += p.IdleTime;
         values[0] = values[2] = static_cast<uint64_t>(idle);
-        values[11] = processorCount;
+        values[P_THREADS] = processors.size();
         values[P_ELAPSED] = static_cast<uint64_t>(times.perfTime100nSec - int64_t(GetTickCount64()) * 10000);
         add(u"Idle");
+        // ID 0, like Idle and _Total: matched by its name, which no real process has.
+        values[0] = values[2] = static_cast<uint64_t>(unlistedTime);
+        values[P_THREADS] = 1;
+        add(UNLISTED_NAME);
     }
     char16_t scratch[16];
     for (const SystemProcessEntry* p : processes) {
@@ -427,7 +375,7 @@ void BuiltinProvider::WriteProcessObject(const BlockTimes& times, int64_t idle)
     writer.EndObject();
 }
 
-void BuiltinProvider::WriteThreadObject(const BlockTimes& times, int64_t idle)
+void BuiltinProvider::WriteThreadObject(const BlockTimes& times)
 {
     ObjectSpec object;
     object.nameIndex = THREAD_OBJECT;
@@ -446,14 +394,17 @@ void BuiltinProvider::WriteThreadObject(const BlockTimes& times, int64_t idle)
         for (int i = 0; i < T_FIRST_IDENTITY; ++i)
             totals[i] += values[i];
     };
+    uint32_t position = 0; // of the process that owns the threads
     if (!hasIdle) {
-        // One idle thread per processor, sharing the idle time evenly.
-        for (uint32_t cpu = 0; cpu < processorCount; ++cpu) {
-            values[0] = values[2] = static_cast<uint64_t>(idle / processorCount);
-            add(cpu, 0);
+        // One idle thread per processor, with that processor's idle time.
+        for (uint32_t cpu = 0; cpu < processors.size(); ++cpu) {
+            values[0] = values[2] = static_cast<uint64_t>(processors[cpu].IdleTime);
+            add(cpu, position);
         }
+        values[0] = values[2] = static_cast<uint64_t>(unlistedTime);
+        add(0, ++position);
+        ++position;
     }
-    uint32_t position = hasIdle ? 0 : 1; // of the first listed process
     for (const SystemProcessEntry* p : processes) {
         int base = BasePriority(*p);
         auto* threads = reinterpret_cast<const SystemThreadEntry*>(p + 1);
@@ -477,22 +428,41 @@ void BuiltinProvider::WriteThreadObject(const BlockTimes& times, int64_t idle)
     writer.EndObject();
 }
 
-const std::vector<uint8_t>& BuiltinProvider::CollectBlock(bool process, bool thread)
+const std::vector<uint8_t>& BuiltinProvider::WriteBlock(const BlockTimes& times, bool process, bool thread)
 {
     wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
     GetComputerNameW(computer, &computerLength);
-    BlockTimes times = CurrentTimes();
     writer.BeginBlock(times, {reinterpret_cast<const char16_t*>(computer), wcslen(computer)});
-    if (!ReadProcessList())
-        return writer.Finish();
     ListProcesses();
-    int64_t idle = hasIdle ? 0 : SyntheticIdleTime(processes);
+    if (processes.empty())
+        return writer.Finish();
+    if (!hasIdle)
+        AccountUnlistedTime();
     if (process || thread)
-        WriteProcessObject(times, idle);
+        WriteProcessObject(times);
     if (thread)
-        WriteThreadObject(times, idle);
+        WriteThreadObject(times);
     return writer.Finish();
+}
+
+const std::vector<uint8_t>& BuiltinProvider::CollectBlock(bool process, bool thread)
+{
+    BlockTimes times = CurrentTimes();
+    if (!ReadProcessList())
+        processList.clear();
+    if (!ReadProcessorTimes())
+        processors.clear();
+    return WriteBlock(times, process, thread);
+}
+
+const std::vector<uint8_t>& BuiltinProvider::CollectBlockFrom(std::vector<uint8_t> list,
+                                                              const std::vector<ProcessorTimes>& times,
+                                                              const BlockTimes& blockTimes)
+{
+    processList = std::move(list);
+    processors = times;
+    return WriteBlock(blockTimes, true, true);
 }
 
 LSTATUS BuiltinProvider::QuerySnapshot(const wchar_t* valueName, uint8_t* buffer, DWORD* size)

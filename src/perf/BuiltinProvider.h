@@ -13,7 +13,72 @@
 
 namespace perf {
 
-struct SystemProcessEntry;
+// The system's process list entries (the full layout; the SDK's declaration
+// hides several fields in reserved words).
+struct SystemThreadEntry {
+    int64_t KernelTime;
+    int64_t UserTime;
+    int64_t CreateTime;
+    uint32_t WaitTime;
+    void* StartAddress;
+    HANDLE UniqueProcess;
+    HANDLE UniqueThread;
+    LONG Priority;
+    LONG BasePriority;
+    ULONG ContextSwitches;
+    ULONG ThreadState;
+    ULONG WaitReason;
+};
+
+struct SystemProcessEntry {
+    ULONG NextEntryOffset;
+    ULONG NumberOfThreads;
+    int64_t WorkingSetPrivateSize;
+    ULONG HardFaultCount;
+    ULONG NumberOfThreadsHighWatermark;
+    uint64_t CycleTime;
+    int64_t CreateTime;
+    int64_t UserTime;
+    int64_t KernelTime;
+    USHORT ImageNameLength;
+    USHORT ImageNameMaximumLength;
+    PWSTR ImageNameBuffer;
+    LONG BasePriority;
+    HANDLE UniqueProcessId;
+    HANDLE InheritedFromUniqueProcessId;
+    ULONG HandleCount;
+    ULONG SessionId;
+    ULONG_PTR UniqueProcessKey;
+    SIZE_T PeakVirtualSize;
+    SIZE_T VirtualSize;
+    ULONG PageFaultCount;
+    SIZE_T PeakWorkingSetSize;
+    SIZE_T WorkingSetSize;
+    SIZE_T QuotaPeakPagedPoolUsage;
+    SIZE_T QuotaPagedPoolUsage;
+    SIZE_T QuotaPeakNonPagedPoolUsage;
+    SIZE_T QuotaNonPagedPoolUsage;
+    SIZE_T PagefileUsage;
+    SIZE_T PeakPagefileUsage;
+    SIZE_T PrivatePageCount;
+    int64_t ReadOperationCount;
+    int64_t WriteOperationCount;
+    int64_t OtherOperationCount;
+    int64_t ReadTransferCount;
+    int64_t WriteTransferCount;
+    int64_t OtherTransferCount;
+};
+
+// One processor's times (SystemProcessorPerformanceInformation); its kernel
+// time includes its idle time.
+struct ProcessorTimes {
+    int64_t IdleTime;
+    int64_t KernelTime;
+    int64_t UserTime;
+    int64_t DpcTime;
+    int64_t InterruptTime;
+    ULONG InterruptCount;
+};
 
 class BuiltinProvider : public DataSource {
 public:
@@ -26,22 +91,31 @@ public:
 
     // Writes the current block; exposed for measuring.
     const std::vector<uint8_t>& CollectBlock(bool process, bool thread);
+    // The same from recorded inputs: the system's process list and the
+    // processors' times.
+    const std::vector<uint8_t>& CollectBlockFrom(std::vector<uint8_t> list,
+                                                 const std::vector<ProcessorTimes>& processors,
+                                                 const BlockTimes& times);
 
 private:
     bool ReadProcessList();
+    bool ReadProcessorTimes();
     void ListProcesses();
+    void AccountUnlistedTime();
+    const std::vector<uint8_t>& WriteBlock(const BlockTimes& times, bool process, bool thread);
     int BasePriority(const SystemProcessEntry& process) const;
-    int64_t SyntheticIdleTime(const std::vector<const SystemProcessEntry*>& processes);
-    void WriteProcessObject(const BlockTimes& times, int64_t idle);
-    void WriteThreadObject(const BlockTimes& times, int64_t idle);
+    void WriteProcessObject(const BlockTimes& times);
+    void WriteThreadObject(const BlockTimes& times);
 
     std::vector<uint8_t> processList;
     std::vector<const SystemProcessEntry*> processes; // entries of processList, in its order
     bool hasIdle = false; // the system lists an idle process of its own
-    uint32_t processorCount = 1;
-    // The idle process made up where the system lists none (see SyntheticIdleTime).
-    int64_t syntheticIdle = -1;
-    int64_t lastCapacity = 0;
+    std::vector<ProcessorTimes> processors;
+    // Where the system lists no idle process (Wine), it lists none of the
+    // machine's other programs either: one made-up row carries their busy
+    // time, accumulated from sample to sample (see AccountUnlistedTime).
+    int64_t unlistedTime = -1;
+    int64_t lastBusyTime = 0;
     std::unordered_map<uintptr_t, int64_t> lastProcessTimes;
     std::vector<uint64_t> totals;
     SnapshotWriter writer;

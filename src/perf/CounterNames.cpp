@@ -1,12 +1,13 @@
 #include "perf/CounterNames.h"
 
-#include "app/AppState.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 #include "perf/DataSource.h"
+#include "perf/NameTable.h"
 #include "resources/resource.h"
 
 #include <cwchar>
+#include <memory>
 #include <new>
 
 namespace perf {
@@ -37,33 +38,45 @@ const WellKnownName wellKnownNames[] = {
     {L"Creating Process ID", &CounterNameTable::creatingProcessIdIndex, false},
 };
 
-[[noreturn]] void FailFindingNames(const wchar_t* detail, uint32_t code)
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the registry's texts are UTF-16");
+
+constexpr uint32_t EXIT_NAME_NOT_FOUND = 2;
+
+[[noreturn]] void FailMissingName(HWND owner)
 {
-    core::ReportFailure(app::state.mainWindow, core::TextId(IDS_OP_FIND_COUNTER_NAMES), detail,
-                        core::TextId(IDS_KIND_INTERNAL), code, MB_ICONHAND);
-    ExitProcess(code);
+    core::ReportFailure(owner, core::TextId(IDS_OP_FIND_COUNTER_NAMES), core::TextId(IDS_NAME_NOT_FOUND),
+                        core::TextId(IDS_KIND_INTERNAL), EXIT_NAME_NOT_FOUND, MB_ICONHAND);
+    ExitProcess(EXIT_NAME_NOT_FOUND);
 }
 
-// Calls visit(index, text) for each pair up to the empty string that ends the
-// multi-string or the end of the `length` characters, whichever comes first.
-template <class Visit>
-void ForEachPair(const wchar_t* text, size_t length, Visit visit)
+const wchar_t* LanguageKeyPath(unsigned language, core::WideString& path)
 {
-    size_t at = 0;
-    while (at < length) {
-        const wchar_t* index = text + at;
-        size_t indexLength = wcsnlen(index, length - at);
-        at += indexLength + 1;
-        if (indexLength == 0 || at >= length)
-            return;
-        const wchar_t* entry = text + at;
-        size_t entryLength = wcsnlen(entry, length - at);
-        at += entryLength + 1;
-        if (entryLength == 0)
-            return;
-        visit(_wtoi(index), entry);
-    }
+    path.Format(L"software\\microsoft\\windows nt\\currentversion\\perflib\\%03u", language);
+    return path.text;
 }
+
+// A language key of the source, closed on every way out.
+class NameKey {
+public:
+    NameKey(DataSource& source, const wchar_t* path) : source(source)
+    {
+        if (source.OpenNameKey(path, &key) != ERROR_SUCCESS)
+            key = nullptr;
+    }
+    ~NameKey()
+    {
+        if (key)
+            source.CloseNameKey(key);
+    }
+    NameKey(const NameKey&) = delete;
+    NameKey& operator=(const NameKey&) = delete;
+
+    HKEY Get() const { return key; }
+
+private:
+    DataSource& source;
+    HKEY key = nullptr;
+};
 
 } // namespace
 
@@ -84,42 +97,35 @@ LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valu
     // One more character than the value holds, so that the last text is
     // terminated even when the value's own terminator is missing.
     size_t length = size / sizeof(wchar_t);
-    wchar_t* text = new (std::nothrow) wchar_t[length + 1];
+    std::unique_ptr<wchar_t[]> text(new (std::nothrow) wchar_t[length + 1]);
     if (!text)
         return ERROR_SUCCESS;
     DWORD read = size;
-    status = source.QueryNameValue(key, valueName, reinterpret_cast<uint8_t*>(text), &read);
-    if (status != ERROR_SUCCESS) {
-        delete[] text;
+    status = source.QueryNameValue(key, valueName, reinterpret_cast<uint8_t*>(text.get()), &read);
+    if (status != ERROR_SUCCESS)
         return status;
-    }
     length = (read < size ? read : size) / sizeof(wchar_t);
     text[length] = 0;
-    ReleaseIndexedMultiString(table);
-    table.text = text;
 
-    uint32_t count = 1;
-    ForEachPair(text, length, [&](int index, const wchar_t*) {
-        if (index >= 0 && static_cast<uint32_t>(index) >= count)
-            count = static_cast<uint32_t>(index) + 1;
-    });
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.get());
+    std::vector<NamePair> pairs = NamePairs(chars, length);
+    uint32_t count = NameTableCount(pairs, length);
+    if (count == 0)
+        return ERROR_INVALID_DATA;
+    ReleaseIndexedMultiString(table);
+    table.text = text.release();
     table.table = new (std::nothrow) const wchar_t*[count]();
-    if (!table.table)
-        return ERROR_SUCCESS;
-    table.count = count;
-    ForEachPair(text, length, [&](int index, const wchar_t* entry) {
-        if (index < 0)
-            return;
-        if (static_cast<uint32_t>(index) >= table.count)
-            FailFindingNames(L"Assertion failed.", 3);
-        table.table[index] = entry;
-    });
+    table.count = table.table ? count : 0;
+    for (const NamePair& pair : pairs) {
+        if (pair.index >= 0 && static_cast<uint32_t>(pair.index) < table.count)
+            table.table[pair.index] = table.text + pair.textOffset;
+    }
     return ERROR_SUCCESS;
 }
 
 namespace {
 
-void FindWellKnownIndexes()
+void FindWellKnownIndexes(HWND owner)
 {
     const IndexedMultiString& names = counterTable.counterNames;
     for (uint32_t i = 0; i < names.count; ++i) {
@@ -132,7 +138,7 @@ void FindWellKnownIndexes()
     }
     for (const WellKnownName& known : wellKnownNames) {
         if (known.required && counterTable.*known.index == 0)
-            FailFindingNames(core::TextId(IDS_NAME_NOT_FOUND), 2);
+            FailMissingName(owner);
     }
 }
 
@@ -158,45 +164,54 @@ LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiS
     return ReadIndexedMultiString(CurrentSource(), key, valueName, table);
 }
 
-bool LoadCounterTables(unsigned language)
+bool LoadCounterTables(HWND owner, unsigned language)
 {
     core::WideString path;
-    path.Format(L"software\\microsoft\\windows nt\\currentversion\\perflib\\%03u", language);
     DataSource& source = CurrentSource();
-    HKEY key = nullptr;
-    if (!path.text || source.OpenNameKey(path.text, &key) != ERROR_SUCCESS)
+    if (!LanguageKeyPath(language, path))
+        return false;
+    NameKey key(source, path.text);
+    if (!key.Get())
         return false;
     if (language == ENGLISH)
         ResetWellKnownIndexes();
 
-    LSTATUS status = ReadIndexedMultiString(source, key, L"Counter", counterTable.counterNames);
+    LSTATUS status = ReadIndexedMultiString(source, key.Get(), L"Counter", counterTable.counterNames);
     if (status != ERROR_SUCCESS)
-        core::ReportWin32Failure(app::state.mainWindow, core::TextId(IDS_OP_READ_COUNTER_NAMES), status,
-                                 MB_ICONHAND);
+        core::ReportWin32Failure(owner, core::TextId(IDS_OP_READ_COUNTER_NAMES), status, MB_ICONHAND);
     else if (language == ENGLISH)
-        FindWellKnownIndexes();
+        FindWellKnownIndexes(owner);
 
-    status = ReadIndexedMultiString(source, key, L"Help", counterTable.counterHelp);
+    status = ReadIndexedMultiString(source, key.Get(), L"Help", counterTable.counterHelp);
     if (status != ERROR_SUCCESS)
-        core::ReportWin32Failure(app::state.mainWindow, core::TextId(IDS_OP_READ_COUNTER_HELP), status,
-                                 MB_ICONHAND);
-    source.CloseNameKey(key);
+        core::ReportWin32Failure(owner, core::TextId(IDS_OP_READ_COUNTER_HELP), status, MB_ICONHAND);
     return true;
 }
 
-bool EnsureCounterTablesFor(unsigned userLanguage)
+LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names)
+{
+    core::WideString path;
+    if (!LanguageKeyPath(ENGLISH, path))
+        return ERROR_OUTOFMEMORY;
+    NameKey key(source, path.text);
+    if (!key.Get())
+        return ERROR_FILE_NOT_FOUND;
+    return ReadIndexedMultiString(source, key.Get(), L"Counter", names);
+}
+
+bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage)
 {
     if (counterTable.counterNames.table)
         return true;
-    bool english = LoadCounterTables(ENGLISH);
-    if (userLanguage != ENGLISH && LoadCounterTables(userLanguage))
+    bool english = LoadCounterTables(owner, ENGLISH);
+    if (userLanguage != ENGLISH && LoadCounterTables(owner, userLanguage))
         return true;
     return english;
 }
 
-bool EnsureCounterTables()
+bool EnsureCounterTables(HWND owner)
 {
-    return EnsureCounterTablesFor(PRIMARYLANGID(GetUserDefaultLangID()));
+    return EnsureCounterTablesFor(owner, PRIMARYLANGID(GetUserDefaultLangID()));
 }
 
 void ReleaseCounterTables()

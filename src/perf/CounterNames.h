@@ -12,7 +12,7 @@ namespace perf {
 class DataSource;
 
 // A registry multi-string of index/text pairs and a table from index to text
-// pointing into it.
+// pointing into it; both are owned, and released by ReleaseIndexedMultiString.
 struct IndexedMultiString {
     wchar_t* text = nullptr;
     const wchar_t** table = nullptr;
@@ -40,14 +40,19 @@ extern CounterNameTable counterTable;
 
 // Loads the tables when absent: English first (which also finds the
 // well-known indexes), then the user's language over it when the machine has
-// that language. False when no language key opened.
-bool EnsureCounterTables();
-bool EnsureCounterTablesFor(unsigned userLanguage);
-bool LoadCounterTables(unsigned language);
+// that language. False when no language key opened. Failures are reported in
+// boxes owned by `owner`.
+bool EnsureCounterTables(HWND owner);
+bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage);
+bool LoadCounterTables(HWND owner, unsigned language);
+// ERROR_INVALID_DATA, changing nothing, when the value's indexes are out of
+// proportion to its length.
 LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table);
 // The same through a given source, before it becomes the connection's own.
 LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valueName,
                                IndexedMultiString& table);
+// The English "Counter" value of a source.
+LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names);
 void ReleaseIndexedMultiString(IndexedMultiString& table);
 void ReleaseCounterTables();
 

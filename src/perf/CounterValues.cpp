@@ -65,13 +65,40 @@ struct Interval {
     double time100ns = 0;   // PerfTime100nSec difference
 };
 
-bool MakeInterval(const CounterSample& current, const CounterSample& previous, Interval& interval)
+// The bytes a display code reads from the counter's data; a counter declared
+// shorter is treated as missing.
+uint32_t ReadSize(uint32_t code)
+{
+    switch (code) {
+    case DISPLAY_BYTES:
+    case DISPLAY_THREAD_STATE:
+        return 4;
+    case DISPLAY_LARGE_BYTES:
+    case DISPLAY_START_TIME_SHORT:
+    case DISPLAY_START_TIME_LONG:
+    case DISPLAY_TOTAL_TIME:
+    case DISPLAY_BYTES_PER_SEC:
+        return 8;
+    default:
+        break;
+    }
+    switch (code & PERF_SIZE_MASK) {
+    case PERF_SIZE_DWORD_BITS:
+        return 4;
+    case PERF_SIZE_LARGE_BITS:
+        return 8;
+    default:
+        return 0; // texts are bounded by their own size; zero-sized counters have no data
+    }
+}
+
+bool MakeInterval(uint32_t code, const CounterSample& current, const CounterSample& previous, Interval& interval)
 {
     const PerfDataBlockHeader* nowHeader = BlockHeader(current.block);
     const PerfDataBlockHeader* beforeHeader = BlockHeader(previous.block);
-    interval.now = CounterData(current.block, current.instance, current.counter);
-    interval.before = CounterData(previous.block, previous.instance, previous.counter);
-    if (!nowHeader || !beforeHeader || !interval.before)
+    interval.now = CounterData(current.block, current.instance, current.counter, ReadSize(code));
+    interval.before = CounterData(previous.block, previous.instance, previous.counter, ReadSize(code));
+    if (!nowHeader || !beforeHeader || !interval.now || !interval.before)
         return false;
     interval.ticks = static_cast<double>(Value64(nowHeader->PerfTime) - Value64(beforeHeader->PerfTime));
     interval.frequency = static_cast<double>(Value64(nowHeader->PerfFreq));
@@ -195,7 +222,7 @@ bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSampl
                  core::WideString& text)
 {
     Interval interval;
-    if (!MakeInterval(current, previous, interval))
+    if (!MakeInterval(code, current, previous, interval))
         return false;
     if (code == TYPE_TIMER || code == TYPE_100NSEC_TIMER) {
         double base = code == TYPE_TIMER ? interval.ticks : interval.time100ns;
@@ -248,7 +275,7 @@ bool ComputeCounterValue(const CounterSample& current, const CounterSample& prev
     if (IsRate(code))
         return ComputeRate(code, current, previous, value, text);
     SnapshotView block = current.block;
-    const uint8_t* data = CounterData(block, current.instance, current.counter);
+    const uint8_t* data = CounterData(block, current.instance, current.counter, ReadSize(code));
     uint32_t u32 = ReadU32(block, data);
     uint64_t u64 = ReadU64(block, data);
 

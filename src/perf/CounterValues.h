@@ -35,7 +35,9 @@ struct CounterSample {
 };
 
 // False, leaving value and text as they were, when the display type needs two
-// samples and the previous one is missing or its time base does not advance.
+// samples and either sample's data is missing or the time base does not
+// advance. A counter declared shorter than the value the display type reads
+// counts as missing.
 bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
                          core::WideString& text, uint32_t displayType);
 

@@ -147,9 +147,9 @@ const char16_t* InstanceName(SnapshotView snapshot, const PerfInstanceDefinition
 }
 
 const uint8_t* CounterData(SnapshotView snapshot, const PerfInstanceDefinition* instance,
-                           const PerfCounterDefinition* counter)
+                           const PerfCounterDefinition* counter, uint32_t readSize)
 {
-    if (!instance || !counter)
+    if (!instance || !counter || counter->CounterSize < readSize)
         return nullptr;
     const PerfCounterBlock* block = RecordAfter<PerfCounterBlock>(snapshot, instance, instance->ByteLength,
                                                                   sizeof(PerfInstanceDefinition));

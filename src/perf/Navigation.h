@@ -37,11 +37,13 @@ const PerfInstanceDefinition* NextInstance(SnapshotView snapshot, const PerfInst
 const char16_t* InstanceName(SnapshotView snapshot, const PerfInstanceDefinition* instance);
 
 // The counter's data in the instance's counter block, when its CounterSize
-// bytes lie inside that block.
+// bytes lie inside that block and the counter declares at least `readSize`
+// bytes: a counter declared shorter than the value read from it is absent,
+// since the rest of the value would be its neighbour's bytes.
 const uint8_t* CounterData(SnapshotView snapshot, const PerfInstanceDefinition* instance,
-                           const PerfCounterDefinition* counter);
+                           const PerfCounterDefinition* counter, uint32_t readSize = 4);
 
-// Reads from counter data; bytes past the snapshot's end read as 0.
+// Reads from counter data (4 and 8 bytes); bytes past the snapshot's end read as 0.
 uint32_t ReadU32(SnapshotView snapshot, const uint8_t* data);
 uint64_t ReadU64(SnapshotView snapshot, const uint8_t* data);
 

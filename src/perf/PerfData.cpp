@@ -1,7 +1,5 @@
 #include "perf/PerfData.h"
 
-#include "app/AppState.h"
-#include "core/Module.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 #include "perf/BuiltinProvider.h"
@@ -20,17 +18,11 @@ namespace {
 
 constexpr uint32_t SNAPSHOT_DOUBLING_LIMIT = 0x80000;
 constexpr uint32_t SNAPSHOT_STEP = 0x20000;
-constexpr size_t MACHINE_NAME_CHARS = 18; // two backslashes, 15 characters, terminator
-constexpr size_t COMPUTER_NAME_MAX = 15;
-
-DataSource* testSource = nullptr;
-std::unique_ptr<DataSource> connectionSource;
-SnapshotRetiredHook snapshotRetiredHook = nullptr;
 
 void RetireSnapshot(const uint8_t* bytes)
 {
-    if (snapshotRetiredHook)
-        snapshotRetiredHook(bytes);
+    if (perfData.snapshotRetiredHook)
+        perfData.snapshotRetiredHook(bytes);
 }
 
 SnapshotBuffer AllocateSnapshot(uint32_t size)
@@ -56,16 +48,11 @@ uint32_t NextSnapshotSize(uint32_t size)
 // serves the local machine.
 bool RegistryServesProcesses(DataSource& registry)
 {
-    HKEY key = nullptr;
-    if (registry.OpenNameKey(L"software\\microsoft\\windows nt\\currentversion\\perflib\\009", &key) !=
-        ERROR_SUCCESS)
-        return false;
     IndexedMultiString names;
-    ReadIndexedMultiString(registry, key, L"Counter", names);
-    registry.CloseNameKey(key);
+    ReadEnglishCounterNames(registry, names);
     // The highest index of the name wins, as when the tables are loaded.
     uint32_t processIndex = 0;
-    for (uint32_t i = 0; names.table && i < names.count; ++i) {
+    for (uint32_t i = 0; i < names.count; ++i) {
         if (names.table[i] && wcscmp(names.table[i], L"Process") == 0)
             processIndex = i;
     }
@@ -93,23 +80,52 @@ bool RegistryServesProcesses(DataSource& registry)
 
 namespace {
 
-void ForgetConnectionSource()
-{
-    connectionSource.reset();
-}
-
-void CloseRemoteKeys(HKEY machineKey, HKEY perfDataKey)
-{
-    if (machineKey && machineKey != HKEY_LOCAL_MACHINE)
-        RegCloseKey(machineKey);
-    if (perfDataKey && perfDataKey != HKEY_PERFORMANCE_DATA)
-        RegCloseKey(perfDataKey);
-}
-
 bool IsValidComputerName(const wchar_t* name)
 {
     size_t length = wcslen(name);
     return length > 0 && length <= COMPUTER_NAME_MAX;
+}
+
+// How much of a machine name the failure text shows: at most the characters
+// a computer name has, without splitting a surrogate pair.
+int ShownNameLength(const wchar_t* name)
+{
+    size_t length = wcsnlen(name, COMPUTER_NAME_MAX + 1);
+    if (length > COMPUTER_NAME_MAX) {
+        length = COMPUTER_NAME_MAX;
+        if (IS_HIGH_SURROGATE(name[length - 1]))
+            --length;
+    }
+    return static_cast<int>(length);
+}
+
+void ReportConnectionFailure(HWND owner, const wchar_t* machineName, LSTATUS status)
+{
+    core::WideString operation;
+    operation.FormatResource(IDS_OP_CONNECT_REGISTRY, ShownNameLength(machineName), machineName);
+    core::ReportWin32Failure(owner, operation.Chars(), status, MB_ICONEXCLAMATION);
+}
+
+// Both keys of a remote machine whose counter names can be used; a name
+// table out of proportion to its value (a hostile or damaged machine) is
+// refused before anything else changes.
+LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, ConnectionKey& perfDataKey)
+{
+    HKEY key = nullptr;
+    LSTATUS status = perfData.connectRegistry(uncName, HKEY_LOCAL_MACHINE, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    machineKey.Reset(key);
+    key = nullptr;
+    status = perfData.connectRegistry(uncName, HKEY_PERFORMANCE_DATA, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    perfDataKey.Reset(key);
+    RegistrySource remote(machineKey.Get(), perfDataKey.Get());
+    IndexedMultiString names;
+    status = ReadEnglishCounterNames(remote, names);
+    ReleaseIndexedMultiString(names);
+    return status == ERROR_INVALID_DATA ? status : ERROR_SUCCESS;
 }
 
 } // namespace
@@ -136,24 +152,26 @@ void RegistrySource::CloseNameKey(HKEY key)
 
 DataSource& CurrentSource()
 {
-    if (testSource)
-        return *testSource;
-    if (!connectionSource) {
-        connectionSource = std::make_unique<RegistrySource>(perfData.machineKey, perfData.perfDataKey);
-        if (IsLocalMachine() && !RegistryServesProcesses(*connectionSource))
-            connectionSource = std::make_unique<BuiltinProvider>();
+    if (perfData.testSource)
+        return *perfData.testSource;
+    if (!perfData.connectionSource) {
+        perfData.connectionSource =
+            std::make_unique<RegistrySource>(perfData.machineKey.Get(), perfData.perfDataKey.Get());
+        if (IsLocalMachine() && !RegistryServesProcesses(*perfData.connectionSource))
+            perfData.connectionSource = std::make_unique<BuiltinProvider>();
     }
-    return *connectionSource;
+    return *perfData.connectionSource;
 }
 
 void SetSourceForTesting(DataSource* source)
 {
-    testSource = source;
+    perfData.testSource = source;
 }
 
-void TakeSnapshot()
+void TakeSnapshot(HWND owner)
 {
-    if (!EnsureCounterTables()) {
+    // Without names there is nothing to ask for: the object indexes come from them.
+    if (!EnsureCounterTables(owner) || !counterTable.counterNames.table) {
         perfData.statusMessageId = IDS_STATUS_NOT_AVAILABLE;
         return;
     }
@@ -196,7 +214,12 @@ void TakeSnapshot()
 
 void SetSnapshotRetiredHook(SnapshotRetiredHook hook)
 {
-    snapshotRetiredHook = hook;
+    perfData.snapshotRetiredHook = hook;
+}
+
+void SetRemoteConnectedHook(RemoteConnectedHook hook)
+{
+    perfData.remoteConnectedHook = hook;
 }
 
 void ReleaseSampleData()
@@ -209,7 +232,7 @@ void ReleaseSampleData()
 
 bool IsLocalMachine()
 {
-    return perfData.perfDataKey == HKEY_PERFORMANCE_DATA;
+    return perfData.perfDataKey.Get() == HKEY_PERFORMANCE_DATA;
 }
 
 bool ConnectToMachine(HWND owner, const wchar_t* machineName)
@@ -219,8 +242,8 @@ bool ConnectToMachine(HWND owner, const wchar_t* machineName)
     if (!GetComputerNameW(name + 2, &localLength))
         name[2] = 0;
 
-    HKEY machineKey = HKEY_LOCAL_MACHINE;
-    HKEY perfDataKey = HKEY_PERFORMANCE_DATA;
+    ConnectionKey machineKey{HKEY_LOCAL_MACHINE};
+    ConnectionKey perfDataKey{HKEY_PERFORMANCE_DATA};
     if (machineName) {
         if (machineName[0] == L'\\' && machineName[1] == L'\\')
             machineName += 2;
@@ -230,99 +253,24 @@ bool ConnectToMachine(HWND owner, const wchar_t* machineName)
             LSTATUS status = ERROR_INVALID_COMPUTERNAME;
             if (IsValidComputerName(machineName)) {
                 wcscpy(name + 2, machineName);
-                status = RegConnectRegistryW(name, HKEY_LOCAL_MACHINE, &machineKey);
-                if (status == ERROR_SUCCESS) {
-                    status = RegConnectRegistryW(name, HKEY_PERFORMANCE_DATA, &perfDataKey);
-                    if (status != ERROR_SUCCESS)
-                        perfDataKey = HKEY_PERFORMANCE_DATA;
-                } else {
-                    machineKey = HKEY_LOCAL_MACHINE;
-                }
+                status = ConnectRemote(name, machineKey, perfDataKey);
             }
             if (status != ERROR_SUCCESS) {
-                core::WideString operation;
-                operation.FormatResource(IDS_OP_CONNECT_REGISTRY, static_cast<int>(COMPUTER_NAME_MAX),
-                                         machineName);
-                core::ReportWin32Failure(owner, operation.Chars(), status, MB_ICONEXCLAMATION);
-                CloseRemoteKeys(machineKey, HKEY_PERFORMANCE_DATA);
-                return false;
+                ReportConnectionFailure(owner, machineName, status);
+                return false; // the keys obtained so far close with their owners
             }
-            // The load generator measures the local machine only.
-            if (app::state.loadGeneratorDialog)
-                DestroyWindow(app::state.loadGeneratorDialog);
+            if (perfData.remoteConnectedHook)
+                perfData.remoteConnectedHook();
         }
     }
 
-    if (machineKey == perfData.machineKey && perfDataKey == perfData.perfDataKey)
+    if (machineKey.Get() == perfData.machineKey.Get() && perfDataKey.Get() == perfData.perfDataKey.Get())
         return true;
-    CloseRemoteKeys(perfData.machineKey, perfData.perfDataKey);
     ReleaseSampleData();
-    ForgetConnectionSource();
-    perfData.machineKey = machineKey;
-    perfData.perfDataKey = perfDataKey;
+    perfData.connectionSource.reset();
+    perfData.machineKey = std::move(machineKey);
+    perfData.perfDataKey = std::move(perfDataKey);
     return true;
-}
-
-bool BrowseForComputer(HWND owner, wchar_t* name)
-{
-    using FocusDialog = UINT(WINAPI*)(HWND, UINT, LPWSTR, UINT, BOOL*, LPWSTR, DWORD);
-    wchar_t chosen[MACHINE_NAME_CHARS] = {};
-    BOOL confirmed = FALSE;
-    HMODULE library = LoadLibraryW(L"ntlanman.dll");
-    auto browse = core::FindExport<FocusDialog>(library, "I_SystemFocusDialog");
-    if (browse) {
-        browse(owner, 0x001F0002, chosen, MACHINE_NAME_CHARS, &confirmed, nullptr, 0);
-    } else {
-        // No system browser (as under Wine): ask for the name instead.
-        confirmed = DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_COMPUTER_NAME), owner,
-                                    ComputerNameDialogProc, reinterpret_cast<LPARAM>(chosen)) == IDOK;
-    }
-    if (library)
-        FreeLibrary(library);
-    if (confirmed)
-        wcsncpy(name, chosen, MACHINE_NAME_CHARS);
-    return confirmed != FALSE;
-}
-
-bool BrowseAndConnect(HWND owner)
-{
-    wchar_t name[MACHINE_NAME_CHARS] = {};
-    if (!BrowseForComputer(owner, name))
-        return false;
-    name[MACHINE_NAME_CHARS - 1] = 0;
-    return ConnectToMachine(owner, name + 2);
-}
-
-INT_PTR CALLBACK ComputerNameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        SendDlgItemMessageW(dialog, IDC_COMPUTER_NAME, EM_LIMITTEXT, COMPUTER_NAME_MAX, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            auto* name = reinterpret_cast<wchar_t*>(GetWindowLongPtrW(dialog, DWLP_USER));
-            wchar_t typed[64] = {};
-            GetDlgItemTextW(dialog, IDC_COMPUTER_NAME, typed, 64);
-            const wchar_t* start = typed[0] == L'\\' && typed[1] == L'\\' ? typed + 2 : typed;
-            if (!name || !IsValidComputerName(start)) {
-                MessageBeep(MB_ICONEXCLAMATION);
-                SetFocus(GetDlgItem(dialog, IDC_COMPUTER_NAME));
-                return TRUE;
-            }
-            swprintf(name, MACHINE_NAME_CHARS, L"\\\\%ls", start);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    default:
-        return FALSE;
-    }
 }
 
 } // namespace perf

@@ -2,6 +2,8 @@
 // result of the performance-data query, taken into a reused, growing buffer.
 #pragma once
 
+#include "core/Handles.h"
+#include "perf/DataSource.h"
 #include "perf/Navigation.h"
 
 #include <windows.h>
@@ -22,12 +24,36 @@ struct SnapshotBuffer {
     explicit operator bool() const { return bytes != nullptr; }
 };
 
+// A key of the connection: the local machine's predefined keys are never
+// closed, a remote machine's keys are closed when they are replaced.
+struct ConnectionKeyTraits {
+    static bool IsValid(HKEY key) { return key && key != HKEY_LOCAL_MACHINE && key != HKEY_PERFORMANCE_DATA; }
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
+using ConnectionKey = core::UniqueResource<HKEY, ConnectionKeyTraits>;
+
+using RegistryConnector = LSTATUS(WINAPI*)(LPCWSTR machineName, HKEY key, PHKEY result);
+// Called after a remote machine was connected (the window side closes what
+// measures the local machine only).
+using RemoteConnectedHook = void (*)();
+// Called with a snapshot buffer's bytes just before that buffer is refilled or
+// freed, so that nothing goes on pointing into it; null stands for every
+// buffer at once (the machine's data is being released). The model installs
+// it for itself, so no caller can forget it.
+using SnapshotRetiredHook = void (*)(const uint8_t* bytes);
+
 struct PerfDataState {
-    HKEY machineKey = HKEY_LOCAL_MACHINE;
-    HKEY perfDataKey = HKEY_PERFORMANCE_DATA;
+    ConnectionKey machineKey{HKEY_LOCAL_MACHINE};
+    ConnectionKey perfDataKey{HKEY_PERFORMANCE_DATA};
     SnapshotBuffer currentSnapshot;
     SnapshotBuffer previousSnapshot;
     unsigned statusMessageId = 1034; // IDS_STATUS_LOADING
+    // Decided once per connection (see CurrentSource); a test's source wins.
+    std::unique_ptr<DataSource> connectionSource;
+    DataSource* testSource = nullptr;
+    RegistryConnector connectRegistry = RegConnectRegistryW;
+    RemoteConnectedHook remoteConnectedHook = nullptr;
+    SnapshotRetiredHook snapshotRetiredHook = nullptr;
 };
 
 extern PerfDataState perfData;
@@ -36,27 +62,23 @@ extern PerfDataState perfData;
 constexpr uint32_t SNAPSHOT_INITIAL_SIZE = 8192;
 constexpr uint32_t SNAPSHOT_RESERVE = 4096;
 
-void TakeSnapshot();
+// Failures to read the counter names are reported in boxes owned by `owner`.
+void TakeSnapshot(HWND owner);
 
 // Releases everything read from the current machine: both snapshots and the
 // name tables, and (through the retirement hook) whatever was built on them.
 void ReleaseSampleData();
 
-// Called with a snapshot buffer's bytes just before that buffer is refilled or
-// freed, so that nothing goes on pointing into it; null stands for every
-// buffer at once (the machine's data is being released). The model installs
-// it for itself, so no caller can forget it.
-using SnapshotRetiredHook = void (*)(const uint8_t* bytes);
 void SetSnapshotRetiredHook(SnapshotRetiredHook hook);
+void SetRemoteConnectedHook(RemoteConnectedHook hook);
 
 bool IsLocalMachine();
+// `machineName` with or without two leading backslashes; null for the local
+// machine. A failure is reported in a box owned by `owner` and changes nothing.
 bool ConnectToMachine(HWND owner, const wchar_t* machineName);
-bool BrowseAndConnect(HWND owner);
-// Fills `name` (18 characters) with two backslashes and the chosen computer.
-bool BrowseForComputer(HWND owner, wchar_t* name);
 
-// The dialog that asks for a computer name where the system's browser is
-// missing. `name` receives "\\" and at most 15 characters.
-INT_PTR CALLBACK ComputerNameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Two backslashes and at most this many characters name a computer.
+constexpr size_t COMPUTER_NAME_MAX = 15;
+constexpr size_t MACHINE_NAME_CHARS = COMPUTER_NAME_MAX + 3;
 
 } // namespace perf

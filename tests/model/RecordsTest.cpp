@@ -256,17 +256,17 @@ TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
         BuildDisplayList();
     };
     state.showHierarchy = true;
-    perf::TakeSnapshot();
+    perf::TakeSnapshot(nullptr);
     rebuild();
     ASSERT_EQ(3u, state.displayCount());
     ASSERT_EQ(1u, state.placeholderCount);
 
     // The records' snapshot becomes the previous one and stays; the next
     // query refills its buffer, and the records go first.
-    perf::TakeSnapshot();
+    perf::TakeSnapshot(nullptr);
     EXPECT_EQ(2u, state.processRecords.count);
     EXPECT_EQ(3u, state.displayCount());
-    perf::TakeSnapshot();
+    perf::TakeSnapshot(nullptr);
     EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count);
     EXPECT_EQ(0u, state.displayCount());
 

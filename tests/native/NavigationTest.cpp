@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
-#include <type_traits>
 
 using namespace perf;
 using perf::test::Walk;
+using perf::test::WalkedObject;
 using perf::test::WalkSnapshot;
 
 namespace {
@@ -23,33 +24,23 @@ struct Sample {
     std::vector<uint8_t> bytes = test::SampleBlock();
     Walk walk = WalkSnapshot(View(bytes));
 
-    Sample() = default;
-    Sample(const Sample&) = delete;
-
-    const test::WalkedObject& Process() const { return walk.objects.at(0); }
+    const WalkedObject& Process() const { return walk.objects.at(0); }
     const PerfInstanceDefinition* Instance(size_t i) const { return Process().instances.at(i).instance; }
     const PerfCounterDefinition* Counter(size_t j) const { return Process().counters.at(j); }
     const uint8_t* CounterBlock(size_t i) const
     {
         return reinterpret_cast<const uint8_t*>(Instance(i)) + Instance(i)->ByteLength;
     }
+    uint32_t CounterBlockLength(size_t i) const
+    {
+        uint32_t length;
+        std::memcpy(&length, CounterBlock(i), sizeof(length));
+        return length;
+    }
     size_t OffsetOf(const void* p) const { return static_cast<const uint8_t*>(p) - bytes.data(); }
 };
 
-// Sets a field of a copy of the sample block, named by the intact block's record.
-template <class Record, class Field>
-void Set(const Sample& sample, std::vector<uint8_t>& copy, const Record* record, Field Record::*field,
-         std::type_identity_t<Field> value)
-{
-    std::memcpy(copy.data() + sample.OffsetOf(&(record->*field)), &value, sizeof(value));
-}
-
-void Set32(const Sample& sample, std::vector<uint8_t>& copy, const void* at, uint32_t value)
-{
-    std::memcpy(copy.data() + sample.OffsetOf(at), &value, sizeof(value));
-}
-
-std::vector<std::u16string> Names(const test::WalkedObject& object)
+std::vector<std::u16string> Names(const WalkedObject& object)
 {
     std::vector<std::u16string> names;
     for (const auto& instance : object.instances)
@@ -57,7 +48,7 @@ std::vector<std::u16string> Names(const test::WalkedObject& object)
     return names;
 }
 
-std::vector<std::optional<uint64_t>> ValuesOf(const test::WalkedObject& object, size_t counter)
+std::vector<std::optional<uint64_t>> ValuesOf(const WalkedObject& object, size_t counter)
 {
     std::vector<std::optional<uint64_t>> values;
     for (const auto& instance : object.instances)
@@ -66,29 +57,6 @@ std::vector<std::optional<uint64_t>> ValuesOf(const test::WalkedObject& object, 
 }
 
 } // namespace
-
-TEST(Navigation, NullGivesNull)
-{
-    Sample sample;
-    SnapshotView snapshot = View(sample.bytes);
-    for (SnapshotView none : {SnapshotView{}, SnapshotView{nullptr, 4096}, SnapshotView{sample.bytes.data(), 0}}) {
-        EXPECT_EQ(nullptr, BlockHeader(none));
-        EXPECT_EQ(nullptr, FirstObject(none));
-        EXPECT_EQ(nullptr, FindObject(none, test::ProcessObject));
-    }
-    EXPECT_EQ(nullptr, NextObject(snapshot, nullptr));
-    EXPECT_EQ(nullptr, FirstCounter(snapshot, nullptr));
-    EXPECT_EQ(nullptr, NextCounter(snapshot, nullptr));
-    EXPECT_EQ(nullptr, FindCounter(snapshot, nullptr, 6));
-    EXPECT_EQ(nullptr, FirstInstance(snapshot, nullptr));
-    EXPECT_EQ(nullptr, NextInstance(snapshot, nullptr));
-    EXPECT_EQ(nullptr, InstanceName(snapshot, nullptr));
-    EXPECT_EQ(nullptr, CounterData(snapshot, sample.Instance(0), nullptr));
-    EXPECT_EQ(nullptr, CounterData(snapshot, nullptr, sample.Counter(0)));
-    EXPECT_EQ(0u, ReadU32(snapshot, nullptr));
-    EXPECT_EQ(0u, ReadU64(snapshot, nullptr));
-    EXPECT_EQ(0u, InstanceCount(nullptr));
-}
 
 // Each shorter copy is allocated at exactly its length, so that the address
 // sanitizer stops any read past it.
@@ -108,8 +76,8 @@ TEST(Navigation, EveryTruncationOfABlockStaysInside)
         // each name whole or empty, each value right or missing.
         ASSERT_LE(walk.objects.size(), sample.walk.objects.size());
         for (size_t i = 0; i < walk.objects.size(); ++i) {
-            const test::WalkedObject& part = walk.objects[i];
-            const test::WalkedObject& whole = sample.walk.objects[i];
+            const WalkedObject& part = walk.objects[i];
+            const WalkedObject& whole = sample.walk.objects[i];
             EXPECT_EQ(sample.OffsetOf(whole.object), reinterpret_cast<const uint8_t*>(part.object) - cut.data());
             ASSERT_LE(part.counters.size(), whole.counters.size());
             for (size_t j = 0; j < part.counters.size(); ++j)
@@ -132,213 +100,157 @@ TEST(Navigation, EveryTruncationOfABlockStaysInside)
 
 namespace {
 
-struct Corruption {
-    const char* what;
-    void (*corrupt)(const Sample& sample, std::vector<uint8_t>& copy);
-    void (*expect)(const Sample& sample, SnapshotView snapshot, const Walk& walk);
+// What a walk of a corrupted copy still finds.
+enum class Outcome {
+    NoObjects,
+    FirstObjectOnly,
+    EveryInstance,       // every object with all its instances
+    NoCounters,          // every instance, but the first object's counters are lost
+    NoInstances,         // the first object's counters, none of its instances
+    OneCounter,          // every instance; the first object's walk of counters ends after one
+    FirstCounterRefused, // every instance; the first counter's values are missing, the others right
+    FirstCounterRead,
+    SecondInstanceLast,  // its values missing
+    FirstInstanceOnly,   // its values missing
+    FirstNameEmpty,      // everything else as before
 };
+
+void ExpectOutcome(Outcome outcome, const Sample& sample, const Walk& walk)
+{
+    const WalkedObject& whole = sample.Process();
+    size_t all = sample.walk.objects.size();
+    switch (outcome) {
+    case Outcome::NoObjects:
+        EXPECT_EQ(0u, walk.objects.size());
+        return;
+    case Outcome::FirstObjectOnly:
+        EXPECT_EQ(1u, walk.objects.size());
+        return;
+    case Outcome::NoInstances:
+        ASSERT_EQ(all, walk.objects.size());
+        EXPECT_EQ(whole.counters.size(), walk.objects[0].counters.size());
+        EXPECT_TRUE(walk.objects[0].instances.empty());
+        return;
+    case Outcome::SecondInstanceLast:
+    case Outcome::FirstInstanceOnly: {
+        size_t kept = outcome == Outcome::SecondInstanceLast ? 2 : 1;
+        ASSERT_EQ(kept, walk.objects.at(0).instances.size());
+        EXPECT_EQ(whole.instances[0].name, walk.objects[0].instances[0].name);
+        if (kept == 2) {
+            EXPECT_EQ(whole.instances[0].values, walk.objects[0].instances[0].values);
+        }
+        for (auto value : walk.objects[0].instances[kept - 1].values)
+            EXPECT_FALSE(value.has_value());
+        return;
+    }
+    default:
+        break;
+    }
+    ASSERT_EQ(all, walk.objects.size());
+    for (size_t i = 0; i < all; ++i)
+        EXPECT_LE(sample.walk.objects[i].instances.size(), walk.objects[i].instances.size()) << "object " << i;
+    const WalkedObject& part = walk.objects[0];
+    if (outcome == Outcome::NoCounters || outcome == Outcome::OneCounter) {
+        EXPECT_EQ(outcome == Outcome::OneCounter ? 1u : 0u, part.counters.size());
+    }
+    std::vector<std::u16string> names = Names(whole), found = Names(part);
+    if (outcome == Outcome::FirstNameEmpty)
+        names[0].clear();
+    found.resize(names.size());
+    EXPECT_EQ(names, found);
+    if (outcome == Outcome::FirstCounterRefused || outcome == Outcome::FirstCounterRead) {
+        for (auto value : ValuesOf(part, 0))
+            EXPECT_EQ(outcome == Outcome::FirstCounterRead, value.has_value());
+        for (size_t j = 1; j < whole.counters.size(); ++j)
+            EXPECT_EQ(ValuesOf(whole, j), ValuesOf(part, j)) << "counter " << j;
+    }
+}
 
 constexpr uint32_t Huge = 0xFFFF'FFFC;
 
-void ExpectObjects(const Walk& walk, size_t count)
-{
-    EXPECT_EQ(count, walk.objects.size());
-}
+struct Corruption {
+    const char* what;
+    const void* (*record)(const Sample&);
+    size_t field; // offset of a 32-bit field in the record
+    uint32_t (*value)(const Sample&, uint32_t original);
+    Outcome outcome;
+};
 
-// Every object and every instance is still found.
-void ExpectInstancesIntact(const Sample& sample, const Walk& walk)
-{
-    ASSERT_EQ(sample.walk.objects.size(), walk.objects.size());
-    for (size_t i = 0; i < walk.objects.size(); ++i)
-        EXPECT_EQ(sample.walk.objects[i].instances.size(), walk.objects[i].instances.size()) << "object " << i;
-}
+const void* Header(const Sample& s) { return s.bytes.data(); }
+const void* Process(const Sample& s) { return s.Process().object; }
+const void* Counter0(const Sample& s) { return s.Counter(0); }
+const void* Instance0(const Sample& s) { return s.Instance(0); }
+const void* Instance1(const Sample& s) { return s.Instance(1); }
+const void* CounterBlock0(const Sample& s) { return s.CounterBlock(0); }
 
-// The first counter can no longer be read; every other counter still can.
-void ExpectFirstCounterRefused(const Sample& sample, SnapshotView, const Walk& walk)
+template <uint32_t value>
+uint32_t Is(const Sample&, uint32_t)
 {
-    ExpectInstancesIntact(sample, walk);
-    EXPECT_EQ(Names(sample.Process()), Names(walk.objects.at(0)));
-    for (auto value : ValuesOf(walk.objects[0], 0))
-        EXPECT_FALSE(value.has_value());
-    for (size_t j = 1; j < sample.Process().counters.size(); ++j)
-        EXPECT_EQ(ValuesOf(sample.Process(), j), ValuesOf(walk.objects[0], j)) << "counter " << j;
+    return value;
 }
+template <uint32_t step>
+uint32_t Plus(const Sample&, uint32_t original)
+{
+    return original + step;
+}
+uint32_t Length(const Sample& s, uint32_t) { return static_cast<uint32_t>(s.bytes.size()); }
+uint32_t InstanceLength(const Sample& s, uint32_t) { return s.Instance(0)->ByteLength; }
+uint32_t PastTheBlock(const Sample& s, uint32_t) { return s.CounterBlockLength(0) - s.Counter(0)->CounterSize + 4; }
+uint32_t AtTheBlockEnd(const Sample& s, uint32_t) { return s.CounterBlockLength(0) - s.Counter(0)->CounterSize; }
 
-void ExpectFirstNameEmpty(const Sample& sample, SnapshotView, const Walk& walk)
-{
-    ExpectInstancesIntact(sample, walk);
-    std::vector<std::u16string> names = Names(sample.Process());
-    names[0].clear();
-    EXPECT_EQ(names, Names(walk.objects.at(0)));
-    EXPECT_EQ(ValuesOf(sample.Process(), 0), ValuesOf(walk.objects[0], 0));
-}
-
-void ExpectSecondInstanceLast(const Sample& sample, SnapshotView, const Walk& walk)
-{
-    ASSERT_EQ(2u, walk.objects.at(0).instances.size());
-    EXPECT_EQ(sample.Process().instances[0].values, walk.objects[0].instances[0].values);
-    for (auto value : walk.objects[0].instances[1].values)
-        EXPECT_FALSE(value.has_value());
-}
+#define FIELD(Record, field) offsetof(Record, field)
+using Block = PerfDataBlockHeader;
+using Object = PerfObjectType;
+using Counter = PerfCounterDefinition;
+using Instance = PerfInstanceDefinition;
 
 const Corruption corruptions[] = {
-    {"object TotalByteLength 0",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::TotalByteLength, 0); },
-     [](const Sample&, SnapshotView snapshot, const Walk& walk) {
-         ExpectObjects(walk, 1);
-         EXPECT_EQ(nullptr, FindObject(snapshot, test::SystemObject));
-     }},
-    {"object TotalByteLength shorter than an object",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::TotalByteLength, 60); },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 1); }},
-    {"object TotalByteLength past the end",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::TotalByteLength, Huge); },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 1); }},
-    {"object TotalByteLength odd",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Process().object, &PerfObjectType::TotalByteLength, s.Process().object->TotalByteLength + 2);
-     },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 1); }},
-    {"block HeaderLength past the end",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, BlockHeader(View(s.bytes)), &PerfDataBlockHeader::HeaderLength, uint32_t(copy.size()));
-     },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 0); }},
-    {"block HeaderLength that would wrap around",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, BlockHeader(View(s.bytes)), &PerfDataBlockHeader::HeaderLength, Huge);
-     },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 0); }},
-    {"block HeaderLength odd",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, BlockHeader(View(s.bytes)), &PerfDataBlockHeader::HeaderLength,
-             BlockHeader(View(s.bytes))->HeaderLength + 2);
-     },
-     [](const Sample&, SnapshotView, const Walk& walk) { ExpectObjects(walk, 0); }},
-    {"NumObjectTypes 0",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, BlockHeader(View(s.bytes)), &PerfDataBlockHeader::NumObjectTypes, 0);
-     },
-     [](const Sample&, SnapshotView snapshot, const Walk& walk) {
-         ExpectObjects(walk, 0);
-         EXPECT_NE(nullptr, FirstObject(snapshot));
-         EXPECT_EQ(nullptr, FindObject(snapshot, test::ProcessObject));
-     }},
-    {"NumObjectTypes far more than the bytes hold",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, BlockHeader(View(s.bytes)), &PerfDataBlockHeader::NumObjectTypes, 0xFFFF'FFFF);
-     },
-     [](const Sample& s, SnapshotView snapshot, const Walk& walk) {
-         ExpectObjects(walk, s.walk.objects.size());
-         EXPECT_EQ(nullptr, FindObject(snapshot, 12345));
-     }},
-    {"object HeaderLength past the end",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::HeaderLength, Huge); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ExpectInstancesIntact(s, walk);
-         EXPECT_TRUE(walk.objects[0].counters.empty());
-     }},
-    {"object DefinitionLength past the end",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::DefinitionLength, Huge); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ASSERT_EQ(s.walk.objects.size(), walk.objects.size());
-         EXPECT_EQ(s.Process().counters.size(), walk.objects[0].counters.size());
-         EXPECT_TRUE(walk.objects[0].instances.empty());
-     }},
-    {"NumCounters far more than the bytes hold",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::NumCounters, 0xFFFF'FFFF); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ExpectInstancesIntact(s, walk);
-         EXPECT_GE(walk.objects[0].counters.size(), s.Process().counters.size());
-     }},
-    {"NumInstances far more than the bytes hold",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Process().object, &PerfObjectType::NumInstances, 0x7FFF'FFFF); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ASSERT_GE(walk.objects.at(0).instances.size(), s.Process().instances.size());
-         for (size_t i = 0; i < s.Process().instances.size(); ++i)
-             EXPECT_EQ(s.Process().instances[i].name, walk.objects[0].instances[i].name);
-     }},
-    {"counter ByteLength 0",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Counter(0), &PerfCounterDefinition::ByteLength, 0); },
-     [](const Sample& s, SnapshotView snapshot, const Walk& walk) {
-         ExpectInstancesIntact(s, walk);
-         EXPECT_EQ(1u, walk.objects[0].counters.size());
-         EXPECT_EQ(nullptr, FindCounter(snapshot, walk.objects[0].object, s.Counter(1)->CounterNameTitleIndex));
-     }},
-    {"counter ByteLength not a multiple of 4",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Counter(0), &PerfCounterDefinition::ByteLength, 42); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ExpectInstancesIntact(s, walk);
-         EXPECT_EQ(1u, walk.objects[0].counters.size());
-     }},
-    {"counter data past its counter block",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Counter(0), &PerfCounterDefinition::CounterOffset,
-             *reinterpret_cast<const uint32_t*>(s.CounterBlock(0)) - s.Counter(0)->CounterSize + 4);
-     },
-     ExpectFirstCounterRefused},
-    {"counter data ending exactly at its counter block's end",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Counter(0), &PerfCounterDefinition::CounterOffset,
-             *reinterpret_cast<const uint32_t*>(s.CounterBlock(0)) - s.Counter(0)->CounterSize);
-     },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ExpectInstancesIntact(s, walk);
-         for (auto value : ValuesOf(walk.objects[0], 0))
-             EXPECT_TRUE(value.has_value());
-     }},
-    {"CounterOffset that would wrap around",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Counter(0), &PerfCounterDefinition::CounterOffset, Huge); },
-     ExpectFirstCounterRefused},
-    {"CounterSize that would wrap around",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Counter(0), &PerfCounterDefinition::CounterSize, 0xFFFF'FFFF);
-     },
-     ExpectFirstCounterRefused},
-    {"instance ByteLength 0",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Instance(1), &PerfInstanceDefinition::ByteLength, 0); },
-     [](const Sample& s, SnapshotView snapshot, const Walk& walk) {
-         ExpectSecondInstanceLast(s, snapshot, walk);
-         EXPECT_EQ(u"", walk.objects[0].instances[1].name);
-     }},
-    {"instance ByteLength past the end",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Instance(1), &PerfInstanceDefinition::ByteLength, Huge); },
-     ExpectSecondInstanceLast},
-    {"instance ByteLength odd",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Instance(1), &PerfInstanceDefinition::ByteLength, s.Instance(1)->ByteLength + 2);
-     },
-     ExpectSecondInstanceLast},
-    {"counter block ByteLength 0",
-     [](const Sample& s, auto& copy) { Set32(s, copy, s.CounterBlock(0), 0); },
-     [](const Sample& s, SnapshotView, const Walk& walk) {
-         ASSERT_EQ(1u, walk.objects.at(0).instances.size());
-         EXPECT_EQ(s.Process().instances[0].name, walk.objects[0].instances[0].name);
-         for (auto value : walk.objects[0].instances[0].values)
-             EXPECT_FALSE(value.has_value());
-     }},
-    {"NameOffset past the end",
-     [](const Sample& s, auto& copy) { Set(s, copy, s.Instance(0), &PerfInstanceDefinition::NameOffset, Huge); },
-     ExpectFirstNameEmpty},
+    {"object TotalByteLength 0", Process, FIELD(Object, TotalByteLength), Is<0>, Outcome::FirstObjectOnly},
+    {"object TotalByteLength past the end", Process, FIELD(Object, TotalByteLength), Is<Huge>,
+     Outcome::FirstObjectOnly},
+    {"object TotalByteLength odd", Process, FIELD(Object, TotalByteLength), Plus<2>, Outcome::FirstObjectOnly},
+    {"block HeaderLength past the end", Header, FIELD(Block, HeaderLength), Length, Outcome::NoObjects},
+    {"block HeaderLength that would wrap around", Header, FIELD(Block, HeaderLength), Is<Huge>, Outcome::NoObjects},
+    {"block HeaderLength odd", Header, FIELD(Block, HeaderLength), Plus<2>, Outcome::NoObjects},
+    {"NumObjectTypes 0", Header, FIELD(Block, NumObjectTypes), Is<0>, Outcome::NoObjects},
+    {"NumObjectTypes far more than the bytes hold", Header, FIELD(Block, NumObjectTypes), Is<0xFFFF'FFFF>,
+     Outcome::EveryInstance},
+    {"object HeaderLength past the end", Process, FIELD(Object, HeaderLength), Is<Huge>, Outcome::NoCounters},
+    {"object DefinitionLength past the end", Process, FIELD(Object, DefinitionLength), Is<Huge>,
+     Outcome::NoInstances},
+    {"NumCounters far more than the bytes hold", Process, FIELD(Object, NumCounters), Is<0xFFFF'FFFF>,
+     Outcome::EveryInstance},
+    {"NumInstances far more than the bytes hold", Process, FIELD(Object, NumInstances), Is<0x7FFF'FFFF>,
+     Outcome::EveryInstance},
+    {"counter ByteLength 0", Counter0, FIELD(Counter, ByteLength), Is<0>, Outcome::OneCounter},
+    {"counter ByteLength not a multiple of 4", Counter0, FIELD(Counter, ByteLength), Is<42>, Outcome::OneCounter},
+    {"counter data past its counter block", Counter0, FIELD(Counter, CounterOffset), PastTheBlock,
+     Outcome::FirstCounterRefused},
+    {"counter data ending exactly at its counter block's end", Counter0, FIELD(Counter, CounterOffset),
+     AtTheBlockEnd, Outcome::FirstCounterRead},
+    {"CounterOffset that would wrap around", Counter0, FIELD(Counter, CounterOffset), Is<Huge>,
+     Outcome::FirstCounterRefused},
+    {"CounterSize shorter than a value", Counter0, FIELD(Counter, CounterSize), Is<2>, Outcome::FirstCounterRefused},
+    {"CounterSize that would wrap around", Counter0, FIELD(Counter, CounterSize), Is<0xFFFF'FFFF>,
+     Outcome::FirstCounterRefused},
+    {"instance ByteLength 0", Instance1, FIELD(Instance, ByteLength), Is<0>, Outcome::SecondInstanceLast},
+    {"instance ByteLength past the end", Instance1, FIELD(Instance, ByteLength), Is<Huge>,
+     Outcome::SecondInstanceLast},
+    {"instance ByteLength odd", Instance1, FIELD(Instance, ByteLength), Plus<2>, Outcome::SecondInstanceLast},
+    {"counter block ByteLength 0", CounterBlock0, 0, Is<0>, Outcome::FirstInstanceOnly},
+    {"NameOffset past the end", Instance0, FIELD(Instance, NameOffset), Is<Huge>, Outcome::FirstNameEmpty},
     // The counter block that follows starts with a terminated "name".
-    {"NameOffset past the instance",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Instance(0), &PerfInstanceDefinition::NameOffset, s.Instance(0)->ByteLength);
-     },
-     ExpectFirstNameEmpty},
-    {"NameOffset odd",
-     [](const Sample& s, auto& copy) {
-         Set(s, copy, s.Instance(0), &PerfInstanceDefinition::NameOffset, s.Instance(0)->NameOffset + 1);
-     },
-     ExpectFirstNameEmpty},
-    // The zeros of the counter block would end the name if it were read on.
-    {"name without a terminator",
-     [](const Sample& s, auto& copy) {
-         size_t from = s.OffsetOf(s.Instance(0)) + s.Instance(0)->NameOffset;
-         std::memset(copy.data() + from, 'x', s.OffsetOf(s.CounterBlock(0)) - from);
-     },
-     ExpectFirstNameEmpty},
+    {"NameOffset past the instance", Instance0, FIELD(Instance, NameOffset), InstanceLength,
+     Outcome::FirstNameEmpty},
+    {"NameOffset odd", Instance0, FIELD(Instance, NameOffset), Plus<1>, Outcome::FirstNameEmpty},
 };
+
+Walk WalkCorrupted(const std::vector<uint8_t>& copy)
+{
+    Walk walk = WalkSnapshot(View(copy));
+    EXPECT_TRUE(walk.faults.empty()) << walk.faults.front();
+    return walk;
+}
 
 } // namespace
 
@@ -349,34 +261,20 @@ TEST(Navigation, CorruptedBlocksEndWalksInside)
     for (const Corruption& corruption : corruptions) {
         SCOPED_TRACE(corruption.what);
         std::vector<uint8_t> copy = sample.bytes;
-        corruption.corrupt(sample, copy);
-        Walk walk = WalkSnapshot(View(copy));
-        EXPECT_TRUE(walk.faults.empty()) << walk.faults.front();
-        corruption.expect(sample, View(copy), walk);
+        size_t at = sample.OffsetOf(corruption.record(sample)) + corruption.field;
+        uint32_t value;
+        std::memcpy(&value, copy.data() + at, sizeof(value));
+        value = corruption.value(sample, value);
+        std::memcpy(copy.data() + at, &value, sizeof(value));
+        ExpectOutcome(corruption.outcome, sample, WalkCorrupted(copy));
     }
-}
 
-TEST(Navigation, FindsReturnTheFirstMatchWithinTheCounts)
-{
-    Sample sample;
+    // A name without its terminator: the zeros of the counter block would end
+    // it if it were read on.
     std::vector<uint8_t> copy = sample.bytes;
-    const test::WalkedObject& threads = sample.walk.objects.at(2);
-    Set(sample, copy, threads.object, &PerfObjectType::ObjectNameTitleIndex, test::ProcessObject);
-    Set(sample, copy, sample.Counter(3), &PerfCounterDefinition::CounterNameTitleIndex,
-        sample.Counter(1)->CounterNameTitleIndex);
-    SnapshotView snapshot = View(copy);
-    auto inCopy = [&](const void* record) { return copy.data() + sample.OffsetOf(record); };
-
-    const PerfObjectType* process = FindObject(snapshot, test::ProcessObject);
-    EXPECT_EQ(inCopy(sample.Process().object), reinterpret_cast<const uint8_t*>(process));
-    EXPECT_EQ(inCopy(sample.Counter(1)), reinterpret_cast<const uint8_t*>(FindCounter(
-                                             snapshot, process, sample.Counter(1)->CounterNameTitleIndex)));
-
-    // Records past the counts are not searched, though the bytes hold them.
-    Set(sample, copy, sample.Process().object, &PerfObjectType::NumCounters, 1);
-    EXPECT_EQ(nullptr, FindCounter(snapshot, process, sample.Counter(2)->CounterNameTitleIndex));
-    Set(sample, copy, BlockHeader(View(sample.bytes)), &PerfDataBlockHeader::NumObjectTypes, 1);
-    EXPECT_EQ(nullptr, FindObject(snapshot, test::SystemObject));
+    size_t from = sample.OffsetOf(sample.Instance(0)) + sample.Instance(0)->NameOffset;
+    std::memset(copy.data() + from, 'x', sample.OffsetOf(sample.CounterBlock(0)) - from);
+    ExpectOutcome(Outcome::FirstNameEmpty, sample, WalkCorrupted(copy));
 }
 
 TEST(Navigation, MisalignedSnapshotIsRefused)
@@ -384,37 +282,7 @@ TEST(Navigation, MisalignedSnapshotIsRefused)
     Sample sample;
     std::vector<uint8_t> shifted(sample.bytes.size() + 2);
     std::memcpy(shifted.data() + 2, sample.bytes.data(), sample.bytes.size());
-    SnapshotView snapshot{shifted.data() + 2, static_cast<uint32_t>(sample.bytes.size())};
-
-    EXPECT_EQ(nullptr, BlockHeader(snapshot));
-    Walk walk = WalkSnapshot(snapshot);
+    Walk walk = WalkSnapshot({shifted.data() + 2, static_cast<uint32_t>(sample.bytes.size())});
     EXPECT_TRUE(walk.objects.empty());
     EXPECT_TRUE(walk.faults.empty()) << walk.faults.front();
-}
-
-TEST(Navigation, ReadsPastTheEndReadAsZero)
-{
-    std::vector<uint8_t> bytes = test::SampleBlock();
-    const uint8_t tail[] = {0xF0, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08};
-    std::memcpy(bytes.data() + bytes.size() - sizeof(tail), tail, sizeof(tail));
-    SnapshotView snapshot = View(bytes);
-
-    const struct {
-        size_t fromEnd;
-        uint32_t u32;
-        uint64_t u64;
-    } cases[] = {
-        {9, 0x0302'01F0, 0x0706'0504'0302'01F0},
-        {8, 0x0403'0201, 0x0807'0605'0403'0201},
-        {5, 0x0706'0504, 0x08'0706'0504},
-        {4, 0x0807'0605, 0x0807'0605},
-        {1, 0x08, 0x08},
-        {0, 0, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.fromEnd);
-        const uint8_t* at = bytes.data() + bytes.size() - c.fromEnd;
-        EXPECT_EQ(c.u32, ReadU32(snapshot, at));
-        EXPECT_EQ(c.u64, ReadU64(snapshot, at));
-    }
 }

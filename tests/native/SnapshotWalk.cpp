@@ -72,10 +72,12 @@ std::u16string ReadName(Walk& walk, SnapshotView snapshot, const PerfInstanceDef
     return {};
 }
 
+// A value is read by the counter's declared size, and only from its counter block.
 std::optional<uint64_t> ReadValue(Walk& walk, SnapshotView snapshot, const PerfInstanceDefinition* instance,
                                   const PerfCounterDefinition* counter)
 {
-    const uint8_t* data = CounterData(snapshot, instance, counter);
+    uint32_t size = counter->CounterSize >= 8 ? 8 : 4;
+    const uint8_t* data = CounterData(snapshot, instance, counter, size);
     if (!data)
         return std::nullopt;
     uint64_t block = OffsetIn(snapshot, instance) + instance->ByteLength;
@@ -85,15 +87,11 @@ std::optional<uint64_t> ReadValue(Walk& walk, SnapshotView snapshot, const PerfI
     else
         walk.faults.push_back("counter data given for a counter block outside the snapshot");
     uint64_t at = OffsetIn(snapshot, data);
-    if (!Inside(snapshot, data, counter->CounterSize))
-        walk.faults.push_back("counter data outside the snapshot");
+    if (counter->CounterSize < size || !Inside(snapshot, data, size))
+        walk.faults.push_back("counter data shorter than the value read");
     if (at < block || at - block + counter->CounterSize > blockLength)
         walk.faults.push_back("counter data outside its counter block");
-    uint32_t narrow = ReadU32(snapshot, data);
-    uint64_t wide = ReadU64(snapshot, data);
-    if (narrow != static_cast<uint32_t>(wide))
-        walk.faults.push_back("ReadU32 and ReadU64 disagree on the low 32 bits");
-    return counter->CounterSize == 8 ? wide : narrow;
+    return size == 8 ? ReadU64(snapshot, data) : ReadU32(snapshot, data);
 }
 
 // FindObject and FindCounter must return what a walk meets first.

@@ -1,8 +1,9 @@
-// The built-in provider measured against the real system, through the same
-// TakeSnapshot the program uses.
+// The built-in provider: against the real system through the same
+// TakeSnapshot the program uses, and its accounting of processor time fed
+// with recorded inputs.
+#include "core/Handles.h"
+#include "core/Module.h"
 #include "perf/BuiltinProvider.h"
-#include "perf/CounterValues.h"
-#include "perf/CounterNames.h"
 #include "perf/PerfData.h"
 #include "support/ChildProcess.h"
 
@@ -12,58 +13,116 @@
 #include <tlhelp32.h>
 
 #include <atomic>
-#include <cstdio>
-#include <thread>
+#include <cstring>
+#include <map>
+#include <string>
 
 using namespace perf;
 using testing_support::ChildProcess;
 
 namespace {
 
-struct InstanceFound {
-    const PerfInstanceDefinition* instance = nullptr;
+constexpr int64_t SECOND = 10000000;
+constexpr int64_t TICK = 100000; // the 10 ms granularity of Wine's processor times
+
+struct Row {
     uint32_t position = 0;
+    uint32_t id = 0;
+    uint32_t threadCount = 0; // of a process
+    int64_t time = 0;         // % Processor Time's raw value
 };
 
-InstanceFound FindById(SnapshotView view, const PerfObjectType* object, uint32_t idIndex, uint32_t id)
+std::u16string ThreadKey(uint32_t processPosition, const char16_t* ordinal)
 {
-    const PerfCounterDefinition* idCounter = FindCounter(view, object, idIndex);
+    std::u16string key;
+    for (char c : std::to_string(processPosition))
+        key += char16_t(c);
+    return key + u"/" + ordinal;
+}
+
+// The instances of an object by name; threads by "process position/ordinal".
+std::map<std::u16string, Row> Rows(SnapshotView view, uint32_t objectIndex)
+{
+    std::map<std::u16string, Row> rows;
+    const PerfObjectType* object = FindObject(view, objectIndex);
+    const PerfCounterDefinition* time = FindCounter(view, object, 6);
+    const PerfCounterDefinition* id = FindCounter(view, object, objectIndex == 230 ? 784 : 804);
+    const PerfCounterDefinition* threadCount = FindCounter(view, object, 680);
     const PerfInstanceDefinition* instance = FirstInstance(view, object);
-    for (uint32_t i = 0; i < InstanceCount(object) && instance; ++i) {
-        if (ReadU32(view, CounterData(view, instance, idCounter)) == id)
-            return {instance, i};
-        instance = NextInstance(view, instance);
+    for (uint32_t i = 0; i < InstanceCount(object) && instance; ++i, instance = NextInstance(view, instance)) {
+        std::u16string name = InstanceName(view, instance);
+        if (objectIndex == 232 && name != u"_Total")
+            name = ThreadKey(instance->ParentObjectInstance, name.c_str());
+        if (rows.count(name))
+            name = ThreadKey(i, name.c_str()); // a name that occurs twice
+        rows[name] = {i, ReadU32(view, CounterData(view, instance, id)),
+                      ReadU32(view, CounterData(view, instance, threadCount)),
+                      static_cast<int64_t>(ReadU64(view, CounterData(view, instance, time, 8)))};
     }
-    return {};
+    return rows;
 }
 
-uint64_t Counter64(SnapshotView view, const PerfObjectType* object, const PerfInstanceDefinition* instance,
-                   uint32_t index)
+const Row* FindById(const std::map<std::u16string, Row>& rows, uint32_t id)
 {
-    return ReadU64(view, CounterData(view, instance, FindCounter(view, object, index)));
+    for (const auto& [name, row] : rows) {
+        if (row.id == id)
+            return &row;
+    }
+    return nullptr;
 }
 
-uint32_t Counter32(SnapshotView view, const PerfObjectType* object, const PerfInstanceDefinition* instance,
-                   uint32_t index)
+int64_t Sum(const std::map<std::u16string, Row>& rows)
 {
-    return ReadU32(view, CounterData(view, instance, FindCounter(view, object, index)));
+    int64_t sum = 0;
+    for (const auto& [name, row] : rows)
+        sum += name == u"_Total" ? 0 : row.time;
+    return sum;
 }
 
-int64_t Time100ns(SnapshotView view)
+int64_t FileTimeValue(FILETIME t)
 {
-    return Value64(BlockHeader(view)->PerfTime100nSec);
+    return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+int64_t ThreadTime(HANDLE thread)
+{
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(thread, &created, &exited, &kernel, &user);
+    return FileTimeValue(kernel) + FileTimeValue(user);
+}
+
+// The processors' idle time and total (idle included) time, as the system reports them.
+std::pair<int64_t, int64_t> ProcessorTotals()
+{
+    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+    auto query = core::FindExport<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
+    ProcessorTimes times[64] = {};
+    ULONG length = 0;
+    query(8, times, sizeof(times), &length);
+    int64_t idle = 0, all = 0;
+    for (ULONG i = 0; i < length / sizeof(ProcessorTimes); ++i) {
+        idle += times[i].IdleTime;
+        all += times[i].KernelTime + times[i].UserTime;
+    }
+    return {idle, all};
 }
 
 DWORD ToolhelpThreadCount(DWORD processId)
 {
     DWORD count = 0;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    core::KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry))
         count += entry.th32OwnerProcessID == processId ? 1 : 0;
-    CloseHandle(snapshot);
     return count;
+}
+
+DWORD WINAPI Spin(void* stop)
+{
+    while (!static_cast<std::atomic<bool>*>(stop)->load())
+        ;
+    return 0;
 }
 
 class BuiltinProviderTest : public ::testing::Test {
@@ -74,119 +133,159 @@ protected:
 
 } // namespace
 
-TEST_F(BuiltinProviderTest, ServesTheStandardNames)
-{
-    BuiltinProvider provider;
-    SetSourceForTesting(&provider);
-    EXPECT_TRUE(EnsureCounterTables());
-    SetSourceForTesting(nullptr);
-    EXPECT_EQ(230u, counterTable.processObjectIndex);
-    EXPECT_EQ(232u, counterTable.threadObjectIndex);
-    EXPECT_EQ(680u, counterTable.threadCountIndex);
-    EXPECT_EQ(784u, counterTable.idProcessIndex);
-    EXPECT_EQ(804u, counterTable.idThreadIndex);
-    EXPECT_EQ(6u, counterTable.processorTimeIndex);
-    EXPECT_EQ(46u, counterTable.threadStateIndex);
-    EXPECT_EQ(336u, counterTable.threadWaitReasonIndex);
-    EXPECT_EQ(1410u, counterTable.creatingProcessIdIndex);
-    EXPECT_STREQ(L"Working Set - Private", CounterName(1478));
-    EXPECT_NE(nullptr, CounterHelp(1479)) << "help index = name index + 1";
-    EXPECT_EQ(nullptr, CounterHelp(1478));
-}
-
 TEST_F(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
 {
     // Where the registry has no process data (Wine), the local machine is
-    // served by the built-in provider, through the ordinary snapshot path.
+    // served by the built-in provider, through the ordinary snapshot path,
+    // names included.
     ChildProcess child;
     ASSERT_TRUE(child.started());
     std::atomic<bool> stop = false;
-    std::atomic<DWORD> busyId = 0;
-    std::thread busy([&] {
-        busyId = GetCurrentThreadId();
-        volatile uint64_t sink = 0;
-        while (!stop)
-            sink = sink + 1;
-    });
-    while (busyId == 0)
-        Sleep(1);
+    DWORD busyId = 0;
+    core::KernelHandle busy(CreateThread(nullptr, 0, Spin, &stop, 0, &busyId));
+    ASSERT_TRUE(busy);
 
-    TakeSnapshot();
-    Sleep(500);
-    TakeSnapshot();
+    // Until the thread runs, Wine's process list gives it its process's times.
+    for (int waited = 0; ThreadTime(busy.Get()) == 0 && waited < 60000; waited += 10)
+        Sleep(10);
+
+    // Each snapshot is bracketed by what the system says before and after it.
+    int64_t busyBefore[2], busyAfter[2];
+    std::pair<int64_t, int64_t> processorsBefore[2], processorsAfter[2];
+    for (int k = 0; k < 2; ++k) {
+        if (k == 1) {
+            // However busy the machine, until the thread has run 0.3 s.
+            for (int waited = 0; ThreadTime(busy.Get()) < busyAfter[0] + 3 * SECOND / 10 && waited < 60000;
+                 waited += 10)
+                Sleep(10);
+        }
+        busyBefore[k] = ThreadTime(busy.Get());
+        processorsBefore[k] = ProcessorTotals();
+        TakeSnapshot(nullptr);
+        processorsAfter[k] = ProcessorTotals();
+        busyAfter[k] = ThreadTime(busy.Get());
+    }
     DWORD systemThreadCount = ToolhelpThreadCount(GetCurrentProcessId());
     stop = true;
-    busy.join();
+    WaitForSingleObject(busy.Get(), INFINITE);
 
     ASSERT_TRUE(perfData.previousSnapshot);
     SnapshotView now = perfData.currentSnapshot.View(), before = perfData.previousSnapshot.View();
-    const PerfObjectType* processes = FindObject(now, counterTable.processObjectIndex);
-    const PerfObjectType* threads = FindObject(now, counterTable.threadObjectIndex);
-    ASSERT_NE(nullptr, processes);
-    ASSERT_NE(nullptr, threads);
+    std::map<std::u16string, Row> processes = Rows(now, 230), threads = Rows(now, 232);
+    std::map<std::u16string, Row> processesBefore = Rows(before, 230), threadsBefore = Rows(before, 232);
 
-    InstanceFound self = FindById(now, processes, counterTable.idProcessIndex, GetCurrentProcessId());
-    ASSERT_NE(nullptr, self.instance);
-    uint32_t threadCount = Counter32(now, processes, self.instance, counterTable.threadCountIndex);
-    EXPECT_EQ(systemThreadCount, threadCount);
-    uint32_t listedThreads = 0;
-    const PerfInstanceDefinition* thread = FirstInstance(now, threads);
-    for (uint32_t i = 0; i < InstanceCount(threads) && thread; ++i, thread = NextInstance(now, thread))
-        listedThreads += thread->ParentObjectInstance == self.position ? 1 : 0;
-    EXPECT_EQ(threadCount, listedThreads) << "each thread names its process's position";
+    // The processes and their threads, as the system lists them.
+    const Row* self = FindById(processes, GetCurrentProcessId());
+    ASSERT_NE(nullptr, self);
+    EXPECT_EQ(systemThreadCount, self->threadCount);
+    ASSERT_EQ(1u, processes.count(u"test_child"));
+    EXPECT_EQ(child.processId(), processes[u"test_child"].id);
 
-    InstanceFound started = FindById(now, processes, counterTable.idProcessIndex, child.processId());
-    ASSERT_NE(nullptr, started.instance);
-    EXPECT_EQ(GetCurrentProcessId(), Counter32(now, processes, started.instance, counterTable.creatingProcessIdIndex));
-    EXPECT_EQ(std::u16string(u"test_child"), std::u16string(InstanceName(now, started.instance)));
+    // The busy thread's time is the system's own account of it.
+    const Row* first = FindById(threadsBefore, busyId);
+    const Row* second = FindById(threads, busyId);
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    EXPECT_GE(first->time, busyBefore[0] - TICK);
+    EXPECT_LE(first->time, busyAfter[0] + TICK);
+    EXPECT_GE(second->time, busyBefore[1] - TICK);
+    EXPECT_LE(second->time, busyAfter[1] + TICK);
 
-    // The busy thread's processor time grew by most of the half second.
-    InstanceFound busyNow = FindById(now, threads, counterTable.idThreadIndex, busyId);
-    InstanceFound busyBefore = FindById(before, FindObject(before, counterTable.threadObjectIndex),
-                                        counterTable.idThreadIndex, busyId);
-    ASSERT_NE(nullptr, busyNow.instance);
-    ASSERT_NE(nullptr, busyBefore.instance);
-    uint64_t grew = Counter64(now, threads, busyNow.instance, counterTable.processorTimeIndex) -
-                    Counter64(before, FindObject(before, counterTable.threadObjectIndex), busyBefore.instance,
-                              counterTable.processorTimeIndex);
-    EXPECT_GE(grew, 3000000u) << "at least 0.3 s in 100-ns units";
+    // Idle is the processors' idle time; _Total, the sum of the rows, is the
+    // processors' whole time; the Thread object's _Total the same sum.
+    EXPECT_GE(processes[u"Idle"].time, processorsBefore[1].first - TICK);
+    EXPECT_LE(processes[u"Idle"].time, processorsAfter[1].first + TICK);
+    EXPECT_EQ(Sum(processes), processes[u"_Total"].time);
+    EXPECT_EQ(Sum(threads), threads[u"_Total"].time);
+    // Processes that end between the snapshots take their time out of _Total.
+    double atLeast = double(processorsBefore[1].second - processorsAfter[0].second);
+    double atMost = double(processorsAfter[1].second - processorsBefore[0].second);
+    double totalGrowth = double(processes[u"_Total"].time - processesBefore[u"_Total"].time);
+    EXPECT_GE(totalGrowth, atLeast * 0.95 - 4 * TICK);
+    EXPECT_LE(totalGrowth, atMost * 1.05 + 4 * TICK);
+}
 
-    // The same through the counter arithmetic: about one processor's worth.
-    const PerfObjectType* threadsBefore = FindObject(before, counterTable.threadObjectIndex);
-    CounterSample sampleNow{now, busyNow.instance, FindCounter(now, threads, counterTable.processorTimeIndex)};
-    CounterSample sampleBefore{before, busyBefore.instance,
-                               FindCounter(before, threadsBefore, counterTable.processorTimeIndex)};
-    double share = 0;
-    core::WideString text;
-    ASSERT_TRUE(ComputeCounterValue(sampleNow, sampleBefore, share, text, DISPLAY_NATURAL));
-    EXPECT_GE(share, 0.5);
-    EXPECT_LE(share, 1.05);
-    wchar_t shareText[32];
-    swprintf(shareText, 32, L"%.3g", share * 100);
-    EXPECT_STREQ(shareText, text.text);
-    std::printf("busy thread: %ls%% of a processor\n", text.Chars());
+namespace {
 
-    // _Total is the sum of the processes, and over the interval it grew by
-    // the number of processors times the elapsed time.
-    uint64_t sum = 0, total = 0, totalBefore = 0;
-    const PerfInstanceDefinition* instance = FirstInstance(now, processes);
-    for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i, instance = NextInstance(now, instance)) {
-        uint64_t time = Counter64(now, processes, instance, counterTable.processorTimeIndex);
-        if (std::u16string(InstanceName(now, instance)) == u"_Total")
-            total = time;
-        else
-            sum += time;
+struct RecordedProcess {
+    uintptr_t id;
+    std::vector<int64_t> threadTimes; // the process's time is their sum
+};
+
+// A process list in the layout of SystemProcessInformation.
+std::vector<uint8_t> ProcessList(const std::vector<RecordedProcess>& list)
+{
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < list.size(); ++i) {
+        size_t at = bytes.size();
+        bytes.resize(at + sizeof(SystemProcessEntry) + list[i].threadTimes.size() * sizeof(SystemThreadEntry));
+        SystemProcessEntry process = {};
+        process.NextEntryOffset = i + 1 < list.size() ? static_cast<ULONG>(bytes.size() - at) : 0;
+        process.NumberOfThreads = static_cast<ULONG>(list[i].threadTimes.size());
+        process.UniqueProcessId = reinterpret_cast<HANDLE>(list[i].id);
+        for (size_t k = 0; k < list[i].threadTimes.size(); ++k) {
+            SystemThreadEntry thread = {};
+            thread.UserTime = list[i].threadTimes[k];
+            process.UserTime += thread.UserTime;
+            thread.UniqueProcess = process.UniqueProcessId;
+            thread.UniqueThread = reinterpret_cast<HANDLE>(list[i].id * 100 + k);
+            std::memcpy(&bytes[at + sizeof(process) + k * sizeof(thread)], &thread, sizeof(thread));
+        }
+        std::memcpy(&bytes[at], &process, sizeof(process));
     }
-    EXPECT_EQ(sum, total);
-    const PerfObjectType* processesBefore = FindObject(before, counterTable.processObjectIndex);
-    instance = FirstInstance(before, processesBefore);
-    for (uint32_t i = 0; i < InstanceCount(processesBefore) && instance; ++i, instance = NextInstance(before, instance)) {
-        if (std::u16string(InstanceName(before, instance)) == u"_Total")
-            totalBefore = Counter64(before, processesBefore, instance, counterTable.processorTimeIndex);
-    }
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    double expected = double(info.dwNumberOfProcessors) * double(Time100ns(now) - Time100ns(before));
-    double measured = double(total - totalBefore);
-    EXPECT_NEAR(expected, measured, expected * 0.10);
+    return bytes;
+}
+
+// Two processors: idle time and busy time of each.
+std::vector<ProcessorTimes> Processors(int64_t idle0, int64_t busy0, int64_t idle1, int64_t busy1)
+{
+    return {{idle0, idle0 + busy0 / 2, busy0 - busy0 / 2, 0, 0, 0}, {idle1, idle1, busy1, 0, 0, 0}};
+}
+
+} // namespace
+
+TEST(BuiltinProviderAccounting, TheMachinesOtherProgramsAreBusyNotIdle)
+{
+    BuiltinProvider provider;
+    BlockTimes times;
+    auto sample = [&](const std::vector<RecordedProcess>& list, std::vector<ProcessorTimes> processors) {
+        std::vector<uint8_t> block = provider.CollectBlockFrom(ProcessList(list), processors, times);
+        SnapshotView view{block.data(), static_cast<uint32_t>(block.size())};
+        auto processes = Rows(view, 230), threads = Rows(view, 232);
+        EXPECT_EQ(Sum(processes), processes[u"_Total"].time);
+        EXPECT_EQ(processes[u"_Total"].time, threads[u"_Total"].time);
+        Row unlisted = processes[u"Unlisted programs"];
+        EXPECT_EQ(0u, unlisted.id) << "no real process has ID 0: matched by name";
+        EXPECT_EQ(unlisted.time, threads[ThreadKey(unlisted.position, u"0")].time) << "its one thread";
+        return processes;
+    };
+    // 20 s busy on each processor, of which the listed processes used 25.
+    auto first = sample({{40, {10 * SECOND, 5 * SECOND}}, {44, {10 * SECOND}}}, Processors(50 * SECOND, 20 * SECOND, 40 * SECOND, 20 * SECOND));
+    EXPECT_EQ(90 * SECOND, first[u"Idle"].time);
+    EXPECT_EQ(15 * SECOND, first[u"Unlisted programs"].time);
+
+    // 3 s later: a native program kept processor 0 busy, processor 1 idled.
+    auto second = sample({{40, {10 * SECOND, 5 * SECOND}}, {44, {10 * SECOND}}}, Processors(50 * SECOND, 23 * SECOND, 43 * SECOND, 20 * SECOND));
+    EXPECT_EQ(3 * SECOND, second[u"Idle"].time - first[u"Idle"].time) << "one processor's worth";
+    EXPECT_EQ(3 * SECOND, second[u"Unlisted programs"].time - first[u"Unlisted programs"].time);
+    EXPECT_EQ(6 * SECOND, second[u"_Total"].time - first[u"_Total"].time);
+
+    // Process 44 ended and 48 started, with half a second: no other program ran.
+    auto third = sample({{40, {10 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}},
+                        Processors(53 * SECOND, 23 * SECOND + SECOND / 2, 45 * SECOND + SECOND / 2, 20 * SECOND));
+    EXPECT_EQ(second[u"Unlisted programs"].time, third[u"Unlisted programs"].time) << "an ended process's past";
+
+    // The listed processes seem to grow by more than the processors were busy.
+    auto fourth = sample({{40, {12 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}},
+                         Processors(54 * SECOND, 24 * SECOND + SECOND / 2, 47 * SECOND, 20 * SECOND));
+    EXPECT_EQ(third[u"Unlisted programs"].time, fourth[u"Unlisted programs"].time) << "never backwards";
+
+    // Where the system lists an idle process of its own, nothing is made up.
+    BuiltinProvider windows;
+    std::vector<uint8_t> block = windows.CollectBlockFrom(
+        ProcessList({{0, {30 * SECOND, 30 * SECOND}}, {4, {SECOND}}}), Processors(0, 0, 0, 0), times);
+    auto rows = Rows({block.data(), static_cast<uint32_t>(block.size())}, 230);
+    EXPECT_EQ(0u, rows.count(u"Unlisted programs"));
+    EXPECT_EQ(60 * SECOND, rows[u"Idle"].time);
+    EXPECT_EQ(3u, rows.size()) << "Idle, System, _Total";
 }

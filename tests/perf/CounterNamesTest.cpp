@@ -1,32 +1,26 @@
 #include "perf/PerfTestSupport.h"
 
+#include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 
 using namespace perf;
 using testing_support::EnglishNames;
 using testing_support::MessageBoxCatcher;
 using testing_support::MultiString;
+using testing_support::ProcessBlock;
 using testing_support::ReplayFixture;
 
 namespace {
 
 class CounterNames : public ReplayFixture {
 protected:
-    // Reads `value` of the English key into a fresh table.
-    IndexedMultiString Read(const std::vector<uint8_t>& value)
+    // Reads `value` of the English key into `table`.
+    LSTATUS Read(const std::vector<uint8_t>& value, IndexedMultiString& table)
     {
         replay.nameKeys[L"009"][L"Test"] = value;
         HKEY key = nullptr;
         EXPECT_EQ(ERROR_SUCCESS, replay.OpenNameKey(L"perflib\\009", &key));
-        IndexedMultiString table;
-        EXPECT_EQ(ERROR_SUCCESS, ReadIndexedMultiString(key, L"Test", table));
-        return table;
-    }
-
-    static void Free(IndexedMultiString& table)
-    {
-        delete[] table.text;
-        delete[] table.table;
+        return ReadIndexedMultiString(key, L"Test", table);
     }
 
     static std::vector<std::wstring> WithNames(std::vector<std::wstring> names,
@@ -59,11 +53,16 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
          {{1, L"One"}, {2, L"Tw"}}},
         {"index without text", MultiString({L"1", L"One", L"5"}, false), 2, {{1, L"One"}}},
         {"empty value", MultiString({}), 1, {{0, nullptr}}},
-        {"stops at the empty string", MultiString({L"1", L"One", L"", L"9", L"Nine"}), 2, {{1, L"One"}}},
+        {"an empty text does not end the pairs", MultiString({L"1", L"One", L"2", L"", L"4", L"Four"}), 5,
+         {{1, L"One"}, {2, L""}, {4, L"Four"}}},
+        {"an empty index does", MultiString({L"1", L"One", L"", L"9", L"Nine"}), 2, {{1, L"One"}}},
+        {"the built-in provider's small table", MultiString({L"1", L"1847", L"1410", L"Creating Process ID"}),
+         1411, {{1410, L"Creating Process ID"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        IndexedMultiString table = Read(c.value);
+        IndexedMultiString table;
+        ASSERT_EQ(ERROR_SUCCESS, Read(c.value, table));
         EXPECT_EQ(c.count, table.count);
         for (const auto& [index, text] : c.entries) {
             ASSERT_LT(index, table.count);
@@ -73,17 +72,29 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
                 EXPECT_EQ(nullptr, table.table[index]) << index;
             }
         }
-        Free(table);
+        ReleaseIndexedMultiString(table);
     }
+
+    // An index out of proportion to the value's length would ask for a huge
+    // table: the value is refused and the table left as it was.
+    IndexedMultiString table;
+    ASSERT_EQ(ERROR_SUCCESS, Read(MultiString({L"3", L"Three"}), table));
+    for (const wchar_t* index : {L"2147483647", L"20000000", L"70000"}) {
+        EXPECT_EQ(ERROR_INVALID_DATA, Read(MultiString({L"1", L"One", index, L"Huge"}), table)) << index;
+        EXPECT_EQ(4u, table.count);
+        EXPECT_STREQ(L"Three", table.table[3]);
+    }
+    ReleaseIndexedMultiString(table);
 }
 
 TEST_F(CounterNames, FindsTheWellKnownIndexesByEnglishName)
 {
+    // An empty text before the required names does not hide them.
     replay.SetNames(L"009",
-                    WithNames(EnglishNames(), {L"950", L"ID Process", L"142", L"% User Time", L"46",
-                                               L"Thread State", L"336", L"Thread Wait Reason"}),
+                    WithNames({L"2", L""}, WithNames(EnglishNames(), {L"950", L"ID Process", L"142", L"% User Time", L"46",
+                                               L"Thread State", L"336", L"Thread Wait Reason"})),
                     {L"231", L"The process object"});
-    ASSERT_TRUE(EnsureCounterTables());
+    ASSERT_TRUE(EnsureCounterTables(nullptr));
     EXPECT_EQ(230u, counterTable.processObjectIndex);
     EXPECT_EQ(232u, counterTable.threadObjectIndex);
     EXPECT_EQ(950u, counterTable.idProcessIndex) << "the highest index of a name wins";
@@ -108,7 +119,7 @@ TEST_F(CounterNames, TheUsersLanguageReplacesNamesButNotIndexes)
     replay.SetNames(L"007",
                     {L"6", L"% Prozessorzeit", L"230", L"Prozess", L"232", L"Thread", L"784", L"Prozesskennung"},
                     {L"7", L"Anteil der Prozessorzeit"});
-    ASSERT_TRUE(EnsureCounterTablesFor(7));
+    ASSERT_TRUE(EnsureCounterTablesFor(nullptr, 7));
     EXPECT_STREQ(L"Prozess", CounterName(230));
     EXPECT_STREQ(L"Anteil der Prozessorzeit", CounterHelp(7));
     EXPECT_EQ(nullptr, CounterName(680)) << "only the German table's names";
@@ -116,19 +127,19 @@ TEST_F(CounterNames, TheUsersLanguageReplacesNamesButNotIndexes)
     EXPECT_EQ(784u, counterTable.idProcessIndex);
 
     ReleaseSampleData();
-    ASSERT_TRUE(EnsureCounterTablesFor(12)) << "no French key: English stays";
+    ASSERT_TRUE(EnsureCounterTablesFor(nullptr, 12)) << "no French key: English stays";
     EXPECT_STREQ(L"Process", CounterName(230));
 
     replay.nameKeys.clear();
     ReleaseSampleData();
-    EXPECT_FALSE(EnsureCounterTablesFor(9));
+    EXPECT_FALSE(EnsureCounterTablesFor(nullptr, 9));
 }
 
 TEST_F(CounterNames, ReadFailuresAreReportedAndRetried)
 {
     replay.failingValues[L"Help"] = ERROR_ACCESS_DENIED;
     MessageBoxCatcher catcher;
-    ASSERT_TRUE(EnsureCounterTablesFor(9));
+    ASSERT_TRUE(EnsureCounterTablesFor(nullptr, 9));
     EXPECT_STREQ(L"Process", CounterName(230)) << "names load although help does not";
     EXPECT_EQ(nullptr, CounterHelp(7));
     ASSERT_EQ(1u, catcher.boxes.size());
@@ -136,16 +147,29 @@ TEST_F(CounterNames, ReadFailuresAreReportedAndRetried)
 
     ReleaseSampleData();
     replay.failingValues = {{L"Counter", ERROR_ACCESS_DENIED}};
-    EXPECT_TRUE(EnsureCounterTablesFor(9)) << "the key opened";
+    EXPECT_TRUE(EnsureCounterTablesFor(nullptr, 9)) << "the key opened";
     EXPECT_EQ(nullptr, CounterName(230));
     ASSERT_EQ(2u, catcher.boxes.size());
     EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Reading counter names from registry failed, Win32 Error=0x5 (5)\n"));
 
-    EnsureCounterTablesFor(9);
+    EnsureCounterTablesFor(nullptr, 9);
     EXPECT_EQ(3u, catcher.boxes.size()) << "names still absent: read and reported again";
     replay.failingValues.clear();
-    EnsureCounterTablesFor(9);
+    EnsureCounterTablesFor(nullptr, 9);
     EXPECT_STREQ(L"Process", CounterName(230));
+}
+
+TEST_F(CounterNames, AnOversizedNameTableIsAFailedReadNotAnExit)
+{
+    replay.nameKeys[L"009"][L"Counter"] = MultiString(WithNames(EnglishNames(), {L"2147483647", L"Huge"}));
+    replay.Serve(ProcessBlock(1));
+    MessageBoxCatcher catcher;
+    TakeSnapshot(nullptr);
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Reading counter names from registry failed, Win32 Error=0xd (13)\n"));
+    EXPECT_EQ(nullptr, CounterName(230));
+    EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
+    EXPECT_TRUE(replay.offeredSizes.empty()) << "nothing to ask for without names";
 }
 
 using CounterNamesDeathTest = CounterNames;
@@ -160,7 +184,7 @@ TEST_F(CounterNamesDeathTest, AMissingRequiredNameEndsTheProcessWithCode2)
         {
             MessageBoxCatcher catcher;
             catcher.echo = true;
-            EnsureCounterTablesFor(9);
+            EnsureCounterTablesFor(nullptr, 9);
         },
         ::testing::ExitedWithCode(2),
         "Error\nFinding names of counters failed, Internal Error=0x2 \\(2\\)\nThe name was not found.");

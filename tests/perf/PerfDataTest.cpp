@@ -1,6 +1,5 @@
 #include "perf/PerfTestSupport.h"
 
-#include "app/AppState.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
@@ -21,7 +20,7 @@ TEST_F(SnapshotProtocol, GrowsTheBufferAndReusesItOnceTwoSnapshotsExist)
     ASSERT_LE(block.size(), 28672u);
     replay.Serve(block);
 
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ((std::vector<DWORD>{4096, 12288, 28672}), replay.offeredSizes);
     EXPECT_EQ(std::wstring(L"230 232"), replay.queriedNames.front());
     EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
@@ -31,13 +30,13 @@ TEST_F(SnapshotProtocol, GrowsTheBufferAndReusesItOnceTwoSnapshotsExist)
 
     // The second query starts afresh; the third fills the first one's buffer at once.
     replay.offeredSizes.clear();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ((std::vector<DWORD>{4096, 12288, 28672}), replay.offeredSizes);
     ASSERT_TRUE(perfData.previousSnapshot);
     const uint8_t* firstBuffer = perfData.previousSnapshot.bytes.get();
 
     replay.offeredSizes.clear();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ((std::vector<DWORD>{28672}), replay.offeredSizes);
     EXPECT_EQ(firstBuffer, perfData.currentSnapshot.bytes.get());
 }
@@ -45,7 +44,7 @@ TEST_F(SnapshotProtocol, GrowsTheBufferAndReusesItOnceTwoSnapshotsExist)
 TEST_F(SnapshotProtocol, DoublesBelowHalfAMegabyteThenAddsSteps)
 {
     replay.Serve(std::vector<uint8_t>(0x80000 - 4096 + 1)); // one byte more than 0x80000 offers
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     ASSERT_GE(replay.offeredSizes.size(), 2u);
     std::vector<DWORD> lastTwo(replay.offeredSizes.end() - 2, replay.offeredSizes.end());
     EXPECT_EQ((std::vector<DWORD>{0x80000 - 4096, 0xA0000 - 4096}), lastTwo);
@@ -61,15 +60,15 @@ TEST_F(SnapshotProtocol, AFailedQueryKeepsTheLastGoodSnapshotAndNoPrevious)
     replay.Fail(ERROR_ACCESS_DENIED);
     replay.Serve(third);
 
-    TakeSnapshot();
-    TakeSnapshot();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
+    TakeSnapshot(nullptr);
+    TakeSnapshot(nullptr);
     EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
     EXPECT_EQ(second, CurrentBytes());
     EXPECT_FALSE(perfData.previousSnapshot);
 
     replay.offeredSizes.clear();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ((std::vector<DWORD>{4096}), replay.offeredSizes) << "a fresh 8192-byte buffer";
     EXPECT_EQ(third, CurrentBytes());
     ASSERT_TRUE(perfData.previousSnapshot);
@@ -82,7 +81,7 @@ TEST_F(SnapshotProtocol, WithoutNamesNothingIsQueried)
 {
     replay.nameKeys.clear();
     replay.Serve(ProcessBlock(1));
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
     EXPECT_TRUE(replay.offeredSizes.empty());
     EXPECT_FALSE(perfData.currentSnapshot);
@@ -91,8 +90,8 @@ TEST_F(SnapshotProtocol, WithoutNamesNothingIsQueried)
 TEST_F(SnapshotProtocol, ReleasingSampleDataEmptiesEverything)
 {
     replay.Serve(ProcessBlock(1));
-    TakeSnapshot();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
+    TakeSnapshot(nullptr);
     ASSERT_NE(nullptr, CounterName(230));
     ReleaseSampleData();
     EXPECT_FALSE(perfData.currentSnapshot);
@@ -102,7 +101,7 @@ TEST_F(SnapshotProtocol, ReleasingSampleDataEmptiesEverything)
     EXPECT_EQ(230u, counterTable.processObjectIndex) << "indexes stay until the next English pass";
 
     replay.offeredSizes.clear();
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     EXPECT_EQ(4096u, replay.offeredSizes.front());
     EXPECT_STREQ(L"Process", CounterName(230));
 }
@@ -131,7 +130,7 @@ using Connection = ReplayFixture;
 TEST_F(Connection, TheLocalNameInAnyCaseKeepsTheLocalKeysAndTheData)
 {
     replay.Serve(ProcessBlock(1));
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     std::wstring name = LocalComputerName();
     ASSERT_FALSE(name.empty());
     for (size_t i = 0; i < name.size(); i += 2)
@@ -140,7 +139,7 @@ TEST_F(Connection, TheLocalNameInAnyCaseKeepsTheLocalKeysAndTheData)
     EXPECT_TRUE(ConnectToMachine(nullptr, (L"\\\\" + name).c_str()));
     EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
     EXPECT_TRUE(IsLocalMachine());
-    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey);
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey.Get());
     EXPECT_TRUE(perfData.currentSnapshot) << "nothing was released";
     EXPECT_NE(nullptr, CounterName(230));
 }
@@ -148,44 +147,121 @@ TEST_F(Connection, TheLocalNameInAnyCaseKeepsTheLocalKeysAndTheData)
 TEST_F(Connection, AFailedRemoteConnectionIsReportedAndChangesNothing)
 {
     replay.Serve(ProcessBlock(1));
-    TakeSnapshot();
+    TakeSnapshot(nullptr);
     MessageBoxCatcher catcher;
 
     EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\FARAWAYMACHINE0123"));
     EXPECT_FALSE(ConnectToMachine(nullptr, L"NOSUCHHOST"));
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"AAAAAAAAAAAAAA\U0001F600B"));
 
-    ASSERT_EQ(2u, catcher.boxes.size());
+    ASSERT_EQ(3u, catcher.boxes.size());
     EXPECT_EQ(L"Error", catcher.boxes[0].caption);
     EXPECT_EQ(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n" +
                   SystemText(ERROR_INVALID_COMPUTERNAME),
               catcher.boxes[0].text)
         << "a name longer than 15 characters is refused and shown cut to 15";
     EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x"));
+    EXPECT_EQ(0u, catcher.boxes[2].text.find(L"Connection to registry on \"AAAAAAAAAAAAAA\" failed"))
+        << "the cut does not split a surrogate pair";
     EXPECT_TRUE(IsLocalMachine());
-    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey);
+    EXPECT_EQ(HKEY_LOCAL_MACHINE, perfData.machineKey.Get());
     EXPECT_TRUE(perfData.currentSnapshot);
     EXPECT_NE(nullptr, CounterName(230));
 }
 
-TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
+namespace {
+
+// A key of the test's own registry plays the remote machine's root.
+constexpr const wchar_t* REMOTE_ROOT = L"Software\\QuorletTests\\Remote";
+std::wstring connectedName;
+std::vector<HKEY> remoteKeys;
+int remoteConnections = 0;
+
+LSTATUS WINAPI ConnectTestRemote(LPCWSTR machineName, HKEY, PHKEY result)
 {
-    wchar_t name[18] = L"unchanged";
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMPUTER_NAME), nullptr,
-                                     ComputerNameDialogProc, reinterpret_cast<LPARAM>(name));
-    ASSERT_NE(nullptr, dialog);
+    connectedName = machineName;
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, REMOTE_ROOT, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     result, nullptr);
+    if (status == ERROR_SUCCESS)
+        remoteKeys.push_back(*result);
+    return status;
+}
 
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"unchanged", name) << "an empty name is refused";
+void SetRemoteNames(const std::vector<uint8_t>& value)
+{
+    core::RegistryKey key;
+    std::wstring path = std::wstring(REMOTE_ROOT) + L"\\software\\microsoft\\windows nt\\currentversion\\perflib\\009";
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, key.Put(), nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.Get(), L"Counter", 0, REG_MULTI_SZ, value.data(),
+                                            static_cast<DWORD>(value.size())));
+}
 
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"SIXTEENCHARSLONG");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"unchanged", name) << "more than 15 characters are refused";
+bool IsOpen(HKEY key)
+{
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS;
+}
 
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"\\\\FIFTEENCHARSXX");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"\\\\FIFTEENCHARSXX", name);
-    DestroyWindow(dialog);
+class RemoteConnection : public ReplayFixture {
+protected:
+    void SetUp() override
+    {
+        ReplayFixture::SetUp();
+        perfData.connectRegistry = ConnectTestRemote;
+        SetRemoteConnectedHook([] { ++remoteConnections; });
+        remoteKeys.clear();
+        remoteConnections = 0;
+    }
+    void TearDown() override
+    {
+        ConnectToMachine(nullptr, nullptr);
+        perfData.connectRegistry = RegConnectRegistryW;
+        SetRemoteConnectedHook(nullptr);
+        RegDeleteTreeW(HKEY_CURRENT_USER, REMOTE_ROOT);
+        ReplayFixture::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
+{
+    replay.Serve(ProcessBlock(1));
+    TakeSnapshot(nullptr);
+    SetRemoteNames(testing_support::MultiString({L"1", L"One", L"2147483647", L"Huge"}));
+    MessageBoxCatcher catcher;
+
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\REMOTE"));
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n" +
+                  SystemText(ERROR_INVALID_DATA),
+              catcher.boxes[0].text);
+    EXPECT_EQ(L"\\\\REMOTE", connectedName);
+    ASSERT_EQ(2u, remoteKeys.size());
+    EXPECT_FALSE(IsOpen(remoteKeys[0]));
+    EXPECT_FALSE(IsOpen(remoteKeys[1]));
+    EXPECT_EQ(0, remoteConnections);
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_TRUE(perfData.currentSnapshot);
+    EXPECT_NE(nullptr, CounterName(230));
+
+    // A sound machine is adopted, and its keys closed when it is left.
+    SetRemoteNames(testing_support::MultiString(testing_support::EnglishNames()));
+    remoteKeys.clear();
+
+    EXPECT_TRUE(ConnectToMachine(nullptr, L"REMOTE"));
+    EXPECT_EQ(1, remoteConnections) << "the window side is told";
+    ASSERT_EQ(2u, remoteKeys.size());
+    EXPECT_EQ(remoteKeys[0], perfData.machineKey.Get());
+    EXPECT_EQ(remoteKeys[1], perfData.perfDataKey.Get());
+    EXPECT_FALSE(IsLocalMachine());
+    EXPECT_FALSE(perfData.currentSnapshot) << "the local machine's data is released";
+
+    EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_FALSE(IsOpen(remoteKeys[0]));
+    EXPECT_FALSE(IsOpen(remoteKeys[1]));
 }
 
 TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
@@ -206,26 +282,4 @@ TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
     registry.answers.clear();
     registry.Serve(ProcessBlock(300)); // more than the first buffer holds
     EXPECT_TRUE(RegistryServesProcesses(registry));
-}
-
-TEST(ComputerNameDialog, StandsInForTheSystemsComputerBrowser)
-{
-    // Wine has no network provider library, so browsing asks for the name.
-    app::state.instance = GetModuleHandleW(nullptr);
-    MessageBoxCatcher catcher;
-    catcher.whileShown = [](HWND dialog) {
-        SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"FARHOST");
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    };
-    wchar_t name[18] = {};
-    EXPECT_TRUE(BrowseForComputer(nullptr, name));
-    EXPECT_STREQ(L"\\\\FARHOST", name);
-
-    catcher.whileShown = nullptr;
-    catcher.answer = IDCANCEL;
-    wchar_t untouched[18] = L"before";
-    EXPECT_FALSE(BrowseForComputer(nullptr, untouched));
-    EXPECT_STREQ(L"before", untouched);
-    EXPECT_EQ(2u, catcher.boxes.size());
-    EXPECT_EQ(L"Remote Machine", catcher.boxes[0].caption);
 }

@@ -105,16 +105,6 @@ TEST(ValueTexts, DurationsPickTheirUnitStrictly)
     }
 }
 
-TEST(ValueTexts, FractionDigitsDropTrailingZerosIntoAThreadBuffer)
-{
-    EXPECT_STREQ(L"", FractionDigits(0, 7));
-    EXPECT_STREQ(L".5", FractionDigits(5000000, 7));
-    EXPECT_STREQ(L".001", FractionDigits(10, 4));
-    EXPECT_STREQ(L".1234567", FractionDigits(1234567, 7));
-    const wchar_t* first = FractionDigits(5, 1);
-    EXPECT_EQ(first, FractionDigits(7, 1)) << "one buffer per thread";
-}
-
 TEST(ValueTexts, ThreadStatesAndWaitReasons)
 {
     const struct {

@@ -1,8 +1,12 @@
 // Prints the processes and threads of one snapshot, taken the way the program
 // takes it, and compares them with the system's own process list (Toolhelp).
-// With --bench it times the built-in provider instead.
+// The system's list is taken just before and just after the snapshot, and
+// only what both show alike is compared: processes come and go, and threads
+// start and end, while the snapshot is taken. With --bench it times the
+// built-in provider instead.
 //
 //   tools/wine-run.sh --tests build build/quorlet-snapshot.exe [--bench]
+#include "core/Handles.h"
 #include "core/Module.h"
 #include "perf/BuiltinProvider.h"
 #include "perf/CounterNames.h"
@@ -14,27 +18,45 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace {
 
 struct SystemProcess {
-    DWORD creatorId;
-    DWORD threadCount;
-    std::wstring name;
+    DWORD creatorId = 0;
+    std::set<DWORD> threads;
+
+    bool operator==(const SystemProcess&) const = default;
 };
 
 std::map<DWORD, SystemProcess> ToolhelpProcesses()
 {
     std::map<DWORD, SystemProcess> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
+    core::KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0));
+    if (!snapshot)
         return processes;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        processes[entry.th32ProcessID] = {entry.th32ParentProcessID, entry.cntThreads, entry.szExeFile};
-    CloseHandle(snapshot);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+        processes[entry.th32ProcessID].creatorId = entry.th32ParentProcessID;
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof(thread);
+    for (BOOL more = Thread32First(snapshot.Get(), &thread); more; more = Thread32Next(snapshot.Get(), &thread))
+        processes[thread.th32OwnerProcessID].threads.insert(thread.th32ThreadID);
     return processes;
+}
+
+// The processes that both lists show alike: the same creator, the same threads.
+std::map<DWORD, SystemProcess> StableProcesses(const std::map<DWORD, SystemProcess>& before,
+                                               const std::map<DWORD, SystemProcess>& after)
+{
+    std::map<DWORD, SystemProcess> stable;
+    for (const auto& [id, process] : before) {
+        auto found = after.find(id);
+        if (found != after.end() && found->second == process)
+            stable.emplace(id, process);
+    }
+    return stable;
 }
 
 uint32_t Value(perf::SnapshotView view, const perf::PerfInstanceDefinition* instance,
@@ -96,7 +118,9 @@ int main(int argc, char** argv)
     if (argc > 1 && std::strcmp(argv[1], "--bench") == 0)
         return Bench();
     using namespace perf;
-    TakeSnapshot();
+    std::map<DWORD, SystemProcess> before = ToolhelpProcesses();
+    TakeSnapshot(nullptr);
+    std::map<DWORD, SystemProcess> system = StableProcesses(before, ToolhelpProcesses());
     SnapshotView view = perfData.currentSnapshot.View();
     const PerfObjectType* processes = FindObject(view, counterTable.processObjectIndex);
     const PerfObjectType* threads = FindObject(view, counterTable.threadObjectIndex);
@@ -107,7 +131,6 @@ int main(int argc, char** argv)
     const PerfCounterDefinition* id = FindCounter(view, processes, counterTable.idProcessIndex);
     const PerfCounterDefinition* creator = FindCounter(view, processes, counterTable.creatingProcessIdIndex);
     const PerfCounterDefinition* count = FindCounter(view, processes, counterTable.threadCountIndex);
-    std::map<DWORD, SystemProcess> system = ToolhelpProcesses();
 
     std::printf("%-24s %8s %8s %7s  %s\n", "process", "id", "creator", "threads", "system's own list");
     int mismatches = 0;
@@ -116,10 +139,10 @@ int main(int argc, char** argv)
         DWORD pid = Value(view, instance, id);
         DWORD parent = Value(view, instance, creator);
         DWORD threadCount = Value(view, instance, count);
-        const char* verdict = "(not listed there)";
+        const char* verdict = "(not listed there, or changing)";
         auto found = system.find(pid);
         if (found != system.end()) {
-            bool same = found->second.creatorId == parent && found->second.threadCount == threadCount;
+            bool same = found->second.creatorId == parent && found->second.threads.size() == threadCount;
             verdict = same ? "same id, creator and threads" : "DIFFERENT";
             mismatches += same ? 0 : 1;
         }

@@ -1,0 +1,54 @@
+#include "dialogs/ComputerName.h"
+
+#include "app/AppState.h"
+#include "resources/resource.h"
+#include "support/MessageBoxCatcher.h"
+
+#include <gtest/gtest.h>
+
+using namespace dialogs;
+using testing_support::MessageBoxCatcher;
+
+TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
+{
+    wchar_t name[18] = L"unchanged";
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMPUTER_NAME), nullptr,
+                                     ComputerNameDialogProc, reinterpret_cast<LPARAM>(name));
+    ASSERT_NE(nullptr, dialog);
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"unchanged", name) << "an empty name is refused";
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"SIXTEENCHARSLONG");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"unchanged", name) << "more than 15 characters are refused";
+
+    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"\\\\FIFTEENCHARSXX");
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_STREQ(L"\\\\FIFTEENCHARSXX", name);
+    DestroyWindow(dialog);
+}
+
+TEST(ComputerNameDialog, StandsInForTheSystemsComputerBrowser)
+{
+    // Wine has no network provider library, so browsing asks for the name.
+    app::state.instance = GetModuleHandleW(nullptr);
+    MessageBoxCatcher catcher;
+    catcher.whileShown = [](HWND dialog) {
+        SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"FARHOST");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    };
+    wchar_t name[18] = {};
+    EXPECT_TRUE(BrowseForComputer(nullptr, name));
+    EXPECT_STREQ(L"\\\\FARHOST", name);
+
+    catcher.whileShown = nullptr;
+    catcher.answer = IDCANCEL;
+    wchar_t untouched[18] = L"before";
+    EXPECT_FALSE(BrowseAndConnect(nullptr)) << "cancelled: no connection attempt";
+    EXPECT_FALSE(BrowseForComputer(nullptr, untouched));
+    EXPECT_STREQ(L"before", untouched);
+    EXPECT_EQ(3u, catcher.boxes.size());
+    EXPECT_EQ(L"Remote Machine", catcher.boxes[0].caption);
+}
