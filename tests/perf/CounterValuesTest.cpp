@@ -14,7 +14,7 @@ namespace {
 constexpr uint32_t THREAD = 232, STATE = 46, REASON = 336, SHOWN = 6, N = DISPLAY_NATURAL;
 constexpr uint32_t RAW = TYPE_RAWCOUNT, LARGE = TYPE_LARGE_RAWCOUNT, BULK = TYPE_BULK_COUNT;
 constexpr int64_t SECOND = 10000000, DAY = 86400 * SECOND;
-constexpr uint64_t KB = 1024, MB = KB * KB, GB = MB * KB, TB = GB * KB, EB = TB * KB * KB;
+constexpr uint64_t MB = 1024 * 1024, GB = MB * 1024;
 const double ANY = std::nan("");
 
 struct Times {
@@ -30,13 +30,8 @@ struct Block {
     Block(uint32_t type, uint32_t size, uint64_t value, Times times = {},
           std::vector<std::pair<uint32_t, uint32_t>> more = {})
     {
-        BlockTimes header;
-        header.perfTime = times.ticks;
-        header.perfFreq = times.frequency;
-        header.perfTime100nSec = times.time100ns;
-        header.systemTime = {2026, 12, 0, 6, 12, 0, 0, 0};
         SnapshotWriter writer;
-        writer.BeginBlock(header, u"TEST");
+        writer.BeginBlock({{2026, 12, 0, 6, 12, 0, 0, 0}, times.ticks, times.frequency, times.time100ns}, u"TEST");
         writer.BeginObject({THREAD, THREAD + 1});
         writer.AddCounter({SHOWN, SHOWN + 1, type, size});
         std::vector<uint64_t> values = {value};
@@ -57,19 +52,18 @@ struct Block {
 };
 
 struct Result {
-    bool ok = false;
+    bool ok;
     double value = -12345;
-    std::wstring text = L"untouched";
+    std::wstring text;
 };
 
 Result Compute(const Block& now, const Block* before, uint32_t displayType = N)
 {
-    Result result;
+    Result r{};
     core::WideString text(L"untouched");
-    CounterSample previous = before ? before->Sample() : CounterSample();
-    result.ok = ComputeCounterValue(now.Sample(), previous, result.value, text, displayType);
-    result.text = text.Chars();
-    return result;
+    r.ok = ComputeCounterValue(now.Sample(), before ? before->Sample() : CounterSample(), r.value, text, displayType);
+    r.text = text.Chars();
+    return r;
 }
 
 class CounterValues : public ::testing::Test {
@@ -118,26 +112,20 @@ TEST_F(CounterValues, OneSampleCodes)
         {TYPE_ELAPSED_TIME, 8, 0, DISPLAY_START_TIME_LONG, 0, L" "},
         {RAW, 4, 1023, DISPLAY_BYTES, 1023, L"1023"},
         {RAW, 4, 1025, DISPLAY_BYTES, 1025, L"1.001 KB"},
-        {RAW, 4, GB, DISPLAY_BYTES, ANY, L"1 GB"},
         {RAW, 4, 4 * GB - 1, DISPLAY_BYTES, ANY, L"4 GB"},
         {LARGE, 8, 1024, DISPLAY_LARGE_BYTES, 1024, L"1 KB"},
         {LARGE, 8, MB - 1, DISPLAY_LARGE_BYTES, ANY, L"1024 KB"},
         {LARGE, 8, 1536 * GB, DISPLAY_LARGE_BYTES, ANY, L"1.5 TB"},
-        {LARGE, 8, EB, DISPLAY_LARGE_BYTES, ANY, L"1 EB"},
         {LARGE, 8, UINT64_MAX, DISPLAY_LARGE_BYTES, ANY, L"16 EB"},
         {LARGE, 8, 0, DISPLAY_TOTAL_TIME, 0, L"0"},
-        {LARGE, 8, 5, DISPLAY_TOTAL_TIME, 5, L"500ns"},
         {LARGE, 8, 10, DISPLAY_TOTAL_TIME, ANY, L"1000ns"},
         {LARGE, 8, 11, DISPLAY_TOTAL_TIME, ANY, L"1.1\u00B5s"},
         {LARGE, 8, 10000, DISPLAY_TOTAL_TIME, ANY, L"1000\u00B5s"},
         {LARGE, 8, 12345, DISPLAY_TOTAL_TIME, ANY, L"1.2345ms"},
-        {LARGE, 8, 10010, DISPLAY_TOTAL_TIME, ANY, L"1.001ms"},
         {LARGE, 8, SECOND, DISPLAY_TOTAL_TIME, ANY, L"1000ms"},
         {LARGE, 8, SECOND + 1, DISPLAY_TOTAL_TIME, ANY, L"1.0000001s"},
-        {LARGE, 8, 3600 * SECOND, DISPLAY_TOTAL_TIME, ANY, L"1h 0s"},
         {LARGE, 8, DAY + 3660 * SECOND + SECOND / 2, DISPLAY_TOTAL_TIME, ANY, L"1d 1h 1m 0.5s"},
         {LARGE, 8, 200 * 365 * DAY, DISPLAY_TOTAL_TIME, ANY, L"73000d 0s"}, // beyond 2^32 seconds
-        {LARGE, 8, uint64_t(-5), DISPLAY_TOTAL_TIME, ANY, L"-500ns"},
         {LARGE, 8, uint64_t(INT64_MIN), DISPLAY_TOTAL_TIME, ANY, L"-10675199d 2h 48m 5.4775807s"},
     };
     for (const auto& c : cases) {
@@ -168,7 +156,6 @@ TEST_F(CounterValues, TwoSampleCodes)
         {BULK, 0, 5122, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 512.2, L"512"},
         {BULK, 0, 10237, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 1023.7, L"1.02e+003"},
         {BULK, 0, 10485759, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 1048575.9, L"1024 KB"},
-        {BULK, 0, 35 * TB, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 3.5 * double(TB), L"3.5 TB"},
         {BULK, 125, 0, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, -12.5, L"-12.5"},
         {BULK, 1000, 4072, {0, 10, 0}, {20, 10, 0}, N, 1536, L"1536"},
         {BULK, 1000, 4072, {0, 10, 0}, {20, 10, 0}, DISPLAY_BYTES_PER_SEC, 1536, L"1.5 KB"},

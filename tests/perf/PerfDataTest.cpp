@@ -83,72 +83,17 @@ TEST_F(SnapshotProtocol, AFailedQueryKeepsTheLastGoodSnapshotAndNoPrevious)
 
 namespace {
 
-std::wstring LocalComputerName()
-{
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
-    GetComputerNameW(name, &length);
-    return name;
-}
-
-std::wstring SystemText(DWORD code)
-{
-    core::WideString text;
-    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, nullptr);
-    return text.Chars();
-}
-
-} // namespace
-
-using Connection = ReplayFixture;
-
-TEST_F(Connection, TheLocalNameInAnyCaseKeepsTheLocalKeysAndTheData)
-{
-    replay.Serve(ProcessBlock(1));
-    TakeSnapshot(nullptr);
-    std::wstring name = LocalComputerName();
-    ASSERT_FALSE(name.empty());
-    for (size_t i = 0; i < name.size(); i += 2)
-        name[i] = static_cast<wchar_t>(std::towlower(name[i]));
-
-    EXPECT_TRUE(ConnectToMachine(nullptr, (L"\\\\" + name).c_str()));
-    EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
-    EXPECT_TRUE(IsLocalMachine());
-    EXPECT_TRUE(perfData.currentSnapshot) << "nothing was released";
-}
-
-TEST_F(Connection, AFailedRemoteConnectionIsReportedAndChangesNothing)
-{
-    replay.Serve(ProcessBlock(1));
-    TakeSnapshot(nullptr);
-    MessageBoxCatcher catcher;
-
-    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\FARAWAYMACHINE0123"));
-    EXPECT_FALSE(ConnectToMachine(nullptr, L"AAAAAAAAAAAAAA\U0001F600B"));
-
-    ASSERT_EQ(2u, catcher.boxes.size());
-    EXPECT_EQ(L"Error", catcher.boxes[0].caption);
-    EXPECT_EQ(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n" +
-                  SystemText(ERROR_INVALID_COMPUTERNAME),
-              catcher.boxes[0].text)
-        << "a name longer than 15 characters is refused and shown cut to 15";
-    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"AAAAAAAAAAAAAA\" failed"))
-        << "the cut does not split a surrogate pair";
-    EXPECT_TRUE(IsLocalMachine());
-    EXPECT_TRUE(perfData.currentSnapshot);
-}
-
-namespace {
-
 // A key of the test's own registry plays the remote machine's root.
 constexpr const wchar_t* REMOTE_ROOT = L"Software\\QuorletTests\\Remote";
-std::wstring connectedName;
+std::vector<std::wstring> connectedNames;
 std::vector<HKEY> remoteKeys;
 int remoteConnections = 0;
 
 LSTATUS WINAPI ConnectTestRemote(LPCWSTR machineName, HKEY, PHKEY result)
 {
-    connectedName = machineName;
+    connectedNames.push_back(machineName);
+    if (connectedNames.back() == L"\\\\NOSUCHHOST")
+        return ERROR_BAD_NETPATH;
     LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, REMOTE_ROOT, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                      result, nullptr);
     if (status == ERROR_SUCCESS)
@@ -156,9 +101,10 @@ LSTATUS WINAPI ConnectTestRemote(LPCWSTR machineName, HKEY, PHKEY result)
     return status;
 }
 
-void SetRemoteNames(const std::vector<uint8_t>& value)
+void SetRemoteNames(const std::vector<std::wstring>& names)
 {
     core::RegistryKey key;
+    std::vector<uint8_t> value = testing_support::MultiString(names);
     std::wstring path = std::wstring(REMOTE_ROOT) + L"\\software\\microsoft\\windows nt\\currentversion\\perflib\\009";
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, key.Put(), nullptr));
@@ -172,6 +118,14 @@ bool IsOpen(HKEY key)
                             nullptr, nullptr) == ERROR_SUCCESS;
 }
 
+std::wstring SystemText(DWORD code)
+{
+    core::WideString text;
+    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, nullptr);
+    return text.Chars();
+}
+
+// Connected to the local machine, with a snapshot of it.
 class RemoteConnection : public ReplayFixture {
 protected:
     void SetUp() override
@@ -179,8 +133,11 @@ protected:
         ReplayFixture::SetUp();
         perfData.connectRegistry = ConnectTestRemote;
         SetRemoteConnectedHook([] { ++remoteConnections; });
+        connectedNames.clear();
         remoteKeys.clear();
         remoteConnections = 0;
+        replay.Serve(ProcessBlock(1));
+        TakeSnapshot(nullptr);
     }
     void TearDown() override
     {
@@ -194,19 +151,45 @@ protected:
 
 } // namespace
 
-TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
+using Connection = RemoteConnection;
+
+TEST_F(Connection, TheLocalNameInAnyCaseAndFailedConnectionsChangeNothing)
 {
-    replay.Serve(ProcessBlock(1));
-    TakeSnapshot(nullptr);
-    SetRemoteNames(testing_support::MultiString({L"1", L"One", L"2147483647", L"Huge"}));
+    wchar_t local[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(local, &length) && length > 0);
+    for (DWORD i = 0; i < length; i += 2)
+        local[i] = static_cast<wchar_t>(std::towlower(local[i]));
     MessageBoxCatcher catcher;
 
+    EXPECT_TRUE(ConnectToMachine(nullptr, (L"\\\\" + std::wstring(local)).c_str()));
+    EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\FARAWAYMACHINE0123"));
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"AAAAAAAAAAAAAA\U0001F600B"));
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"NOSUCHHOST"));
+    EXPECT_EQ(std::vector<std::wstring>{L"\\\\NOSUCHHOST"}, connectedNames) << "names too long are refused unasked";
+    ASSERT_EQ(3u, catcher.boxes.size());
+    EXPECT_EQ(L"Error", catcher.boxes[0].caption);
+    EXPECT_EQ(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n" +
+                  SystemText(ERROR_INVALID_COMPUTERNAME),
+              catcher.boxes[0].text)
+        << "shown cut to 15 characters";
+    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"AAAAAAAAAAAAAA\" failed"))
+        << "the cut does not split a surrogate pair";
+    EXPECT_EQ(0u, catcher.boxes[2].text.find(L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x35 "));
+    EXPECT_EQ(0, remoteConnections);
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_TRUE(perfData.currentSnapshot) << "nothing was released";
+}
+
+TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
+{
+    SetRemoteNames({L"1", L"One", L"2147483647", L"Huge"});
+    MessageBoxCatcher catcher;
     EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\REMOTE"));
     ASSERT_EQ(1u, catcher.boxes.size());
-    EXPECT_EQ(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n" +
-                  SystemText(ERROR_INVALID_DATA),
+    EXPECT_EQ(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n" + SystemText(ERROR_INVALID_DATA),
               catcher.boxes[0].text);
-    EXPECT_EQ(L"\\\\REMOTE", connectedName);
     ASSERT_EQ(2u, remoteKeys.size());
     EXPECT_FALSE(IsOpen(remoteKeys[0]) || IsOpen(remoteKeys[1]));
     EXPECT_EQ(0, remoteConnections);
@@ -214,17 +197,15 @@ TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
     EXPECT_TRUE(perfData.currentSnapshot);
 
     // A sound machine is adopted, and its keys closed when it is left.
-    SetRemoteNames(testing_support::MultiString(testing_support::EnglishNames()));
+    SetRemoteNames(testing_support::EnglishNames());
     remoteKeys.clear();
-
     EXPECT_TRUE(ConnectToMachine(nullptr, L"REMOTE"));
+    EXPECT_EQ((std::vector<std::wstring>(4, L"\\\\REMOTE")), connectedNames);
     EXPECT_EQ(1, remoteConnections) << "the window side is told";
     ASSERT_EQ(2u, remoteKeys.size());
     EXPECT_EQ(remoteKeys[0], perfData.machineKey.Get());
     EXPECT_EQ(remoteKeys[1], perfData.perfDataKey.Get());
-    EXPECT_FALSE(IsLocalMachine());
     EXPECT_FALSE(perfData.currentSnapshot) << "the local machine's data is released";
-
     EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
     EXPECT_TRUE(IsLocalMachine());
     EXPECT_FALSE(IsOpen(remoteKeys[0]) || IsOpen(remoteKeys[1]));
