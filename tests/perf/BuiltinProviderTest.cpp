@@ -2,7 +2,6 @@
 // TakeSnapshot the program uses, and its accounting of processor time fed
 // with recorded inputs.
 #include "core/Handles.h"
-#include "core/Module.h"
 #include "perf/BuiltinProvider.h"
 #include "perf/PerfData.h"
 #include "support/ChildProcess.h"
@@ -76,28 +75,24 @@ int64_t Sum(const Rows& rows)
     return sum;
 }
 
+int64_t Value(FILETIME t)
+{
+    return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
 int64_t ThreadTime(HANDLE thread)
 {
     FILETIME created, exited, kernel, user;
     GetThreadTimes(thread, &created, &exited, &kernel, &user);
-    auto value = [](FILETIME t) { return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime); };
-    return value(kernel) + value(user);
+    return Value(kernel) + Value(user);
 }
 
 // The processors' idle time and total (idle included) time, as the system reports them.
 std::pair<int64_t, int64_t> ProcessorTotals()
 {
-    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-    auto query = core::FindExport<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
-    ProcessorTimes times[64] = {};
-    ULONG length = 0;
-    query(8, times, sizeof(times), &length);
-    int64_t idle = 0, all = 0;
-    for (ULONG i = 0; i < length / sizeof(ProcessorTimes); ++i) {
-        idle += times[i].IdleTime;
-        all += times[i].KernelTime + times[i].UserTime;
-    }
-    return {idle, all};
+    FILETIME idle, kernel, user;
+    GetSystemTimes(&idle, &kernel, &user);
+    return {Value(idle), Value(kernel) + Value(user)};
 }
 
 DWORD ToolhelpThreadCount(DWORD processId)
