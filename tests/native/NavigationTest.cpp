@@ -1,4 +1,3 @@
-#include "SampleBlocks.h"
 #include "SnapshotWalk.h"
 
 #include <gtest/gtest.h>
