@@ -112,11 +112,13 @@ namespace {
 
 constexpr uint32_t Huge = 0xFFFF'FFFC;
 
+using Value = uint32_t (*)(const Sample&, uint32_t original);
+
 struct Corruption {
     const char* what;
     const void* (*record)(const Sample&);
     size_t field; // offset of a 32-bit field in the record
-    uint32_t (*value)(const Sample&, uint32_t original);
+    std::vector<Value> values;
     std::string shortfall;
 };
 
@@ -143,38 +145,30 @@ using Instance = PerfInstanceDefinition;
 const std::string firstCounterLost = "o0 i0 lacks 0; o0 i1 lacks 0; o0 i2 lacks 0; o0 i3 lacks 0";
 const std::string last = "o0 i1 lacks 0 1 2 3 4"; // the last instance walked
 
+// Lengths and offsets past the end or that would wrap around, odd ones, and
+// counts far more than the bytes hold.
 const Corruption corruptions[] = {
-    {"object TotalByteLength 0", Process, offsetof(Object, TotalByteLength), Is<0>, "objects 1"},
-    {"object TotalByteLength past the end", Process, offsetof(Object, TotalByteLength), Is<Huge>, "objects 1"},
-    {"object TotalByteLength odd", Process, offsetof(Object, TotalByteLength), Plus<2>, "objects 1"},
-    {"block HeaderLength past the end", Header, offsetof(Block, HeaderLength), Length, "objects 0"},
-    {"block HeaderLength that would wrap around", Header, offsetof(Block, HeaderLength), Is<Huge>, "objects 0"},
-    {"block HeaderLength odd", Header, offsetof(Block, HeaderLength), Plus<2>, "objects 0"},
-    {"NumObjectTypes 0", Header, offsetof(Block, NumObjectTypes), Is<0>, "objects 0"},
-    {"NumObjectTypes far more than the bytes hold", Header, offsetof(Block, NumObjectTypes), Is<0xFFFF'FFFF>, ""},
-    {"object HeaderLength past the end", Process, offsetof(Object, HeaderLength), Is<Huge>, "o0 counters 0"},
-    {"object DefinitionLength past the end", Process, offsetof(Object, DefinitionLength), Is<Huge>,
-     "o0 instances 0"},
-    {"NumCounters far more than the bytes hold", Process, offsetof(Object, NumCounters), Is<0xFFFF'FFFF>, ""},
-    {"NumInstances far more than the bytes hold", Process, offsetof(Object, NumInstances), Is<0x7FFF'FFFF>, ""},
-    {"counter ByteLength 0", Counter0, offsetof(Counter, ByteLength), Is<0>, "o0 counters 1"},
-    {"counter ByteLength not a multiple of 4", Counter0, offsetof(Counter, ByteLength), Is<42>, "o0 counters 1"},
-    {"counter data past its counter block", Counter0, offsetof(Counter, CounterOffset), PastTheBlock,
+    {"object TotalByteLength", Process, offsetof(Object, TotalByteLength), {Is<0>, Is<Huge>, Plus<2>}, "objects 1"},
+    {"block HeaderLength", Header, offsetof(Block, HeaderLength), {Length, Is<Huge>, Plus<2>}, "objects 0"},
+    {"NumObjectTypes 0", Header, offsetof(Block, NumObjectTypes), {Is<0>}, "objects 0"},
+    {"NumObjectTypes", Header, offsetof(Block, NumObjectTypes), {Is<0xFFFF'FFFF>}, ""},
+    {"object HeaderLength", Process, offsetof(Object, HeaderLength), {Is<Huge>}, "o0 counters 0"},
+    {"object DefinitionLength", Process, offsetof(Object, DefinitionLength), {Is<Huge>}, "o0 instances 0"},
+    {"NumCounters", Process, offsetof(Object, NumCounters), {Is<0xFFFF'FFFF>}, ""},
+    {"NumInstances", Process, offsetof(Object, NumInstances), {Is<0x7FFF'FFFF>}, ""},
+    {"counter ByteLength 0 or not a multiple of 4", Counter0, offsetof(Counter, ByteLength), {Is<0>, Is<42>},
+     "o0 counters 1"},
+    {"CounterOffset", Counter0, offsetof(Counter, CounterOffset), {PastTheBlock, Is<Huge>}, firstCounterLost},
+    {"counter data ending at its counter block's end", Counter0, offsetof(Counter, CounterOffset), {AtTheBlockEnd},
+     ""},
+    {"CounterSize short of a value", Counter0, offsetof(Counter, CounterSize), {Is<2>, Is<0xFFFF'FFFF>},
      firstCounterLost},
-    {"counter data ending at its counter block's end", Counter0, offsetof(Counter, CounterOffset), AtTheBlockEnd, ""},
-    {"CounterOffset that would wrap around", Counter0, offsetof(Counter, CounterOffset), Is<Huge>, firstCounterLost},
-    {"CounterSize shorter than a value", Counter0, offsetof(Counter, CounterSize), Is<2>, firstCounterLost},
-    {"CounterSize that would wrap around", Counter0, offsetof(Counter, CounterSize), Is<0xFFFF'FFFF>,
-     firstCounterLost},
-    {"instance ByteLength 0", Instance1, offsetof(Instance, ByteLength), Is<0>, "o0 instances 2; o0 i1 name; " + last},
-    {"instance ByteLength past the end", Instance1, offsetof(Instance, ByteLength), Is<Huge>,
-     "o0 instances 2; " + last},
-    {"instance ByteLength odd", Instance1, offsetof(Instance, ByteLength), Plus<2>, "o0 instances 2; " + last},
-    {"counter block ByteLength 0", CounterBlock0, 0, Is<0>, "o0 instances 1; o0 i0 lacks 0 1 2 3 4"},
-    {"NameOffset past the end", Instance0, offsetof(Instance, NameOffset), Is<Huge>, "o0 i0 name"},
-    // The counter block that follows starts with a terminated "name".
-    {"NameOffset past the instance", Instance0, offsetof(Instance, NameOffset), InstanceLength, "o0 i0 name"},
-    {"NameOffset odd", Instance0, offsetof(Instance, NameOffset), Plus<1>, "o0 i0 name"},
+    {"instance ByteLength 0", Instance1, offsetof(Instance, ByteLength), {Is<0>},
+     "o0 instances 2; o0 i1 name; " + last},
+    {"instance ByteLength", Instance1, offsetof(Instance, ByteLength), {Is<Huge>, Plus<2>}, "o0 instances 2; " + last},
+    {"counter block ByteLength 0", CounterBlock0, 0, {Is<0>}, "o0 instances 1; o0 i0 lacks 0 1 2 3 4"},
+    // The counter block that follows the instance starts with a terminated "name".
+    {"NameOffset", Instance0, offsetof(Instance, NameOffset), {Is<Huge>, InstanceLength, Plus<1>}, "o0 i0 name"},
 };
 
 } // namespace
@@ -183,19 +177,21 @@ TEST(Navigation, CorruptedBlocksEndWalksInside)
 {
     Sample sample;
     ASSERT_TRUE(sample.walk.faults.empty());
-    auto expect = [&](const std::vector<uint8_t>& copy, const std::string& shortfall, const char* what) {
+    auto expect = [&](const std::vector<uint8_t>& copy, const std::string& shortfall, const std::string& what) {
         Walk walk = WalkSnapshot(View(copy));
         EXPECT_TRUE(walk.faults.empty()) << what << ": " << walk.faults.front();
         EXPECT_EQ(shortfall, sample.Shortfall(copy, walk)) << what;
     };
     for (const Corruption& corruption : corruptions) {
-        std::vector<uint8_t> copy = sample.bytes;
         size_t at = OffsetIn(sample.bytes, corruption.record(sample)) + corruption.field;
-        uint32_t value;
-        std::memcpy(&value, copy.data() + at, sizeof(value));
-        value = corruption.value(sample, value);
-        std::memcpy(copy.data() + at, &value, sizeof(value));
-        expect(copy, corruption.shortfall, corruption.what);
+        for (size_t v = 0; v < corruption.values.size(); ++v) {
+            std::vector<uint8_t> copy = sample.bytes;
+            uint32_t value;
+            std::memcpy(&value, copy.data() + at, sizeof(value));
+            value = corruption.values[v](sample, value);
+            std::memcpy(copy.data() + at, &value, sizeof(value));
+            expect(copy, corruption.shortfall, corruption.what + (" #" + std::to_string(v)));
+        }
     }
 
     // A name without its terminator: the zeros of the counter block would end

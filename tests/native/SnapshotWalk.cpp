@@ -129,29 +129,7 @@ WalkedObject WalkObject(Walk& walk, SnapshotView snapshot, const PerfObjectType*
     return walked;
 }
 
-BlockTimes SampleTimes()
-{
-    return {{2024, 3, 2, 5, 14, 23, 59, 998}, 0x123'4567'89AB, 10'000'000, 0x01DA'6E3B'0F00'1234};
-}
-
-void AddSystem(SnapshotWriter& writer)
-{
-    writer.BeginObject({2, 3, 100, 0, 0, 0, true});
-    writer.AddCounter({674, 675, TYPE_ELAPSED_TIME, 8});
-    writer.AddCounter({248, 249, TYPE_RAWCOUNT, 4});
-    const uint64_t values[] = {0x01DA'0000'0000'0001, 97};
-    writer.SetObjectValues(values, 2);
-}
-
-void AddThreads(SnapshotWriter& writer)
-{
-    writer.BeginObject({232, 233, 200, 1, 0, 0, false});
-    writer.AddCounter({804, 805, TYPE_RAWCOUNT, 4});
-    writer.AddCounter({6, 7, TYPE_100NSEC_TIMER, 8});
-    writer.AddInstance(u"0", {230, 1, 0}, {0x44, 0x55'0000'0000});
-    writer.AddInstance(u"1", {230, 1, 1}, {0x66, 0x77});
-    writer.AddInstance(u"0", {230, 3, 12}, {0x88, 0x99});
-}
+constexpr BlockTimes sampleTimes{{2024, 3, 2, 5, 14, 23, 59, 998}, 0x123'4567'89AB, 10'000'000, 0x01DA'6E3B'0F00'1234};
 
 } // namespace
 
@@ -178,7 +156,7 @@ Walk WalkSnapshot(SnapshotView snapshot)
 std::vector<uint8_t> SampleBlock()
 {
     SnapshotWriter writer;
-    writer.BeginBlock(SampleTimes(), u"SAMPLE-HOST");
+    writer.BeginBlock(sampleTimes, u"SAMPLE-HOST");
     writer.BeginObject({230, 231, 100, 0, 0x8000'0001, 10'000'000, false});
     writer.AddCounter({6, 7, TYPE_100NSEC_TIMER, 8});
     writer.AddCounter({784, 785, TYPE_RAWCOUNT, 4});
@@ -190,25 +168,26 @@ std::vector<uint8_t> SampleBlock()
     writer.AddInstance(u"", {}, {7, 8, 9, 10, 11});
     writer.AddInstance(u"a process with a rather longer name than most", {},
                        {0xFFFF'FFFF'FFFF'FFFF, 0xFFFF'FFFF, 1, 2, 3});
-    AddSystem(writer);
-    AddThreads(writer);
+    writer.BeginObject({2, 3, 100, 0, 0, 0, true});
+    writer.AddCounter({674, 675, TYPE_ELAPSED_TIME, 8});
+    writer.AddCounter({248, 249, TYPE_RAWCOUNT, 4});
+    const uint64_t values[] = {0x01DA'0000'0000'0001, 97};
+    writer.SetObjectValues(values, 2);
+    writer.BeginObject({232, 233, 200, 1, 0, 0, false});
+    writer.AddCounter({804, 805, TYPE_RAWCOUNT, 4});
+    writer.AddCounter({6, 7, TYPE_100NSEC_TIMER, 8});
+    writer.AddInstance(u"0", {230, 1, 0}, {0x44, 0x55'0000'0000});
+    writer.AddInstance(u"1", {230, 1, 1}, {0x66, 0x77});
+    writer.AddInstance(u"0", {230, 3, 12}, {0x88, 0x99});
     writer.BeginObject({9000, 9001});
     return writer.Finish();
 }
 
 std::vector<std::vector<uint8_t>> SeedBlocks()
 {
-    std::vector<std::vector<uint8_t>> blocks{SampleBlock()};
-    SnapshotWriter writer;
-    writer.BeginBlock(SampleTimes(), u"");
-    blocks.push_back(writer.Finish());
-    writer.BeginBlock(SampleTimes(), u"H");
-    AddThreads(writer);
-    blocks.push_back(writer.Finish());
-    writer.BeginBlock(SampleTimes(), u"HOST");
-    AddSystem(writer);
-    blocks.push_back(writer.Finish());
-    return blocks;
+    SnapshotWriter empty;
+    empty.BeginBlock(sampleTimes, u"");
+    return {SampleBlock(), empty.Finish()};
 }
 
 } // namespace perf::test

@@ -40,7 +40,7 @@ Walk WalkSnapshot(SnapshotView snapshot);
 // thread, empty.
 std::vector<uint8_t> SampleBlock();
 
-// The sample block and a few smaller ones.
+// The sample block and an empty one.
 std::vector<std::vector<uint8_t>> SeedBlocks();
 
 } // namespace perf::test
