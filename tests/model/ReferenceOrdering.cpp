@@ -118,12 +118,12 @@ struct Pass {
         const PerfObjectType* processes = FindObject(previous, inputs.processObjectIndex);
         const PerfCounterDefinition* idCounter = FindCounter(previous, processes, inputs.idProcessIndex);
         const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
-        const PerfInstanceDefinition* instance = FirstInstance(previous, processes);
-        for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i, instance = NextInstance(previous, instance)) {
-            if (ReadU32(previous, CounterData(previous, instance, idCounter)) == ph.id) {
-                CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, instance)));
+        const PerfInstanceDefinition* p = FirstInstance(previous, processes);
+        for (uint32_t i = 0; i < InstanceCount(processes) && p; ++i, p = NextInstance(previous, p)) {
+            if (ReadU32(previous, CounterData(previous, p, idCounter)) == ph.id) {
+                CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, p)));
                 if (creator)
-                    ph.creatorId = ReadU32(previous, CounterData(previous, instance, creator));
+                    ph.creatorId = ReadU32(previous, CounterData(previous, p, creator));
                 return;
             }
         }
