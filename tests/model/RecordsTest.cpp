@@ -22,8 +22,8 @@ struct Instance {
     uint64_t rate = 0; // a 100-ns timer
 };
 
-// A block with a Process object of the given instances (ID, a raw tag and a
-// timer) and a Thread object with one thread of the first process.
+// A block with a Process object of the given instances and a Thread object
+// with one thread of the first process.
 std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time100ns)
 {
     perf::BlockTimes times;
@@ -85,50 +85,16 @@ protected:
 
 } // namespace
 
-TEST_F(RecordsTest, FirstBuildAndMissingParts)
+TEST_F(RecordsTest, MissingCountersObjectsAndInstances)
 {
     std::vector<uint8_t> now = Block({{u"Idle", 0, 5}, {u"editor.exe", 42, 7}}, 100);
-    ASSERT_EQ(2u, Build(now, nullptr));
-    EXPECT_EQ((std::vector<std::wstring>{L"Idle 0 5.000000 5", L"editor.exe 0 7.000000 7"}), State());
-    EXPECT_EQ(42u, records[1].id);
-    EXPECT_EQ(7.0, records[1].previousValue);
-    EXPECT_EQ(uint32_t(isProcess), records[1].flags);
-
-    Build(now, nullptr, RATE);
-    EXPECT_EQ((std::vector<std::wstring>{L"Idle 0 0.000000 ***", L"editor.exe 0 0.000000 ***"}), State())
-        << "a rate needs two samples";
     EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD));
     EXPECT_EQ((std::vector<std::wstring>{L"0 0 0.000000 N/A"}), State()) << "the thread object has no tag counter";
     EXPECT_EQ(uint32_t(isThread), records[0].flags);
-
     EXPECT_EQ(0u, Build(now, nullptr, TAG, 238));
     EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_OBJECT), perf::perfData.statusMessageId);
     EXPECT_EQ(0u, Build(Block({}, 0), nullptr));
     EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), perf::perfData.statusMessageId);
-}
-
-TEST_F(RecordsTest, MatchingCarriesFlagsAndValuesFromThePredecessor)
-{
-    std::vector<uint8_t> before =
-        Block({{u"Idle", 0, 1}, {u"a", 1, 10}, {u"b", 2, 20}, {u"c", 3, 30}, {u"d", 4, 40}, {u"_Total", 0, 50}}, 0);
-    Build(before, nullptr);
-    for (uint32_t i : {0, 1, 4, 5})
-        records[i].flags |= expanded;
-    records[3].flags |= selected | focused;
-
-    // b exited, x was inserted, a now follows c; ID 0 matches by name.
-    std::vector<uint8_t> now =
-        Block({{u"Idle", 0, 2}, {u"c", 3, 31}, {u"x", 9, 90}, {u"d", 4, 41}, {u"a", 1, 11}, {u"_Total", 0, 51}}, 10);
-    Build(now, &before);
-    EXPECT_EQ((std::vector<std::wstring>{L"Idle 4 2.000000 2", L"c 3 31.000000 31", L"x 0 90.000000 90",
-                                         L"d 4 41.000000 41", L"a 0 11.000000 11", L"_Total 4 51.000000 51"}),
-              State())
-        << "a reappeared before its predecessor's last match and is new";
-    std::vector<double> previous;
-    for (uint32_t i = 0; i < records.count; ++i)
-        previous.push_back(records[i].previousValue);
-    EXPECT_EQ((std::vector<double>{1, 30, 90, 40, 11, 50}), previous)
-        << "the search starts again at the first instance after a miss";
 }
 
 TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPosition)
@@ -183,24 +149,30 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
         make(before, 1000);
         make(now, 5000);
 
-        // The rule written out: walk forward from after the last match.
-        std::vector<double> expected;
+        // The rule written out: walk forward from after the last match; the
+        // predecessor's value and flags carry.
+        std::vector<std::wstring> expected;
         uint32_t start = 0;
         for (const Instance& c : now) {
             uint32_t j = start;
             while (j < before.size() && !(c.id != 0 ? before[j].id == c.id : before[j].name == c.name))
                 ++j;
             start = j < before.size() ? j + 1 : 0;
-            expected.push_back(j < before.size() ? double(1000 + j) : double(c.tag));
+            bool found = j < before.size();
+            expected.push_back(std::to_wstring(found ? 1000 + j : c.tag) + L" " +
+                               std::to_wstring(found && j % 3 == 0 ? uint32_t(expanded) : 0));
         }
 
         std::vector<uint8_t> beforeBlock = Block(before, 0), nowBlock = Block(now, 10);
         records.Release();
         Build(beforeBlock, nullptr);
+        for (uint32_t i = 0; i < records.count; i += 3)
+            records[i].flags |= expanded;
         Build(nowBlock, &beforeBlock);
-        std::vector<double> carried;
+        std::vector<std::wstring> carried;
         for (uint32_t i = 0; i < records.count; ++i)
-            carried.push_back(records[i].previousValue);
+            carried.push_back(std::to_wstring(uint64_t(records[i].previousValue)) + L" " +
+                              std::to_wstring(records[i].flags & expanded));
         ASSERT_EQ(expected, carried) << "round " << round;
     }
 }

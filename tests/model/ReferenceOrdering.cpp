@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -17,13 +18,10 @@ struct Pass {
     std::unique_ptr<InstanceRecord[]> old;
     uint32_t oldCount = 0;
 
-    InstanceRecord* FindById(uint32_t id, InstanceRecord* records, uint32_t count)
+    static InstanceRecord* FindById(uint32_t id, InstanceRecord* records, uint32_t count)
     {
-        for (uint32_t i = 0; i < count; ++i) {
-            if (records[i].id == id)
-                return &records[i];
-        }
-        return nullptr;
+        InstanceRecord* r = std::find_if(records, records + count, [&](const InstanceRecord& r) { return r.id == id; });
+        return r != records + count ? r : nullptr;
     }
 
     // The position of a process record, or -1 for a placeholder.
@@ -33,8 +31,9 @@ struct Pass {
         return s.processRecords.count && &r >= first && &r < first + s.processRecords.count ? &r - first : -1;
     }
 
-    void ListRecord(InstanceRecord& r)
+    void ListRecord(InstanceRecord& r, uint32_t depth)
     {
+        r.depth = depth;
         if (s.displayList.size() >= room)
             return;
         r.flags |= listed;
@@ -45,6 +44,7 @@ struct Pass {
         s.displayList.push_back(&r);
     }
 
+    // Placeholders have no threads.
     void ListThreadsOf(InstanceRecord& p)
     {
         if (p.threadCount == 0 || !p.Has(expanded))
@@ -59,8 +59,7 @@ struct Pass {
                 CopyLabel(thread.label, joined);
                 thread.name = thread.label;
             }
-            ListRecord(thread);
-            thread.depth = p.depth + 1;
+            ListRecord(thread, p.depth + 1);
         }
     }
 
@@ -68,33 +67,23 @@ struct Pass {
     // process; then the placeholders. A record already listed is passed over.
     void ListChildrenOf(InstanceRecord& r)
     {
-        if (r.childCount == 0)
-            return;
-        for (uint32_t j = uint32_t(PositionOf(r) + 1); j < s.processRecords.count; ++j) {
-            InstanceRecord& q = s.processRecords[j];
-            if (q.creatorId == r.id && !q.Has(listed)) {
-                q.depth = r.depth + 1;
-                ListRecord(q);
-                ListThreadsOf(q);
-                ListChildrenOf(q);
+        auto list = [&](InstanceRecord* records, uint32_t from, uint32_t count) {
+            for (uint32_t j = from; j < count && r.childCount != 0; ++j) {
+                if (records[j].creatorId == r.id && !records[j].Has(listed)) {
+                    ListRecord(records[j], r.depth + 1);
+                    ListThreadsOf(records[j]);
+                    ListChildrenOf(records[j]);
+                }
             }
-        }
-        for (uint32_t p = 0; p < s.placeholderCount; ++p) {
-            InstanceRecord& ph = s.placeholderRecords[p];
-            if (ph.creatorId == r.id && !ph.Has(listed)) {
-                ph.depth = r.depth + 1;
-                ListRecord(ph);
-                ListChildrenOf(ph);
-            }
-        }
+        };
+        list(s.processRecords.records.get(), uint32_t(PositionOf(r) + 1), s.processRecords.count);
+        list(s.placeholderRecords.get(), 0, s.placeholderCount);
     }
 
     void ListAtTop(InstanceRecord& r)
     {
-        ListRecord(r);
-        r.depth = 0;
-        if (PositionOf(r) >= 0)
-            ListThreadsOf(r);
+        ListRecord(r, 0);
+        ListThreadsOf(r);
         if (s.showHierarchy)
             ListChildrenOf(r);
     }
@@ -129,18 +118,19 @@ struct Pass {
         const PerfObjectType* processes = FindObject(previous, inputs.processObjectIndex);
         const PerfCounterDefinition* idCounter = FindCounter(previous, processes, inputs.idProcessIndex);
         const PerfCounterDefinition* creator = FindCounter(previous, processes, inputs.creatingProcessIdIndex);
-        const PerfInstanceDefinition* instance = FirstInstance(previous, processes);
-        for (uint32_t i = 0; i < InstanceCount(processes) && instance; ++i) {
-            if (ReadU32(previous, CounterData(previous, instance, idCounter)) == ph.id) {
-                CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, instance)));
+        const PerfInstanceDefinition* p = FirstInstance(previous, processes);
+        for (uint32_t i = 0; i < InstanceCount(processes) && p; ++i, p = NextInstance(previous, p)) {
+            if (ReadU32(previous, CounterData(previous, p, idCounter)) == ph.id) {
+                CopyLabel(ph.label, reinterpret_cast<const wchar_t*>(InstanceName(previous, p)));
                 if (creator)
-                    ph.creatorId = ReadU32(previous, CounterData(previous, instance, creator));
+                    ph.creatorId = ReadU32(previous, CounterData(previous, p, creator));
                 return;
             }
-            instance = NextInstance(previous, instance);
         }
     }
 
+    // Named and carried from the last pass's placeholder of that ID, or else
+    // from the previous snapshot.
     void AddPlaceholder(uint32_t id)
     {
         if (!s.placeholderRecords || s.placeholderCount >= s.processRecords.count)
@@ -160,6 +150,7 @@ struct Pass {
             CountChild(ph.creatorId);
     }
 
+    // Every process with the creator's ID counts the child; failing those, its placeholder.
     void CountChild(uint32_t c)
     {
         bool found = false;
@@ -169,9 +160,11 @@ struct Pass {
                 found = true;
             }
         }
-        if (InstanceRecord* ph = found ? nullptr : FindById(c, s.placeholderRecords.get(), s.placeholderCount))
+        if (found)
+            return;
+        if (InstanceRecord* ph = FindById(c, s.placeholderRecords.get(), s.placeholderCount))
             ++ph->childCount;
-        else if (!found)
+        else
             AddPlaceholder(c);
     }
 
@@ -187,12 +180,11 @@ struct Pass {
         room = size_t(s.threadRecords.count) + 2 * size_t(n) + s.placeholderCount;
         s.displayList.clear();
         old = std::move(s.placeholderRecords);
-        oldCount = s.placeholderCount;
-        s.placeholderCount = 0;
-        for (uint32_t i = 0; i < n; ++i)
-            s.processRecords[i].flags &= ~uint32_t(listed | visiting);
-        for (uint32_t t = 0; t < s.threadRecords.count; ++t)
-            s.threadRecords[t].flags &= ~uint32_t(listed | visiting);
+        oldCount = std::exchange(s.placeholderCount, 0);
+        for (RecordArray* records : {&s.processRecords, &s.threadRecords}) {
+            for (uint32_t i = 0; i < records->count; ++i)
+                (*records)[i].flags &= ~uint32_t(listed | visiting);
+        }
         if (s.showHierarchy) {
             s.placeholderRecords.reset(n ? new InstanceRecord[n] : nullptr);
             for (uint32_t i = 0; i < n; ++i)
@@ -205,21 +197,19 @@ struct Pass {
         old.reset();
         s.focusRow = -1;
         s.selectedRecord = nullptr;
+        // Top-level processes, then what hangs from each placeholder's top
+        // creator, then whatever a loop of creators kept from being listed.
         for (uint32_t i = 0; i < n; ++i) {
-            InstanceRecord& p = s.processRecords[i];
-            if (!Skipped(p) && !(s.showHierarchy && p.creatorId != 0))
-                ListAtTop(p);
+            if (!Skipped(s.processRecords[i]) && !(s.showHierarchy && s.processRecords[i].creatorId != 0))
+                ListAtTop(s.processRecords[i]);
         }
-        if (!s.showHierarchy)
-            return;
-        for (uint32_t p = 0; p < s.placeholderCount; ++p) {
+        for (uint32_t p = 0; s.showHierarchy && p < s.placeholderCount; ++p) {
             if (!s.placeholderRecords[p].Has(listed))
                 ListAtTop(TopOfCreators(s.placeholderRecords[p]));
         }
-        for (uint32_t i = 0; i < n; ++i) {
-            InstanceRecord& p = s.processRecords[i];
-            if (!p.Has(listed) && !Skipped(p))
-                ListAtTop(p);
+        for (uint32_t i = 0; s.showHierarchy && i < n; ++i) {
+            if (!s.processRecords[i].Has(listed) && !Skipped(s.processRecords[i]))
+                ListAtTop(s.processRecords[i]);
         }
     }
 };
@@ -228,8 +218,7 @@ struct Pass {
 
 void ReferenceBuildDisplayList(ModelState& s, const OrderingInputs& inputs)
 {
-    Pass pass{s, inputs, 0, nullptr, 0};
-    pass.Run();
+    Pass{s, inputs, 0, nullptr, 0}.Run();
 }
 
 } // namespace testing_support

@@ -8,16 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-void Fail(const char* what)
-{
-    std::fprintf(stderr, "name table fault: %s\n", what);
-    std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // A copy of exactly the value's characters, so that the address sanitizer
@@ -27,6 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::memcpy(text, data, length * sizeof(char16_t));
     std::vector<perf::NamePair> pairs = perf::NamePairs(text, length);
     uint32_t count = perf::NameTableCount(pairs, length);
+    auto Fail = [](const char* what) {
+        std::fprintf(stderr, "name table fault: %s\n", what);
+        std::abort();
+    };
     size_t previous = 0;
     for (const perf::NamePair& pair : pairs) {
         if (pair.textOffset >= length)

@@ -2,12 +2,11 @@
 // first folder, counter-name values into the second.
 //
 //   make_seeds <snapshot folder> <name folder>
-#include "SampleBlocks.h"
+#include "SnapshotWalk.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <string>
 
 namespace {
 
@@ -15,8 +14,7 @@ bool Write(const std::filesystem::path& folder, int n, const void* bytes, size_t
 {
     std::filesystem::create_directories(folder);
     std::ofstream out(folder / ("seed-" + std::to_string(n)), std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-    return static_cast<bool>(out);
+    return static_cast<bool>(out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size)));
 }
 
 } // namespace
@@ -28,15 +26,13 @@ int main(int argc, char** argv)
         return 2;
     }
     int n = 0;
-    for (const std::vector<uint8_t>& block : perf::test::SeedBlocks()) {
-        if (!Write(argv[1], ++n, block.data(), block.size()))
-            return 1;
-    }
+    bool written = true;
+    for (const std::vector<uint8_t>& block : perf::test::SeedBlocks())
+        written = written && Write(argv[1], ++n, block.data(), block.size());
     // Pairs as the registry stores them, each string terminated, then one
     // more terminator (the literal's own).
     static const char16_t english[] = u"1\0" u"1847\0" u"230\0Process\0" u"1410\0Creating Process ID\0";
     static const char16_t odd[] = u"1\0One\0" u"2\0\0" u"4\0Four\0" u"-5\0Minus\0" u" 7x\0Seven\0";
-    if (!Write(argv[2], ++n, english, sizeof(english)) || !Write(argv[2], ++n, odd, sizeof(odd)))
-        return 1;
-    return 0;
+    written = written && Write(argv[2], ++n, english, sizeof(english)) && Write(argv[2], ++n, odd, sizeof(odd));
+    return written ? 0 : 1;
 }

@@ -3,7 +3,8 @@
 // and checks on the way that everything the navigation hands out keeps its
 // promises: records wholly inside the bytes and 4-byte aligned, names
 // terminated inside their instance, counter data inside its counter block,
-// walks that only move forward, and finds that agree with the walk.
+// walks that only move forward, and finds that agree with the walk. Also the
+// blocks that the tests and the fuzzer's seeds start from.
 #pragma once
 
 #include "perf/Navigation.h"
@@ -33,5 +34,13 @@ struct Walk {
 };
 
 Walk WalkSnapshot(SnapshotView snapshot);
+
+// Objects with instances and 4- and 8-byte counters, one without instances
+// and one without counters or instances, in that order: process, system,
+// thread, empty.
+std::vector<uint8_t> SampleBlock();
+
+// The sample block and an empty one.
+std::vector<std::vector<uint8_t>> SeedBlocks();
 
 } // namespace perf::test

@@ -2,7 +2,6 @@
 // TakeSnapshot the program uses, and its accounting of processor time fed
 // with recorded inputs.
 #include "core/Handles.h"
-#include "core/Module.h"
 #include "perf/BuiltinProvider.h"
 #include "perf/PerfData.h"
 #include "support/ChildProcess.h"
@@ -12,6 +11,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -26,60 +26,50 @@ constexpr int64_t SECOND = 10000000;
 constexpr int64_t TICK = 100000; // the 10 ms granularity of Wine's processor times
 
 struct Row {
-    uint32_t position = 0;
-    uint32_t id = 0;
-    uint32_t threadCount = 0; // of a process
-    int64_t time = 0;         // % Processor Time's raw value
+    std::u16string name;
+    uint32_t parent = 0, id = 0, threadCount = 0; // the parent of a thread, the count of a process
+    int64_t time = 0;                             // % Processor Time's raw value
 };
+using Rows = std::vector<Row>;
 
-std::u16string ThreadKey(uint32_t processPosition, const char16_t* ordinal)
+Rows ReadRows(SnapshotView view, uint32_t objectIndex)
 {
-    std::u16string key;
-    for (char c : std::to_string(processPosition))
-        key += char16_t(c);
-    return key + u"/" + ordinal;
-}
-
-// The instances of an object by name; threads by "process position/ordinal".
-std::map<std::u16string, Row> Rows(SnapshotView view, uint32_t objectIndex)
-{
-    std::map<std::u16string, Row> rows;
+    Rows rows;
     const PerfObjectType* object = FindObject(view, objectIndex);
     const PerfCounterDefinition* time = FindCounter(view, object, 6);
     const PerfCounterDefinition* id = FindCounter(view, object, objectIndex == 230 ? 784 : 804);
     const PerfCounterDefinition* threadCount = FindCounter(view, object, 680);
     const PerfInstanceDefinition* instance = FirstInstance(view, object);
-    for (uint32_t i = 0; i < InstanceCount(object) && instance; ++i, instance = NextInstance(view, instance)) {
-        std::u16string name = InstanceName(view, instance);
-        if (objectIndex == 232 && name != u"_Total")
-            name = ThreadKey(instance->ParentObjectInstance, name.c_str());
-        if (rows.count(name))
-            name = ThreadKey(i, name.c_str()); // a name that occurs twice
-        rows[name] = {i, ReadU32(view, CounterData(view, instance, id)),
-                      ReadU32(view, CounterData(view, instance, threadCount)),
-                      static_cast<int64_t>(ReadU64(view, CounterData(view, instance, time, 8)))};
-    }
+    for (uint32_t i = 0; i < InstanceCount(object) && instance; ++i, instance = NextInstance(view, instance))
+        rows.push_back({InstanceName(view, instance), instance->ParentObjectInstance,
+                        ReadU32(view, CounterData(view, instance, id)),
+                        ReadU32(view, CounterData(view, instance, threadCount)),
+                        static_cast<int64_t>(ReadU64(view, CounterData(view, instance, time, 8)))});
     return rows;
 }
 
-const Row* FindById(const std::map<std::u16string, Row>& rows, uint32_t id)
+// The first row that passes; an empty one if none does.
+template <class Test>
+Row Find(const Rows& rows, Test test)
 {
-    for (const auto& [name, row] : rows) {
-        if (row.id == id)
-            return &row;
-    }
-    return nullptr;
+    auto found = std::find_if(rows.begin(), rows.end(), test);
+    return found != rows.end() ? *found : Row{u"(none)"};
 }
 
-int64_t Sum(const std::map<std::u16string, Row>& rows)
+Row Named(const Rows& rows, const std::u16string& name)
+{
+    return Find(rows, [&](const Row& r) { return r.name == name; });
+}
+
+int64_t Sum(const Rows& rows)
 {
     int64_t sum = 0;
-    for (const auto& [name, row] : rows)
-        sum += name == u"_Total" ? 0 : row.time;
+    for (const Row& row : rows)
+        sum += row.name == u"_Total" ? 0 : row.time;
     return sum;
 }
 
-int64_t FileTimeValue(FILETIME t)
+int64_t Value(FILETIME t)
 {
     return static_cast<int64_t>((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime);
 }
@@ -88,23 +78,15 @@ int64_t ThreadTime(HANDLE thread)
 {
     FILETIME created, exited, kernel, user;
     GetThreadTimes(thread, &created, &exited, &kernel, &user);
-    return FileTimeValue(kernel) + FileTimeValue(user);
+    return Value(kernel) + Value(user);
 }
 
 // The processors' idle time and total (idle included) time, as the system reports them.
 std::pair<int64_t, int64_t> ProcessorTotals()
 {
-    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
-    auto query = core::FindExport<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
-    ProcessorTimes times[64] = {};
-    ULONG length = 0;
-    query(8, times, sizeof(times), &length);
-    int64_t idle = 0, all = 0;
-    for (ULONG i = 0; i < length / sizeof(ProcessorTimes); ++i) {
-        idle += times[i].IdleTime;
-        all += times[i].KernelTime + times[i].UserTime;
-    }
-    return {idle, all};
+    FILETIME idle, kernel, user;
+    GetSystemTimes(&idle, &kernel, &user);
+    return {Value(idle), Value(kernel) + Value(user)};
 }
 
 DWORD ToolhelpThreadCount(DWORD processId)
@@ -125,40 +107,36 @@ DWORD WINAPI Spin(void* stop)
     return 0;
 }
 
-class BuiltinProviderTest : public ::testing::Test {
-protected:
-    void SetUp() override { ReleaseSampleData(); }
-    void TearDown() override { ReleaseSampleData(); }
-};
+void WaitForThreadTime(HANDLE thread, int64_t atLeast)
+{
+    for (int waited = 0; ThreadTime(thread) < atLeast && waited < 60000; waited += 10)
+        Sleep(10);
+}
 
 } // namespace
 
-TEST_F(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
+TEST(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
 {
     // Where the registry has no process data (Wine), the local machine is
     // served by the built-in provider, through the ordinary snapshot path,
     // names included.
+    ReleaseSampleData();
     ChildProcess child;
     ASSERT_TRUE(child.started());
     std::atomic<bool> stop = false;
     DWORD busyId = 0;
     core::KernelHandle busy(CreateThread(nullptr, 0, Spin, &stop, 0, &busyId));
     ASSERT_TRUE(busy);
-
     // Until the thread runs, Wine's process list gives it its process's times.
-    for (int waited = 0; ThreadTime(busy.Get()) == 0 && waited < 60000; waited += 10)
-        Sleep(10);
+    WaitForThreadTime(busy.Get(), 1);
 
-    // Each snapshot is bracketed by what the system says before and after it.
+    // Each snapshot is bracketed by what the system says before and after it;
+    // however busy the machine, the thread runs 0.3 s between them.
     int64_t busyBefore[2], busyAfter[2];
     std::pair<int64_t, int64_t> processorsBefore[2], processorsAfter[2];
     for (int k = 0; k < 2; ++k) {
-        if (k == 1) {
-            // However busy the machine, until the thread has run 0.3 s.
-            for (int waited = 0; ThreadTime(busy.Get()) < busyAfter[0] + 3 * SECOND / 10 && waited < 60000;
-                 waited += 10)
-                Sleep(10);
-        }
+        if (k == 1)
+            WaitForThreadTime(busy.Get(), busyAfter[0] + 3 * SECOND / 10);
         busyBefore[k] = ThreadTime(busy.Get());
         processorsBefore[k] = ProcessorTotals();
         TakeSnapshot(nullptr);
@@ -171,64 +149,56 @@ TEST_F(BuiltinProviderTest, MeasuresTheRealProcessesAndThreads)
 
     ASSERT_TRUE(perfData.previousSnapshot);
     SnapshotView now = perfData.currentSnapshot.View(), before = perfData.previousSnapshot.View();
-    std::map<std::u16string, Row> processes = Rows(now, 230), threads = Rows(now, 232);
-    std::map<std::u16string, Row> processesBefore = Rows(before, 230), threadsBefore = Rows(before, 232);
+    Rows processes = ReadRows(now, 230), threads = ReadRows(now, 232), processesBefore = ReadRows(before, 230);
+    Rows threadsBefore = ReadRows(before, 232);
+    ReleaseSampleData();
 
     // The processes and their threads, as the system lists them.
-    const Row* self = FindById(processes, GetCurrentProcessId());
-    ASSERT_NE(nullptr, self);
-    EXPECT_EQ(systemThreadCount, self->threadCount);
-    ASSERT_EQ(1u, processes.count(u"test_child"));
-    EXPECT_EQ(child.processId(), processes[u"test_child"].id);
+    auto withId = [](uint32_t id) { return [id](const Row& r) { return r.id == id; }; };
+    EXPECT_EQ(systemThreadCount, Find(processes, withId(GetCurrentProcessId())).threadCount);
+    EXPECT_EQ(child.processId(), Named(processes, u"test_child").id);
 
     // The busy thread's time is the system's own account of it.
-    const Row* first = FindById(threadsBefore, busyId);
-    const Row* second = FindById(threads, busyId);
-    ASSERT_NE(nullptr, first);
-    ASSERT_NE(nullptr, second);
-    EXPECT_GE(first->time, busyBefore[0] - TICK);
-    EXPECT_LE(first->time, busyAfter[0] + TICK);
-    EXPECT_GE(second->time, busyBefore[1] - TICK);
-    EXPECT_LE(second->time, busyAfter[1] + TICK);
+    for (auto [rows, k] : {std::pair{&threadsBefore, 0}, std::pair{&threads, 1}}) {
+        Row row = Find(*rows, withId(busyId));
+        EXPECT_GE(row.time, busyBefore[k] - TICK) << k;
+        EXPECT_LE(row.time, busyAfter[k] + TICK) << k;
+    }
 
     // Idle is the processors' idle time; _Total, the sum of the rows, is the
     // processors' whole time; the Thread object's _Total the same sum.
-    EXPECT_GE(processes[u"Idle"].time, processorsBefore[1].first - TICK);
-    EXPECT_LE(processes[u"Idle"].time, processorsAfter[1].first + TICK);
-    EXPECT_EQ(Sum(processes), processes[u"_Total"].time);
-    EXPECT_EQ(Sum(threads), threads[u"_Total"].time);
+    EXPECT_GE(Named(processes, u"Idle").time, processorsBefore[1].first - TICK);
+    EXPECT_LE(Named(processes, u"Idle").time, processorsAfter[1].first + TICK);
+    EXPECT_EQ(Sum(processes), Named(processes, u"_Total").time);
+    EXPECT_EQ(Sum(threads), Named(threads, u"_Total").time);
     // Processes that end between the snapshots take their time out of _Total.
     double atLeast = double(processorsBefore[1].second - processorsAfter[0].second);
     double atMost = double(processorsAfter[1].second - processorsBefore[0].second);
-    double totalGrowth = double(processes[u"_Total"].time - processesBefore[u"_Total"].time);
+    double totalGrowth = double(Named(processes, u"_Total").time - Named(processesBefore, u"_Total").time);
     EXPECT_GE(totalGrowth, atLeast * 0.95 - 4 * TICK);
     EXPECT_LE(totalGrowth, atMost * 1.05 + 4 * TICK);
 }
 
 namespace {
 
-struct RecordedProcess {
-    uintptr_t id;
-    std::vector<int64_t> threadTimes; // the process's time is their sum
-};
-
-// A process list in the layout of SystemProcessInformation.
-std::vector<uint8_t> ProcessList(const std::vector<RecordedProcess>& list)
+// A process list in the layout of SystemProcessInformation: each process's
+// ID and its threads' times.
+std::vector<uint8_t> ProcessList(const std::vector<std::pair<uintptr_t, std::vector<int64_t>>>& list)
 {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i < list.size(); ++i) {
+        const auto& [id, threadTimes] = list[i];
         size_t at = bytes.size();
-        bytes.resize(at + sizeof(SystemProcessEntry) + list[i].threadTimes.size() * sizeof(SystemThreadEntry));
+        bytes.resize(at + sizeof(SystemProcessEntry) + threadTimes.size() * sizeof(SystemThreadEntry));
         SystemProcessEntry process = {};
         process.NextEntryOffset = i + 1 < list.size() ? static_cast<ULONG>(bytes.size() - at) : 0;
-        process.NumberOfThreads = static_cast<ULONG>(list[i].threadTimes.size());
-        process.UniqueProcessId = reinterpret_cast<HANDLE>(list[i].id);
-        for (size_t k = 0; k < list[i].threadTimes.size(); ++k) {
+        process.NumberOfThreads = static_cast<ULONG>(threadTimes.size());
+        process.UniqueProcessId = reinterpret_cast<HANDLE>(id);
+        for (size_t k = 0; k < threadTimes.size(); ++k) {
             SystemThreadEntry thread = {};
-            thread.UserTime = list[i].threadTimes[k];
-            process.UserTime += thread.UserTime;
+            process.UserTime += thread.UserTime = threadTimes[k];
             thread.UniqueProcess = process.UniqueProcessId;
-            thread.UniqueThread = reinterpret_cast<HANDLE>(list[i].id * 100 + k);
+            thread.UniqueThread = reinterpret_cast<HANDLE>(id * 100 + k);
             std::memcpy(&bytes[at + sizeof(process) + k * sizeof(thread)], &thread, sizeof(thread));
         }
         std::memcpy(&bytes[at], &process, sizeof(process));
@@ -248,44 +218,52 @@ TEST(BuiltinProviderAccounting, TheMachinesOtherProgramsAreBusyNotIdle)
 {
     BuiltinProvider provider;
     BlockTimes times;
-    auto sample = [&](const std::vector<RecordedProcess>& list, std::vector<ProcessorTimes> processors) {
-        std::vector<uint8_t> block = provider.CollectBlockFrom(ProcessList(list), processors, times);
+    // Each sample's times, by process name.
+    auto sample = [&](std::vector<uint8_t> list, std::vector<ProcessorTimes> processors) {
+        std::vector<uint8_t> block = provider.CollectBlockFrom(std::move(list), processors, times);
         SnapshotView view{block.data(), static_cast<uint32_t>(block.size())};
-        auto processes = Rows(view, 230), threads = Rows(view, 232);
-        EXPECT_EQ(Sum(processes), processes[u"_Total"].time);
-        EXPECT_EQ(processes[u"_Total"].time, threads[u"_Total"].time);
-        Row unlisted = processes[u"Unlisted programs"];
-        EXPECT_EQ(0u, unlisted.id) << "no real process has ID 0: matched by name";
-        EXPECT_EQ(unlisted.time, threads[ThreadKey(unlisted.position, u"0")].time) << "its one thread";
-        return processes;
+        Rows processes = ReadRows(view, 230), threads = ReadRows(view, 232);
+        EXPECT_EQ(Sum(processes), Named(processes, u"_Total").time);
+        EXPECT_EQ(Named(processes, u"_Total").time, Named(threads, u"_Total").time);
+        std::map<std::u16string, int64_t> timeOf;
+        for (uint32_t i = 0; i < processes.size(); ++i) {
+            timeOf[processes[i].name] = processes[i].time;
+            if (processes[i].name == u"Unlisted programs") {
+                EXPECT_EQ(0u, processes[i].id) << "no real process has ID 0: matched by name";
+                EXPECT_EQ(processes[i].time, Find(threads, [&](const Row& r) { return r.parent == i; }).time)
+                    << "its one thread";
+            }
+        }
+        return timeOf;
     };
     // 20 s busy on each processor, of which the listed processes used 25.
-    auto first = sample({{40, {10 * SECOND, 5 * SECOND}}, {44, {10 * SECOND}}}, Processors(50 * SECOND, 20 * SECOND, 40 * SECOND, 20 * SECOND));
-    EXPECT_EQ(90 * SECOND, first[u"Idle"].time);
-    EXPECT_EQ(15 * SECOND, first[u"Unlisted programs"].time);
+    auto list = ProcessList({{40, {10 * SECOND, 5 * SECOND}}, {44, {10 * SECOND}}});
+    auto first = sample(list, Processors(50 * SECOND, 20 * SECOND, 40 * SECOND, 20 * SECOND));
+    EXPECT_EQ(90 * SECOND, first[u"Idle"]);
+    EXPECT_EQ(15 * SECOND, first[u"Unlisted programs"]);
 
     // 3 s later: a native program kept processor 0 busy, processor 1 idled.
-    auto second = sample({{40, {10 * SECOND, 5 * SECOND}}, {44, {10 * SECOND}}}, Processors(50 * SECOND, 23 * SECOND, 43 * SECOND, 20 * SECOND));
-    EXPECT_EQ(3 * SECOND, second[u"Idle"].time - first[u"Idle"].time) << "one processor's worth";
-    EXPECT_EQ(3 * SECOND, second[u"Unlisted programs"].time - first[u"Unlisted programs"].time);
-    EXPECT_EQ(6 * SECOND, second[u"_Total"].time - first[u"_Total"].time);
+    auto second = sample(list, Processors(50 * SECOND, 23 * SECOND, 43 * SECOND, 20 * SECOND));
+    EXPECT_EQ(3 * SECOND, second[u"Idle"] - first[u"Idle"]) << "one processor's worth";
+    EXPECT_EQ(3 * SECOND, second[u"Unlisted programs"] - first[u"Unlisted programs"]);
+    EXPECT_EQ(6 * SECOND, second[u"_Total"] - first[u"_Total"]);
 
     // Process 44 ended and 48 started, with half a second: no other program ran.
-    auto third = sample({{40, {10 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}},
+    auto third = sample(ProcessList({{40, {10 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}}),
                         Processors(53 * SECOND, 23 * SECOND + SECOND / 2, 45 * SECOND + SECOND / 2, 20 * SECOND));
-    EXPECT_EQ(second[u"Unlisted programs"].time, third[u"Unlisted programs"].time) << "an ended process's past";
+    EXPECT_EQ(second[u"Unlisted programs"], third[u"Unlisted programs"]) << "an ended process's past";
 
     // The listed processes seem to grow by more than the processors were busy.
-    auto fourth = sample({{40, {12 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}},
+    auto fourth = sample(ProcessList({{40, {12 * SECOND, 5 * SECOND}}, {48, {SECOND / 2}}}),
                          Processors(54 * SECOND, 24 * SECOND + SECOND / 2, 47 * SECOND, 20 * SECOND));
-    EXPECT_EQ(third[u"Unlisted programs"].time, fourth[u"Unlisted programs"].time) << "never backwards";
+    EXPECT_EQ(third[u"Unlisted programs"], fourth[u"Unlisted programs"]) << "never backwards";
 
     // Where the system lists an idle process of its own, nothing is made up.
     BuiltinProvider windows;
-    std::vector<uint8_t> block = windows.CollectBlockFrom(
-        ProcessList({{0, {30 * SECOND, 30 * SECOND}}, {4, {SECOND}}}), Processors(0, 0, 0, 0), times);
-    auto rows = Rows({block.data(), static_cast<uint32_t>(block.size())}, 230);
-    EXPECT_EQ(0u, rows.count(u"Unlisted programs"));
-    EXPECT_EQ(60 * SECOND, rows[u"Idle"].time);
+    std::vector<uint8_t> block = windows.CollectBlockFrom(ProcessList({{0, {30 * SECOND, 30 * SECOND}}, {4, {SECOND}}}),
+                                                          Processors(0, 0, 0, 0), times);
+    Rows rows = ReadRows({block.data(), static_cast<uint32_t>(block.size())}, 230);
+    EXPECT_EQ(u"(none)", Named(rows, u"Unlisted programs").name);
+    EXPECT_EQ(60 * SECOND, Named(rows, u"Idle").time);
     EXPECT_EQ(3u, rows.size()) << "Idle, System, _Total";
 }

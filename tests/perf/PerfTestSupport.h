@@ -26,7 +26,6 @@ inline std::vector<uint8_t> ProcessBlock(int count, uint64_t firstId = 100)
     writer.AddCounter({784, 785, perf::TYPE_RAWCOUNT, 4});
     for (int i = 0; i < count; ++i)
         writer.AddInstance(u"process", {}, {firstId + i});
-    writer.EndObject();
     return writer.Finish();
 }
 
