@@ -147,6 +147,7 @@ void ResetWellKnownIndexes()
     for (const WellKnownName& known : wellKnownNames)
         counterTable.*known.index = 0;
     counterTable.creatingProcessIdIndex = 1410;
+    counterTable.indexesFound = false;
 }
 
 const wchar_t* Lookup(const IndexedMultiString& table, uint32_t index)
@@ -177,10 +178,12 @@ bool LoadCounterTables(HWND owner, unsigned language)
         ResetWellKnownIndexes();
 
     LSTATUS status = ReadIndexedMultiString(source, key.Get(), L"Counter", counterTable.counterNames);
-    if (status != ERROR_SUCCESS)
+    if (status != ERROR_SUCCESS) {
         core::ReportWin32Failure(owner, core::TextId(IDS_OP_READ_COUNTER_NAMES), status, MB_ICONHAND);
-    else if (language == ENGLISH)
+    } else if (language == ENGLISH) {
         FindWellKnownIndexes(owner);
+        counterTable.indexesFound = true;
+    }
 
     status = ReadIndexedMultiString(source, key.Get(), L"Help", counterTable.counterHelp);
     if (status != ERROR_SUCCESS)
@@ -201,7 +204,7 @@ LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names)
 
 bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage)
 {
-    if (counterTable.counterNames.table)
+    if (counterTable.counterNames.table && counterTable.indexesFound)
         return true;
     bool english = LoadCounterTables(owner, ENGLISH);
     if (userLanguage != ENGLISH && LoadCounterTables(owner, userLanguage))
@@ -218,6 +221,7 @@ void ReleaseCounterTables()
 {
     ReleaseIndexedMultiString(counterTable.counterNames);
     ReleaseIndexedMultiString(counterTable.counterHelp);
+    counterTable.indexesFound = false;
 }
 
 const wchar_t* CounterName(uint32_t index)

@@ -34,6 +34,10 @@ struct CounterNameTable {
     uint32_t threadStateIndex = 0;
     uint32_t threadWaitReasonIndex = 0;
     uint32_t creatingProcessIdIndex = 1410;
+    // The indexes above were found in this machine's English names. Until
+    // then the names (perhaps of the user's language alone) name nothing the
+    // program can ask for.
+    bool indexesFound = false;
 };
 
 extern CounterNameTable counterTable;

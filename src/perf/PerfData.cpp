@@ -170,8 +170,9 @@ void SetSourceForTesting(DataSource* source)
 
 void TakeSnapshot(HWND owner)
 {
-    // Without names there is nothing to ask for: the object indexes come from them.
-    if (!EnsureCounterTables(owner) || !counterTable.counterNames.table) {
+    // Without the English names there is nothing to ask for: the object
+    // indexes come from them.
+    if (!EnsureCounterTables(owner) || !counterTable.indexesFound) {
         perfData.statusMessageId = IDS_STATUS_NOT_AVAILABLE;
         return;
     }

@@ -123,6 +123,21 @@ TEST_F(CounterNames, ReadFailuresAreReportedAndRetried)
     replay.failingValues.clear();
     EnsureCounterTablesFor(nullptr, 9);
     EXPECT_STREQ(L"Process", CounterName(230));
+
+    // Names of the user's language alone find no object to ask for, here or
+    // (with the last machine's indexes) after a change of machine.
+    ReleaseSampleData();
+    replay.SetNames(L"007", {L"230", L"Prozess"}, {});
+    replay.nameKeys.erase(L"009");
+    replay.Serve(ProcessBlock(1));
+    EXPECT_TRUE(EnsureCounterTablesFor(nullptr, 7));
+    EXPECT_STREQ(L"Prozess", CounterName(230));
+    TakeSnapshot(nullptr);
+    EXPECT_TRUE(replay.offeredSizes.empty());
+    EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
+    replay.SetNames(L"009", EnglishNames(), {});
+    TakeSnapshot(nullptr);
+    EXPECT_EQ(1u, replay.offeredSizes.size()) << "the English names are read again, and then it asks";
 }
 
 TEST_F(CounterNames, AnOversizedNameTableIsAFailedReadNotAnExit)
