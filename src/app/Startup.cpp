@@ -11,6 +11,7 @@
 #include "core/WideString.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "view/Tray.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -171,6 +172,8 @@ int RunProgram(HINSTANCE instance, int show)
 
     SaveSettings();
     perf::ConnectToMachine(nullptr, nullptr);
+    view::SetTrayIcon(view::TRAY_ID_HIGHEST, nullptr, nullptr);
+    view::SetTrayIcon(view::TRAY_ID_TOTAL, nullptr, nullptr);
     return 0; // the display resources, accelerators and library go with their owners
 }
 
