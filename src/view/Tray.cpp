@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
-#include <iterator>
 
 namespace view {
 
@@ -21,13 +20,9 @@ TrayState tray;
 
 namespace {
 
-#if defined(_WIN64)
-static_assert(NOTIFYICONDATAW_V2_SIZE == 952, "the version-2 record of x64");
-#endif
-
 // The shell never sends it: NIF_MESSAGE is never set.
 constexpr UINT TRAY_CALLBACK_MESSAGE = WM_USER;
-constexpr size_t TIP_CHARS = std::size(NOTIFYICONDATAW().szTip) - 1;
+constexpr size_t TIP_CHARS = sizeof(NOTIFYICONDATAW::szTip) / sizeof(wchar_t) - 1;
 
 void CopyTip(wchar_t* field, const wchar_t* tip)
 {
@@ -114,9 +109,8 @@ void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip)
         return;
     }
     CopyTip(record.szTip, tip ? tip : L"");
-    record.uFlags = tip ? record.uFlags | NIF_TIP : record.uFlags & ~NIF_TIP;
     record.hIcon = icon;
-    record.uFlags = icon ? record.uFlags | NIF_ICON : record.uFlags & ~NIF_ICON;
+    record.uFlags = (tip ? NIF_TIP : 0u) | (icon ? NIF_ICON : 0u);
     // Fails for an icon the shell does not have: the first show, and every
     // show after a removal or a restart of the shell.
     if (!tray.notify(NIM_MODIFY, &record))
