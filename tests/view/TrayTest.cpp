@@ -23,38 +23,47 @@ using Calls = std::vector<std::pair<DWORD, UINT>>;
 
 // A notification area: an icon can be changed once added, and added once.
 // Each shown icon reads as its gauge level (-1: no gauge image) and its tip.
-struct FakeShell {
-    std::map<UINT, std::wstring> shown;
-    Calls calls;
-} shell;
+std::map<UINT, std::wstring> shown;
+Calls calls;
 
 BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
 {
     EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == app::state.mainWindow &&
                 data->uCallbackMessage == WM_USER && !(data->uFlags & NIF_MESSAGE));
-    shell.calls.emplace_back(message, data->uID);
+    calls.emplace_back(message, data->uID);
     if (message == NIM_DELETE)
-        return shell.shown.erase(data->uID) != 0;
-    if ((message == NIM_MODIFY) != (shell.shown.count(data->uID) != 0))
+        return shown.erase(data->uID) != 0;
+    if ((message == NIM_MODIFY) != (shown.count(data->uID) != 0))
         return FALSE;
     const HICON* icons = app::display.trayIcons;
     int level = static_cast<int>(std::find(icons, icons + app::TRAY_LEVELS, data->hIcon) - icons);
-    shell.shown[data->uID] = std::to_wstring(level < app::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
+    shown[data->uID] = std::to_wstring(level < app::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
     return TRUE;
+}
+
+using Row = std::tuple<const wchar_t*, uint32_t, double>; // name, ID, value
+
+void SetProcesses(const std::vector<Row>& rows)
+{
+    model::RecordArray& records = model::state.processRecords;
+    records.records = std::make_unique<model::InstanceRecord[]>(rows.size());
+    records.count = records.capacity = static_cast<uint32_t>(rows.size());
+    for (uint32_t i = 0; i < records.count; ++i)
+        std::tie(records[i].name, records[i].id, records[i].value) = rows[i];
 }
 
 class TrayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        shell = FakeShell();
+        shown.clear();
+        calls.clear();
         view::tray.notify = Notify;
         app::state.mainWindow = reinterpret_cast<HWND>(0x1234);
         for (int i = 0; i < app::TRAY_LEVELS; ++i)
             app::display.trayIcons[i] = reinterpret_cast<HICON>(static_cast<INT_PTR>(0x100 + i));
-        perf::counterTable.processorTimeIndex = PROCESSOR_TIME;
+        perf::counterTable.processorTimeIndex = perf::selection.counterIndex = PROCESSOR_TIME;
         perf::counterTable.userTimeIndex = USER_TIME;
-        perf::selection.counterIndex = PROCESSOR_TIME;
         perf::perfData.currentSnapshot.bytes = std::make_unique<uint8_t[]>(1);
         perf::perfData.previousSnapshot.bytes = std::make_unique<uint8_t[]>(1);
     }
@@ -69,21 +78,6 @@ protected:
         app::display = app::DisplayResources();
         app::state = app::AppState();
         view::tray = view::TrayState();
-    }
-
-    struct Row {
-        const wchar_t* name;
-        uint32_t id;
-        double value;
-    };
-    static void SetProcesses(const std::vector<Row>& rows)
-    {
-        model::RecordArray& records = model::state.processRecords;
-        records.records = std::make_unique<model::InstanceRecord[]>(rows.size());
-        records.count = records.capacity = static_cast<uint32_t>(rows.size());
-        for (uint32_t i = 0; i < records.count; ++i)
-            std::tie(records[i].name, records[i].id, records[i].value) =
-                std::tie(rows[i].name, rows[i].id, rows[i].value);
     }
 };
 
@@ -117,7 +111,7 @@ TEST_F(TrayTest, GaugesFollowTheLoadOfTheWholeMachine)
         SCOPED_TRACE(c.what);
         SetProcesses(c.rows);
         view::UpdateTray();
-        EXPECT_EQ((std::map<UINT, std::wstring>{{1, c.highest}, {2, c.total}}), shell.shown);
+        EXPECT_EQ((std::map<UINT, std::wstring>{{1, c.highest}, {2, c.total}}), shown);
     }
 }
 
@@ -126,26 +120,22 @@ TEST_F(TrayTest, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
     SetProcesses({{L"_Total", 0, 1}, {L"a.exe", 5, 0.5}});
     perf::selection.counterIndex = ID_PROCESS;
     view::UpdateTray();
-    EXPECT_EQ(Calls(), shell.calls) << "nothing to remove yet";
+    EXPECT_EQ(Calls(), calls) << "nothing to remove yet";
     for (uint32_t counter : {USER_TIME, ID_PROCESS, PROCESSOR_TIME}) {
         perf::selection.counterIndex = counter;
-        shell.calls.clear();
+        calls.clear();
         view::UpdateTray();
-        EXPECT_EQ(counter == ID_PROCESS ? 0u : 2u, shell.shown.size());
+        EXPECT_EQ(counter == ID_PROCESS ? 0u : 2u, shown.size());
     }
-    EXPECT_EQ((Calls{{NIM_MODIFY, 1}, {NIM_ADD, 1}, {NIM_MODIFY, 2}, {NIM_ADD, 2}}), shell.calls);
+    EXPECT_EQ((Calls{{NIM_MODIFY, 1}, {NIM_ADD, 1}, {NIM_MODIFY, 2}, {NIM_ADD, 2}}), calls);
 
-    shell.shown.clear(); // the shell restarted
-    view::UpdateTray();
-    EXPECT_EQ(2u, shell.shown.size());
     app::settings.trayShowHighest = app::settings.trayShowTotal = 0;
     view::UpdateTray();
-    EXPECT_EQ(0u, shell.shown.size());
-
+    EXPECT_EQ(0u, shown.size());
     app::settings.trayShowHighest = 1;
     view::UpdateTray();
     SetProcesses({});
-    shell.calls.clear();
+    calls.clear();
     view::UpdateTray();
-    EXPECT_EQ(Calls(), shell.calls) << "no records leave the icons as they are";
+    EXPECT_EQ(Calls(), calls) << "no records leave the icons as they are";
 }
