@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "core/WideString.h"
 #include "dialogs/ComputerName.h"
 #include "model/DisplayList.h"
 #include "perf/CounterNames.h"
@@ -81,6 +82,26 @@ void ViewAs(HWND window, uint32_t choice)
     InvalidateRect(window, nullptr, TRUE);
 }
 
+// The displayed counter's help text under its name.
+void ShowCounterHelp(HWND window)
+{
+    const perf::CounterNameTable& names = perf::counterTable;
+    uint32_t index = perf::selection.counterIndex;
+    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
+    const perf::PerfCounterDefinition* counter =
+        perf::FindCounter(current, perf::FindObject(current, names.processObjectIndex), index);
+    if (!counter)
+        counter = perf::FindCounter(current, perf::FindObject(current, names.threadObjectIndex), index);
+    uint32_t helpIndex = counter && counter->CounterHelpTitleIndex ? counter->CounterHelpTitleIndex : index + 1;
+    const wchar_t* help = perf::CounterHelp(helpIndex);
+    core::WideString noHelp(core::TextId(IDS_NO_COUNTER_HELP));
+    core::WideString text(core::TextId(IDS_COUNTER_ID));
+    text.AppendFormat(L": %u\n\n%ls", index, help ? help : noHelp.Chars());
+    const wchar_t* name = index ? perf::CounterName(index) : nullptr;
+    core::WideString caption(name ? name : core::TextId(IDS_UNNAMED_COUNTER));
+    MessageBoxW(window, text.Chars(), caption.Chars(), MB_ICONINFORMATION);
+}
+
 bool InRange(unsigned id, unsigned first, unsigned last)
 {
     return id >= first && id <= last;
@@ -149,6 +170,9 @@ void RunViewCommand(HWND window, unsigned id)
     case CMD_REMOTE_MACHINE:
         if (dialogs::BrowseAndConnect(window))
             view::UpdateNow(window);
+        break;
+    case CMD_ABOUT_COUNTER:
+        ShowCounterHelp(window);
         break;
     }
 }

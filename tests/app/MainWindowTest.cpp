@@ -1,3 +1,4 @@
+#include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
 
 #include <string>
@@ -170,4 +171,21 @@ TEST_F(MainWindow, OnlyTheHierarchySwitchResetsTheColumnMarks)
     EXPECT_TRUE(model::state.showHierarchy);
     EXPECT_EQ(0, view::state.columns.id + view::state.columns.name + view::state.columns.valueText);
     EXPECT_EQ(3, Rows());
+}
+
+TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsName)
+{
+    Start(NumberedProcesses(1));
+    MessageBoxCatcher catcher;
+    Command(CMD_ABOUT_COUNTER);
+    Command(CMD_PROCESS_COUNTER_FIRST + 1); // ID Process: its help index 785 has no text
+    Command(CMD_ABOUT_COUNTER);
+    perf::selection.counterIndex = 0;
+    Command(CMD_ABOUT_COUNTER);
+    ASSERT_EQ(3u, catcher.boxes.size());
+    EXPECT_EQ(L"% Processor Time", catcher.boxes[0].caption);
+    EXPECT_EQ(L"Counter ID: 6\n\nProcessor time help", catcher.boxes[0].text);
+    EXPECT_EQ(L"ID Process", catcher.boxes[1].caption);
+    EXPECT_EQ(L"Counter ID: 784\n\nThere is no help for this counter.", catcher.boxes[1].text);
+    EXPECT_EQ(L"Unnamed counter", catcher.boxes[2].caption);
 }

@@ -82,7 +82,7 @@ TEST_F(Refresh, ViewAsAndTheCounterChoiceRecomputeFromTheSamplesHeld)
     EXPECT_EQ(perf::TYPE_100NSEC_TIMER, perf::selection.counterType);
 }
 
-TEST_F(Refresh, F5TwiceTakesTwoSamples)
+TEST_F(Refresh, F5TheTimerAndTheLocalMachineEachTakeASample)
 {
     Start(busy);
     replay.Serve(MachineBlock({{u"idle", 100, 0}, {u"burner", 200, 0.1}}, 1.2));
@@ -91,4 +91,7 @@ TEST_F(Refresh, F5TwiceTakesTwoSamples)
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(queries + 2, replay.queriedNames.size());
     EXPECT_EQ((std::vector<std::wstring>{L"0", L"50"}), Texts()) << "over the 0.2 s between them";
+    SendMessageW(window, WM_TIMER, app::UPDATE_TIMER_ID, 0);
+    Command(CMD_LOCAL_MACHINE);
+    EXPECT_EQ(queries + 4, replay.queriedNames.size());
 }
