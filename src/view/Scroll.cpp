@@ -87,7 +87,9 @@ void ScrollToRow(HWND window, int32_t row)
     GetScrollInfo(window, SB_VERT, &info);
     int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
     int32_t top = std::clamp(row, info.nMin, largest);
-    SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, top, TRUE);
+    // Setting the bar redraws it, which costs more than the rest of a refresh.
+    if (info.nPos != top)
+        SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, top, TRUE);
     int32_t old = std::exchange(state.topRow, top);
     if (old != top)
         ScrollWindow(window, 0, (old - top) * RowHeight(), nullptr, nullptr);
@@ -95,7 +97,11 @@ void ScrollToRow(HWND window, int32_t row)
 
 void UpdateScrollRange(HWND window)
 {
-    SetVerticalScroll(window, SB_VERT, 0x1 | 0x2, 0, RowCount(), PageRows(window), 0, TRUE);
+    ScrollRange range = {RowCount(), PageRows(window)};
+    if (range.maximum != state.scrollRange.maximum || range.page != state.scrollRange.page) {
+        SetVerticalScroll(window, SB_VERT, 0x1 | 0x2, 0, range.maximum, range.page, 0, TRUE);
+        state.scrollRange = range;
+    }
     ScrollToRow(window, state.topRow);
 }
 

@@ -12,8 +12,15 @@ struct ColumnWidths {
     int32_t valueText = 0; // kept for the record; it takes no part in the layout
 };
 
+// What the scroll bar was last given (the bar itself may hold a page cut to its range).
+struct ScrollRange {
+    int32_t maximum = -1;
+    int32_t page = -1;
+};
+
 struct ViewState {
     int32_t topRow = 0; // also the vertical scroll bar's position
+    ScrollRange scrollRange;
     ColumnWidths columns;
 };
 
