@@ -1,3 +1,4 @@
+#include "core/Handles.h"
 #include "resources/resource.h"
 #include "view/Paint.h"
 
@@ -27,34 +28,12 @@ class PaintTest : public ::testing::Test {
 protected:
     PaintTest()
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = WIDTH;
-        info.bmiHeader.biHeight = -HEIGHT; // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<uint32_t*>(bits);
-        dc = CreateCompatibleDC(nullptr);
-        previousBitmap = SelectObject(dc, bitmap);
-        for (COLORREF c : {PROCESS, THREAD, GROWN, SHRUNK})
-            brushes.push_back(CreateSolidBrush(c));
-        input.processBrush = brushes[0];
-        input.threadBrush = brushes[1];
-        input.increaseBrush = brushes[2];
-        input.decreaseBrush = brushes[3];
+        HBRUSH* targets[] = {&input.processBrush, &input.threadBrush, &input.increaseBrush, &input.decreaseBrush};
+        COLORREF colors[] = {PROCESS, THREAD, GROWN, SHRUNK};
+        for (int i = 0; i < 4; ++i)
+            *targets[i] = brushes.emplace_back(CreateSolidBrush(colors[i])).Get();
         input.rowHeight = H;
         input.glyphWidth = G;
-        input.statusMessageId = IDS_STATUS_LOADING;
-    }
-    ~PaintTest() override
-    {
-        SelectObject(dc, previousBitmap);
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-        for (HBRUSH b : brushes)
-            DeleteObject(b);
     }
 
     void Paint(const std::vector<Row>& rows)
@@ -109,11 +88,19 @@ protected:
         return n;
     }
 
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previousBitmap;
+    static HBITMAP MakeDib(uint32_t*& pixels)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), WIDTH, -HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
+    }
+
+    core::MemoryDc memory{CreateCompatibleDC(nullptr)};
+    HDC dc = memory.Get();
     uint32_t* pixels = nullptr;
-    std::vector<HBRUSH> brushes;
+    core::Bitmap bitmap{MakeDib(pixels)};
+    core::SelectionGuard canvas{dc, bitmap.Get()};
+    std::vector<core::Brush> brushes;
     std::unique_ptr<model::InstanceRecord[]> records;
     std::vector<const model::InstanceRecord*> pointers;
     view::PaintInput input;
