@@ -145,9 +145,10 @@ TEST_F(EndToEnd, TheBurnerIsTheLongestBarItsThreadsExpandAndTheSettingsAreSavedO
     EXPECT_EQ(0, exitCode);
     EXPECT_EQ(3, run.step) << "the run got as far as step " << run.step;
     EXPECT_EQ(L"e2e_burner", run.busiestName);
-    // About one processor: less while other programs share the machine, never
-    // more, since it burns on one thread.
-    EXPECT_GT(run.busiestValue, 0.25);
+    // About one processor when the machine is quiet (88 % seen); far less while
+    // other programs share it (29 % beside two native burners on two cores).
+    // Never more, since it burns on one thread.
+    EXPECT_GT(run.busiestValue, 0.05);
     EXPECT_LT(run.busiestValue, 1.1);
     EXPECT_TRUE(run.expandedWithThreads);
     EXPECT_TRUE(run.screenshots);
