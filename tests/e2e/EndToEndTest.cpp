@@ -38,16 +38,14 @@ bool SaveScreenshot(const std::wstring& path)
     // Opaque, for viewers that honour the fourth byte.
     for (uint32_t* p = static_cast<uint32_t*>(bits), *end = p + size_t(width) * height; p < end; ++p)
         *p |= 0xFF000000;
+    DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), imageSize = DWORD(width) * height * 4;
+    BITMAPFILEHEADER header = {0x4D42, headers + imageSize, 0, 0, headers};
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (!file)
         return false;
-    DWORD imageSize = DWORD(width) * height * 4;
-    BITMAPFILEHEADER header = {0x4D42, DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize), 0, 0,
-                               DWORD(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER))};
-    fwrite(&header, sizeof(header), 1, file);
-    fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, file);
-    fwrite(bits, imageSize, 1, file);
-    return fclose(file) == 0;
+    bool written = fwrite(&header, sizeof(header), 1, file) && fwrite(&info.bmiHeader, headers - sizeof(header), 1, file) &&
+                   fwrite(bits, imageSize, 1, file);
+    return fclose(file) == 0 && written;
 }
 
 int64_t SampleTime()
@@ -68,11 +66,6 @@ int32_t BusiestRow()
             busiest = i;
     }
     return busiest;
-}
-
-void PressKey(WPARAM key)
-{
-    PostMessageW(app::state.mainWindow, WM_KEYDOWN, key, 1);
 }
 
 // What the timer saw, step by step.
@@ -104,7 +97,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
             PostMessageW(window, app::WM_SELECT_ROW, row, 3);
         }
         run.screenshots &= SaveScreenshot(TestFolder() + L"e2e-sampled.bmp");
-        PressKey(VK_RIGHT);
+        PostMessageW(window, WM_KEYDOWN, VK_RIGHT, 1); // through the accelerators
         run.step = 1;
     } else if (run.step == 1) {
         int32_t focus = model::state.focusRow;
@@ -112,7 +105,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
                                   focus + 1 < int32_t(model::state.displayCount()) &&
                                   model::state.displayList[focus + 1]->Has(model::isThread);
         run.samplesAfterExpanding = run.samples;
-        PressKey(VK_F5);
+        PostMessageW(window, WM_KEYDOWN, VK_F5, 1);
         run.step = 2;
     } else if (run.step == 2 && run.samples > run.samplesAfterExpanding) {
         run.screenshots &= SaveScreenshot(TestFolder() + L"e2e-expanded.bmp");

@@ -116,27 +116,24 @@ int Length(double value, double lo, double hi, int width)
 
 TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
 {
+    using Runs = std::vector<std::pair<COLORREF, int>>;
     Paint({{L"steady", 1, 100, 100},
            {L"grown", 2, 50, 25},
            {L"shrunk", 3, 25, 50},
            {L"thread", 4, 40, 40, model::isThread}});
     int width = WIDTH - BarStart();
-    using Runs = std::vector<std::pair<COLORREF, int>>;
     EXPECT_EQ((Runs{{PROCESS, width}}), Bar(0)) << "the largest value reaches the right edge";
     int quarter = Length(25, 0, 100, width), half = Length(50, 0, 100, width);
     EXPECT_EQ((Runs{{PROCESS, quarter}, {GROWN, half - quarter}, {WHITE, width - half}}), Bar(1));
     EXPECT_EQ((Runs{{PROCESS, quarter}, {SHRUNK, half - quarter}, {WHITE, width - half}}), Bar(2));
     int thread = Length(40, 0, 100, width);
     EXPECT_EQ((Runs{{THREAD, thread}, {WHITE, width - thread}}), Bar(3));
-}
 
-TEST_F(PaintTest, ANegativeValueMovesEveryBarsStartBelowZero)
-{
+    // A value below 0 moves every bar's start there.
     Paint({{L"fell", 1, -50, -50}, {L"zero", 2, 0, 0}, {L"rose", 3, 50, 50}});
-    int width = WIDTH - BarStart();
-    using Runs = std::vector<std::pair<COLORREF, int>>;
-    EXPECT_EQ((Runs{{WHITE, width}}), Bar(0));
+    width = WIDTH - BarStart();
     int zero = Length(0, -50, 50, width);
+    EXPECT_EQ((Runs{{WHITE, width}}), Bar(0));
     EXPECT_EQ((Runs{{PROCESS, zero}, {WHITE, width - zero}}), Bar(1));
     EXPECT_EQ((Runs{{PROCESS, width}}), Bar(2));
 }
