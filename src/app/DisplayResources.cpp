@@ -29,6 +29,17 @@ SIZE TextSize(HDC dc, const wchar_t* text)
     return size;
 }
 
+// The stored height is meant at 96 DPI; the program declares itself DPI aware,
+// so the font is made for the screen's DPI.
+LOGFONTW ScaledFont(HDC dc, const LOGFONTW& font)
+{
+    LOGFONTW scaled = font;
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    if (dpi > 0)
+        scaled.lfHeight = MulDiv(font.lfHeight, dpi, 96);
+    return scaled;
+}
+
 } // namespace
 
 void CreateDisplayResources()
@@ -39,9 +50,9 @@ void CreateDisplayResources()
     display.increaseBrush = BarBrush(settings.increaseColor);
     display.threadBrush = BarBrush(settings.threadColor);
     display.processBrush = BarBrush(settings.processColor);
-    display.viewFont = CreateFontIndirectW(&settings.font);
-
     core::MemoryDc dc(CreateCompatibleDC(nullptr));
+    LOGFONTW font = ScaledFont(dc.Get(), settings.font);
+    display.viewFont = CreateFontIndirectW(&font);
     {
         core::SelectionGuard selected(dc.Get(), display.viewFont);
         display.rowHeight = TextSize(dc.Get(), L"M").cy;

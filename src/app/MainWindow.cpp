@@ -1,16 +1,43 @@
 #include "app/MainWindow.h"
 
 #include "app/AppState.h"
+#include "app/Commands.h"
+#include "app/DisplayResources.h"
 #include "app/Settings.h"
 #include "app/Startup.h"
+#include "model/Records.h"
+#include "resources/resource.h"
+#include "view/Paint.h"
+#include "view/Refresh.h"
+#include "view/Scroll.h"
+#include "view/Tray.h"
+#include "view/ViewState.h"
+
+#include <algorithm>
 
 namespace app {
 
 namespace {
 
+// Registered at creation: the shell broadcasts it when the taskbar is recreated.
+UINT taskbarCreatedMessage = 0;
+
+int32_t RowCount()
+{
+    return static_cast<int32_t>(model::state.displayCount());
+}
+
+void PostSelectRow(HWND window, int32_t row, uint32_t flags)
+{
+    PostMessageW(window, WM_SELECT_ROW, static_cast<WPARAM>(static_cast<INT_PTR>(row)), flags);
+}
+
 void OnCreate(HWND window)
 {
     StartUpdateTimer(window);
+    view::SetVerticalScroll(window, SB_VERT, 0x17, 0, 0, 0, 0, TRUE);
+    PostMessageW(window, WM_COMMAND, CMD_UPDATE_NOW, 0);
+    taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 }
 
 void OnDestroy(HWND window)
@@ -27,10 +54,105 @@ void RememberRectangle(HWND window)
         GetWindowRect(window, &settings.windowRect);
 }
 
+void OnSize(HWND window, WPARAM sizeType)
+{
+    view::UpdateScrollRange(window);
+    if (sizeType == SIZE_RESTORED)
+        GetWindowRect(window, &settings.windowRect);
+}
+
+// The thumb's position from the bar itself: the message carries only 16 bits.
+int32_t ThumbPosition(HWND window)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
+    GetScrollInfo(window, SB_VERT, &info);
+    int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
+    return std::clamp(info.nTrackPos, info.nMin, largest);
+}
+
+void OnVerticalScroll(HWND window, WPARAM wParam)
+{
+    int32_t top = view::state.topRow;
+    switch (LOWORD(wParam)) {
+    case SB_LINEUP:
+        view::ScrollToRow(window, top - 1);
+        break;
+    case SB_LINEDOWN:
+        view::ScrollToRow(window, top + 1);
+        break;
+    case SB_PAGEUP:
+        view::ScrollToRow(window, top - view::PageRows(window));
+        break;
+    case SB_PAGEDOWN:
+        view::ScrollToRow(window, top + view::PageRows(window));
+        break;
+    case SB_THUMBTRACK: {
+        // The bar moves itself while tracking; only the rows follow.
+        int32_t p = ThumbPosition(window);
+        ScrollWindow(window, 0, (top - p) * view::RowHeight(), nullptr, nullptr);
+        view::state.topRow = p;
+        break;
+    }
+    case SB_THUMBPOSITION:
+        view::state.topRow = ThumbPosition(window);
+        view::SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, view::state.topRow, TRUE);
+        break;
+    }
+}
+
+// A click on the expand mark of a row with threads toggles them at once;
+// anywhere else on a row it selects and focuses the row.
+void OnLeftButtonDown(HWND window, LPARAM lParam)
+{
+    int x = LOWORD(lParam);
+    int32_t row = view::RowAt(HIWORD(lParam));
+    if (row < 0 || row >= RowCount())
+        return;
+    const model::InstanceRecord& r = *model::state.displayList[row];
+    int depth = static_cast<int>(r.depth), h = view::RowHeight(), g = display.glyphWidth;
+    if (r.threadCount != 0 && x >= (depth - 1) * h + g && x < depth * h + g)
+        view::ToggleThreads(window, row, view::TOGGLE_ROW);
+    else
+        PostSelectRow(window, row, view::SELECT | view::FOCUS);
+}
+
+// While the menu is open the clicked row is the selected one; the focus
+// stays, and the selection goes back to it afterwards.
+LRESULT OnRightButtonDown(HWND window, LPARAM lParam)
+{
+    int32_t row = view::RowAt(HIWORD(lParam));
+    bool restore = false;
+    if (row >= 0 && row < RowCount()) {
+        restore = model::state.focusRow >= 0;
+        PostSelectRow(window, row, restore ? view::SELECT : view::SELECT | view::FOCUS);
+    }
+    // The context menu for the row comes here.
+    if (restore)
+        PostSelectRow(window, -1, view::SELECT);
+    return 0;
+}
+
+void OnSelectRow(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    // Compared as a 32-bit int: a sender's -1 may arrive without its upper bits.
+    int32_t row = static_cast<int32_t>(wParam);
+    if (row == -1)
+        row = model::state.focusRow;
+    view::SelectRow(window, row, static_cast<uint32_t>(lParam));
+}
+
 } // namespace
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A registered number, not a constant: it cannot be a case of the switch.
+    // The shell restarted: the icons go onto its new taskbar.
+    if (message == taskbarCreatedMessage && message != 0) {
+        view::UpdateTray();
+        return 0;
+    }
     switch (message) {
     case WM_CREATE:
         OnCreate(window);
@@ -42,8 +164,31 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         RememberRectangle(window);
         break;
     case WM_SIZE:
-        if (wParam == SIZE_RESTORED)
-            GetWindowRect(window, &settings.windowRect);
+        OnSize(window, wParam);
+        break;
+    case WM_ERASEBKGND:
+        return 1; // the paint fills the background in its own bitmap, without flicker
+    case WM_PAINT:
+        view::PaintView(window);
+        break;
+    case WM_COMMAND:
+        return DispatchCommand(window, HIWORD(wParam), wParam, lParam);
+    case WM_TIMER:
+        view::UpdateNow(window);
+        break;
+    case WM_VSCROLL:
+        OnVerticalScroll(window, wParam);
+        break;
+    case WM_LBUTTONDOWN:
+        OnLeftButtonDown(window, lParam);
+        break;
+    case WM_LBUTTONDBLCLK:
+        view::ToggleThreads(window, view::RowAt(HIWORD(lParam)), view::TOGGLE_ROW);
+        break;
+    case WM_RBUTTONDOWN:
+        return OnRightButtonDown(window, lParam);
+    case WM_SELECT_ROW:
+        OnSelectRow(window, wParam, lParam);
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -1,0 +1,258 @@
+#include "view/Paint.h"
+
+#include "app/DisplayResources.h"
+#include "app/Settings.h"
+#include "core/Handles.h"
+#include "core/WideString.h"
+#include "perf/PerfData.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace view {
+
+ViewState state;
+
+int RowHeight()
+{
+    return std::max(1, app::display.rowHeight);
+}
+
+namespace {
+
+using model::InstanceRecord;
+
+HBRUSH SystemBrush(int color)
+{
+    return reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(color + 1));
+}
+
+// The rows drawn: from the top row to the last one the client area shows,
+// even in part.
+struct VisibleRows {
+    int32_t first;
+    int32_t end;
+};
+
+VisibleRows RowsIn(const RECT& client, const PaintInput& input)
+{
+    int64_t first = std::max<int32_t>(input.topRow, 0);
+    int64_t end = std::min<int64_t>(input.rowCount, client.bottom / std::max(1, input.rowHeight) + first + 1);
+    return {static_cast<int32_t>(first), static_cast<int32_t>(std::max(end, first))};
+}
+
+class RowPainter {
+public:
+    RowPainter(HDC dc, const RECT& client, const PaintInput& input, ColumnWidths& columns)
+        : dc(dc), client(client), in(input), columns(columns), rows(RowsIn(client, input)),
+          h(std::max(1, input.rowHeight)), g(input.glyphWidth), frame(GetSystemMetrics(SM_CXFRAME))
+    {
+    }
+
+    void Paint();
+
+private:
+    const InstanceRecord& Row(int32_t i) const { return *in.rows[i]; }
+    int Top(int32_t i) const { return (i - rows.first) * h; }
+    int Indent(const InstanceRecord& r) const { return static_cast<int>(r.depth) * h; }
+    RECT Band(int32_t i, int left, int right) const { return {left, Top(i), right, Top(i) + h}; }
+    void TextColourFor(const InstanceRecord& r) const
+    {
+        SetTextColor(dc, GetSysColor(r.Has(model::selected) ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+    }
+
+    void FindRange();
+    void PaintSelection() const;
+    void PaintMarks() const;
+    void PaintIds();
+    void PaintNames(int x2);
+    void PaintBars(int x3) const;
+    void PaintValueTexts(int x3);
+    void PaintFocus() const;
+
+    HDC dc;
+    const RECT& client;
+    const PaintInput& in;
+    ColumnWidths& columns;
+    VisibleRows rows;
+    int h, g, frame;
+    double lo = 0, hi = 0;
+};
+
+// Over every listed row, so that the bars keep their scale while scrolling.
+void RowPainter::FindRange()
+{
+    for (uint32_t i = 0; i < in.rowCount; ++i) {
+        const InstanceRecord& r = *in.rows[i];
+        hi = std::max({hi, r.value, r.previousValue});
+        lo = std::min({lo, r.value, r.previousValue});
+    }
+}
+
+void RowPainter::PaintSelection() const
+{
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        if (Row(i).Has(model::selected)) {
+            RECT band = Band(i, Indent(Row(i)) + g, client.right);
+            FillRect(dc, &band, SystemBrush(COLOR_HIGHLIGHT));
+        }
+    }
+}
+
+void RowPainter::PaintMarks() const
+{
+    core::SelectionGuard glyphs(dc, in.glyphFont);
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        const InstanceRecord& r = Row(i);
+        const wchar_t* mark = r.threadCount == 0 ? L"i" : r.Has(model::expanded) ? L"6" : L"4";
+        DrawTextAt(dc, Indent(r), Top(i), mark, nullptr);
+    }
+}
+
+void RowPainter::PaintIds()
+{
+    wchar_t id[16];
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        const InstanceRecord& r = Row(i);
+        swprintf(id, 16, in.hexIds ? L"%x" : L"%d", static_cast<int>(r.id));
+        TextColourFor(r);
+        SIZE size = {};
+        DrawTextAt(dc, Indent(r) + g, Top(i), id, &size);
+        columns.id = std::max<int32_t>(columns.id, size.cx);
+    }
+}
+
+void RowPainter::PaintNames(int x2)
+{
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        const InstanceRecord& r = Row(i);
+        TextColourFor(r);
+        SIZE size = {};
+        DrawTextAt(dc, Indent(r) + x2, Top(i), r.name, &size);
+        columns.name = std::max<int32_t>(columns.name, Indent(r) + size.cx);
+    }
+}
+
+void RowPainter::PaintBars(int x3) const
+{
+    if (!(hi > lo))
+        return;
+    double scale = (client.right - x3) / (hi - lo);
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        const InstanceRecord& r = Row(i);
+        int a = static_cast<int>((r.value - lo) * scale + 0.5);
+        int b = static_cast<int>((r.previousValue - lo) * scale + 0.5);
+        HBRUSH base = r.Has(model::isThread) ? in.threadBrush : in.processBrush;
+        RECT baseBar = Band(i, x3, x3 + std::min(a, b));
+        FillRect(dc, &baseBar, base);
+        if (a != b) {
+            RECT change = Band(i, x3 + std::min(a, b), x3 + std::max(a, b));
+            FillRect(dc, &change, a < b ? in.decreaseBrush : in.increaseBrush);
+        }
+    }
+}
+
+void RowPainter::PaintValueTexts(int x3)
+{
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        const InstanceRecord& r = Row(i);
+        TextColourFor(r);
+        SIZE size = {};
+        DrawTextAt(dc, x3, Top(i), r.text.Chars(), &size);
+        columns.valueText = std::max<int32_t>(columns.valueText, size.cx);
+    }
+}
+
+void RowPainter::PaintFocus() const
+{
+    for (int32_t i = rows.first; i < rows.end; ++i) {
+        if (Row(i).Has(model::focused)) {
+            RECT band = Band(i, Indent(Row(i)) + g, client.right);
+            DrawFocusRect(dc, &band);
+            return;
+        }
+    }
+}
+
+void RowPainter::Paint()
+{
+    FindRange();
+    PaintSelection();
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    PaintMarks();
+    PaintIds();
+    int x2 = g + frame + columns.id;
+    PaintNames(x2);
+    int x3 = x2 + frame + columns.name;
+    PaintBars(x3);
+    PaintValueTexts(x3);
+    PaintFocus();
+}
+
+} // namespace
+
+void DrawTextAt(HDC dc, int x, int y, const wchar_t* text, SIZE* extent)
+{
+    if (!text)
+        text = L"<null>";
+    int length = static_cast<int>(wcslen(text));
+    TextOutW(dc, x, y, text, length);
+    if (extent)
+        GetTextExtentPoint32W(dc, text, length, extent);
+}
+
+void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWidths& columns)
+{
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkMode(dc, TRANSPARENT);
+    if (!input.rows || input.rowCount == 0) {
+        core::WideString status;
+        status.LoadResourceString(input.statusMessageId);
+        DrawTextAt(dc, 0, 0, status.Chars(), nullptr);
+        return;
+    }
+    RowPainter(dc, client, input, columns).Paint();
+}
+
+PaintInput CurrentPaintInput()
+{
+    const app::DisplayResources& d = app::display;
+    PaintInput input;
+    input.rows = model::state.displayList.data();
+    input.rowCount = model::state.displayCount();
+    input.topRow = state.topRow;
+    input.statusMessageId = perf::perfData.statusMessageId;
+    input.hexIds = app::settings.hexIds != 0;
+    input.glyphFont = d.glyphFont;
+    input.processBrush = d.processBrush;
+    input.threadBrush = d.threadBrush;
+    input.increaseBrush = d.increaseBrush;
+    input.decreaseBrush = d.decreaseBrush;
+    input.rowHeight = RowHeight();
+    input.glyphWidth = d.glyphWidth;
+    return input;
+}
+
+void PaintView(HWND window)
+{
+    core::PaintDc paint(window);
+    RECT client = {};
+    GetClientRect(window, &client);
+    if (client.right <= 0 || client.bottom <= 0)
+        return;
+    core::MemoryDc memory(CreateCompatibleDC(paint.Get()));
+    core::Bitmap bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
+    if (!memory || !bitmap)
+        return;
+    core::SelectionGuard canvas(memory.Get(), bitmap.Get());
+    FillRect(memory.Get(), &client, SystemBrush(COLOR_WINDOW));
+    {
+        core::SelectionGuard font(memory.Get(), app::display.viewFont);
+        PaintContent(memory.Get(), client, CurrentPaintInput(), state.columns);
+    }
+    const RECT& dirty = paint.Paint().rcPaint;
+    BitBlt(paint.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.Get(),
+           dirty.left, dirty.top, SRCCOPY);
+}
+
+} // namespace view

@@ -1,0 +1,43 @@
+// Painting of the rows: expand mark, ID, name, and a bar whose growth and
+// shrinkage since the previous sample have colours of their own.
+#pragma once
+
+#include "model/Records.h"
+#include "view/ViewState.h"
+
+#include <windows.h>
+
+namespace view {
+
+// Everything a paint reads, so that it can paint any device context.
+struct PaintInput {
+    const model::InstanceRecord* const* rows = nullptr;
+    uint32_t rowCount = 0;
+    int32_t topRow = 0;
+    unsigned statusMessageId = 0; // drawn when there is no row
+    bool hexIds = false;
+    HFONT glyphFont = nullptr;
+    HBRUSH processBrush = nullptr;
+    HBRUSH threadBrush = nullptr;
+    HBRUSH increaseBrush = nullptr;
+    HBRUSH decreaseBrush = nullptr;
+    int rowHeight = 1;
+    int glyphWidth = 0;
+};
+
+// Draws the rows visible in `client` over whatever is there, with the font
+// selected into `dc`; widens the column marks.
+void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWidths& columns);
+
+// The program's model, resources and settings as a paint reads them.
+PaintInput CurrentPaintInput();
+
+// The window's WM_PAINT: the whole client area is drawn into a memory bitmap,
+// which is then copied to the screen at once.
+void PaintView(HWND window);
+
+// TextOutW of the whole text ("<null>" for none); measures it into `extent`
+// when one is given.
+void DrawTextAt(HDC dc, int x, int y, const wchar_t* text, SIZE* extent);
+
+} // namespace view

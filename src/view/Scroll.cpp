@@ -1,0 +1,176 @@
+#include "view/Scroll.h"
+
+#include "model/DisplayList.h"
+#include "view/ViewState.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace view {
+
+namespace {
+
+using model::InstanceRecord;
+
+int32_t RowCount()
+{
+    return static_cast<int32_t>(model::state.displayCount());
+}
+
+void InvalidateRow(HWND window, int32_t row, BOOL erase)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    int top = (row - state.topRow) * RowHeight();
+    RECT band = {0, top, client.right, top + RowHeight()};
+    InvalidateRect(window, &band, erase);
+}
+
+// Clears the bits on records that are not listed too (threads of a collapsed
+// process): they would come back as a second selection or focus.
+void ClearFlagsOfUnlisted(const InstanceRecord* keep, uint32_t flags)
+{
+    auto clear = [&](InstanceRecord* records, uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (&records[i] != keep)
+                records[i].flags &= ~flags;
+        }
+    };
+    model::ModelState& s = model::state;
+    clear(s.processRecords.records.get(), s.processRecords.count);
+    clear(s.threadRecords.records.get(), s.threadRecords.count);
+    clear(s.placeholderRecords.get(), s.placeholderCount);
+}
+
+void ScrollIntoView(HWND window, int32_t row)
+{
+    int32_t n = PageRows(window);
+    if (row < state.topRow)
+        ScrollToRow(window, row);
+    else if (row >= state.topRow + n)
+        ScrollToRow(window, row - n + 1);
+}
+
+} // namespace
+
+BOOL SetVerticalScroll(HWND window, int bar, unsigned mask, int minimum, int maximum, unsigned page, int position,
+                       BOOL redraw)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = ((mask & 0x1) ? SIF_RANGE : 0) | ((mask & 0x2) ? SIF_PAGE : 0) | ((mask & 0x4) ? SIF_POS : 0) |
+                 ((mask & 0x8) ? SIF_DISABLENOSCROLL : 0);
+    info.nMin = minimum;
+    info.nMax = maximum;
+    info.nPage = page;
+    info.nPos = position;
+    return SetScrollInfo(window, bar, &info, redraw);
+}
+
+int32_t PageRows(HWND window)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    return client.bottom / RowHeight();
+}
+
+int32_t RowAt(int y)
+{
+    return y / RowHeight() + state.topRow;
+}
+
+void ScrollToRow(HWND window, int32_t row)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(window, SB_VERT, &info);
+    int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
+    int32_t top = std::clamp(row, info.nMin, largest);
+    // Setting the bar redraws it, which costs more than the rest of a refresh.
+    if (info.nPos != top)
+        SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, top, TRUE);
+    int32_t old = std::exchange(state.topRow, top);
+    if (old != top)
+        ScrollWindow(window, 0, (old - top) * RowHeight(), nullptr, nullptr);
+}
+
+void UpdateScrollRange(HWND window)
+{
+    ScrollRange range = {RowCount(), PageRows(window)};
+    if (range.maximum != state.scrollRange.maximum || range.page != state.scrollRange.page) {
+        SetVerticalScroll(window, SB_VERT, 0x1 | 0x2, 0, range.maximum, range.page, 0, TRUE);
+        state.scrollRange = range;
+    }
+    ScrollToRow(window, state.topRow);
+}
+
+void SelectRow(HWND window, int32_t row, uint32_t flags)
+{
+    model::ModelState& s = model::state;
+    if (row < 0 || row >= RowCount())
+        return;
+    if (flags & FOCUS)
+        s.focusRow = -1;
+    if (flags & SELECT)
+        s.selectedRecord = nullptr;
+    InstanceRecord* target = s.displayList[row];
+    for (int32_t i = 0; i < RowCount(); ++i) {
+        InstanceRecord& r = *s.displayList[i];
+        if (i == row) {
+            r.flags |= flags;
+            if (flags & FOCUS)
+                s.focusRow = i;
+            if (flags & SELECT)
+                s.selectedRecord = &r;
+            InvalidateRow(window, i, FALSE);
+        } else if (r.flags & flags) {
+            r.flags &= ~flags;
+            InvalidateRow(window, i, TRUE);
+        }
+    }
+    ClearFlagsOfUnlisted(target, flags);
+    ScrollIntoView(window, row);
+    UpdateWindow(window);
+}
+
+void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
+{
+    if (row < 0 || row >= RowCount())
+        return;
+    InstanceRecord& r = *model::state.displayList[row];
+    bool expanded = r.Has(model::expanded);
+    if (mode == TOGGLE_ROW)
+        mode = expanded ? COLLAPSE_ROW : EXPAND_ROW;
+    if ((mode == EXPAND_ROW) == expanded)
+        return;
+    UpdateWindow(window);
+    RECT below = {};
+    GetClientRect(window, &below);
+    below.top = (row - state.topRow + 1) * RowHeight();
+    // No further than the client area: the thread count comes from the data.
+    int dy = static_cast<int>(std::min<int64_t>(int64_t{r.threadCount} * RowHeight(), below.bottom));
+    if (below.top < below.bottom)
+        ScrollWindow(window, 0, mode == EXPAND_ROW ? dy : -dy, &below, &below);
+    InvalidateRow(window, row, TRUE);
+    r.flags ^= model::expanded;
+    model::BuildDisplayList();
+    UpdateScrollRange(window);
+    UpdateWindow(window);
+}
+
+void SetAllExpanded(HWND window, ExpandMode mode)
+{
+    for (InstanceRecord* r : model::state.displayList) {
+        if (mode == EXPAND_ROW)
+            r->flags |= model::expanded;
+        else
+            r->flags &= ~uint32_t(model::expanded);
+    }
+    model::BuildDisplayList();
+    UpdateScrollRange(window);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+}
+
+} // namespace view
