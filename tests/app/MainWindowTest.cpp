@@ -1,8 +1,6 @@
 #include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
 
-#include <string>
-
 using namespace testing_support;
 
 using MainWindow = ViewWindowTest;
@@ -10,7 +8,8 @@ using MainWindow = ViewWindowTest;
 TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
 {
     Start(NumberedProcesses(25, 1));
-    ASSERT_EQ(25, Rows());
+    replay.answers.clear();
+    replay.Serve(MachineBlock({}, 2)); // for the update near the end
     const struct {
         unsigned command;
         int32_t focus, top, rows;
@@ -26,13 +25,22 @@ TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
         {CMD_LAST_ROW, 24, 15, 25},
         {CMD_PAGE_UP, 14, 5, 25},
         {CMD_EXPAND_ROW, 14, 5, 26},
-        {CMD_NEXT_ROW, 15, 6, 26},          // the thread; the view follows the focus
+        {CMD_NEXT_ROW, 15, 6, 26},           // the thread; the view follows the focus
         {CMD_COLLAPSE_OR_PARENT, 14, 6, 26}, // from a thread to its process
         {CMD_COLLAPSE_OR_PARENT, 14, 6, 25}, // an expanded process collapses
         {CMD_COLLAPSE_OR_PARENT, 14, 6, 25}, // a top-level row has no parent
-        {CMD_EXPAND_ALL, 28, 6, 50}, // every process above it gained a thread
+        {CMD_EXPAND_ALL, 28, 6, 50},         // every process above it gained a thread
         {CMD_LAST_ROW, 49, 40, 50},
         {CMD_COLLAPSE_ALL, -1, 15, 25}, // the view never shows room below the rows
+        {CMD_NEXT_ROW, 0, 0, 25},
+        {CMD_EXPAND_ALL, 0, 0, 50}, // the thread focused before comes back unflagged
+        {CMD_UPDATE_NOW, -1, 0, 0}, // the machine is empty now
+        {CMD_LAST_ROW, -1, 0, 0},
+        {CMD_NEXT_ROW, -1, 0, 0},
+        {CMD_PAGE_DOWN, -1, 0, 0},
+        {CMD_PAGE_UP, -1, 0, 0},
+        {CMD_EXPAND_ROW, -1, 0, 0},
+        {CMD_COLLAPSE_OR_PARENT, -1, 0, 0},
     };
     for (const auto& s : steps) {
         Command(s.command);
@@ -41,56 +49,23 @@ TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
         EXPECT_EQ(s.top, Top());
         EXPECT_EQ(s.rows, Rows());
         EXPECT_EQ(s.focus, Selected());
+        EXPECT_EQ(s.focus < 0 ? 0 : 2, Flagged(model::selected) + Flagged(model::focused));
     }
-}
-
-TEST_F(MainWindow, KeysOnAnEmptyListSelectNothing)
-{
-    replay.Serve(MachineBlock({}, 0));
-    Pump();
-    ASSERT_EQ(0, Rows());
-    for (unsigned command : {CMD_LAST_ROW, CMD_NEXT_ROW, CMD_PAGE_DOWN, CMD_PAGE_UP, CMD_FIRST_ROW, CMD_EXPAND_ROW,
-                             CMD_COLLAPSE_OR_PARENT, CMD_EXPAND_ALL}) {
-        Command(command);
-        EXPECT_EQ(-1, Focus());
-        EXPECT_EQ(0, Top());
-    }
-}
-
-TEST_F(MainWindow, ARowHiddenByCollapsingLosesItsSelectionWhenAnotherRowIsSelected)
-{
-    Start(NumberedProcesses(3, 1));
-    for (unsigned command : {CMD_NEXT_ROW, CMD_EXPAND_ROW, CMD_NEXT_ROW, CMD_COLLAPSE_ALL, CMD_NEXT_ROW, CMD_EXPAND_ALL})
-        Command(command);
-    int selected = 0, focused = 0;
-    for (int32_t i = 0; i < Rows(); ++i) {
-        selected += Row(i).Has(model::selected);
-        focused += Row(i).Has(model::focused);
-    }
-    EXPECT_EQ(1, selected);
-    EXPECT_EQ(1, focused);
-    EXPECT_EQ(0, Focus());
 }
 
 TEST_F(MainWindow, ClicksSelectRowsOrToggleThreadsInTheExpandZone)
 {
     Start(NumberedProcesses(5, 2));
     Click(WM_LBUTTONDOWN, 0, 1); // on the expand mark
-    EXPECT_TRUE(Row(1).Has(model::expanded));
     EXPECT_EQ(7, Rows());
     EXPECT_EQ(-1, Focus()) << "the mark only toggles";
-
     Click(WM_LBUTTONDOWN, 150, 4);
     EXPECT_EQ(4, Focus());
     EXPECT_EQ(4, Selected());
-
-    // A double click beside the mark: the first click selects, the second toggles.
-    Click(WM_LBUTTONDOWN, 150, 0);
+    Click(WM_LBUTTONDOWN, 150, 0); // a double click: the first click selects, the second toggles
     Click(WM_LBUTTONDBLCLK, 150, 0);
     EXPECT_EQ(0, Focus());
-    EXPECT_TRUE(Row(0).Has(model::expanded));
     EXPECT_EQ(9, Rows());
-
     Click(WM_LBUTTONDOWN, 150, 40); // below the last row
     EXPECT_EQ(0, Focus());
 }
@@ -98,13 +73,10 @@ TEST_F(MainWindow, ClicksSelectRowsOrToggleThreadsInTheExpandZone)
 TEST_F(MainWindow, ARightClickMovesOnlyTheSelectionWhileTheMenuIsOpenThenMinusOneBringsItBack)
 {
     Start(NumberedProcesses(5));
-    int y = 3 * view::RowHeight() + 1;
-    SendMessageW(window, WM_RBUTTONDOWN, 0, MAKELPARAM(20, y));
-    Pump();
+    Click(WM_RBUTTONDOWN, 20, 3);
     EXPECT_EQ(3, Focus()) << "with no focused row the clicked row is selected and focused";
     EXPECT_EQ(3, Selected());
-
-    SendMessageW(window, WM_RBUTTONDOWN, 0, MAKELPARAM(20, y - view::RowHeight()));
+    SendMessageW(window, WM_RBUTTONDOWN, 0, MAKELPARAM(20, 2 * view::RowHeight() + 1));
     MSG message; // the menu's own loop delivers the first selection
     ASSERT_TRUE(PeekMessageW(&message, window, app::WM_SELECT_ROW, app::WM_SELECT_ROW, PM_REMOVE));
     DispatchMessageW(&message);
@@ -112,8 +84,6 @@ TEST_F(MainWindow, ARightClickMovesOnlyTheSelectionWhileTheMenuIsOpenThenMinusOn
     EXPECT_EQ(3, Focus());
     Pump();
     EXPECT_EQ(3, Selected()) << "back on the focused row after the menu";
-    EXPECT_EQ(3, Focus());
-
     PostMessageW(window, app::WM_SELECT_ROW, 4, view::SELECT);
     // -1 for the focused row, as a sender computing in 32 bits posts it.
     PostMessageW(window, app::WM_SELECT_ROW, 0xFFFFFFFFu, view::SELECT);
@@ -124,7 +94,6 @@ TEST_F(MainWindow, ARightClickMovesOnlyTheSelectionWhileTheMenuIsOpenThenMinusOn
 TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBits)
 {
     Start(NumberedProcesses(40000));
-    ASSERT_EQ(40000, Rows());
     // Where a drag left the thumb; the message carries only its low 16 bits.
     view::SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, 39000, FALSE);
     SendMessageW(window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 39000 & 0xFFFF), 0);
@@ -132,10 +101,6 @@ TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBits)
     SendMessageW(window, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 39000 & 0xFFFF), 0);
     EXPECT_EQ(39000, Top());
     EXPECT_EQ(39000, GetScrollPos(window, SB_VERT));
-    SendMessageW(window, WM_VSCROLL, SB_PAGEDOWN, 0);
-    EXPECT_EQ(39010, Top());
-    SendMessageW(window, WM_VSCROLL, SB_LINEUP, 0);
-    EXPECT_EQ(39009, Top());
 }
 
 TEST_F(MainWindow, ARowHeightOfZeroCountsAsOnePixel)
@@ -158,11 +123,9 @@ TEST_F(MainWindow, OnlyTheHierarchySwitchResetsTheColumnMarks)
     Command(CMD_SHOW_TOTAL);
     Command(CMD_SHOW_IDLE);
     EXPECT_EQ(40, view::state.columns.id);
-    EXPECT_TRUE(model::state.showTotal && model::state.showIdle);
     Command(CMD_SHOW_HIERARCHY);
-    EXPECT_TRUE(model::state.showHierarchy);
+    EXPECT_TRUE(model::state.showTotal && model::state.showIdle && model::state.showHierarchy);
     EXPECT_EQ(0, view::state.columns.id + view::state.columns.name + view::state.columns.valueText);
-    EXPECT_EQ(3, Rows());
 }
 
 TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsName)
@@ -177,7 +140,6 @@ TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsName)
     ASSERT_EQ(3u, catcher.boxes.size());
     EXPECT_EQ(L"% Processor Time", catcher.boxes[0].caption);
     EXPECT_EQ(L"Counter ID: 6\n\nProcessor time help", catcher.boxes[0].text);
-    EXPECT_EQ(L"ID Process", catcher.boxes[1].caption);
     EXPECT_EQ(L"Counter ID: 784\n\nThere is no help for this counter.", catcher.boxes[1].text);
     EXPECT_EQ(L"Unnamed counter", catcher.boxes[2].caption);
 }

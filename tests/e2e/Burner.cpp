@@ -11,5 +11,4 @@ int main(int argc, char** argv)
         for (int i = 0; i < 1000000; ++i)
             spin = spin + 1;
     }
-    return 0;
 }

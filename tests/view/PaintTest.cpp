@@ -4,21 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cwchar>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 constexpr int WIDTH = 400, HEIGHT = 120, H = 10, G = 8;
 constexpr COLORREF PROCESS = RGB(0, 0, 200), THREAD = RGB(0, 200, 0), GROWN = RGB(200, 0, 0),
-                   SHRUNK = RGB(200, 200, 0);
+                   SHRUNK = RGB(200, 200, 0), WHITE = RGB(255, 255, 255);
 
 struct Row {
     const wchar_t* name;
     uint32_t id;
-    double value;
-    double previousValue;
+    double value, previousValue;
     uint32_t flags = model::isProcess;
 };
 
@@ -42,16 +44,12 @@ protected:
         pointers.clear();
         for (size_t i = 0; i < rows.size(); ++i) {
             model::InstanceRecord& r = records[i];
-            r.name = rows[i].name;
-            r.id = rows[i].id;
-            r.value = rows[i].value;
-            r.previousValue = rows[i].previousValue;
-            r.flags = rows[i].flags;
+            std::tie(r.name, r.id, r.value, r.previousValue, r.flags) =
+                std::tie(rows[i].name, rows[i].id, rows[i].value, rows[i].previousValue, rows[i].flags);
             pointers.push_back(&r);
         }
         input.rows = pointers.data();
         input.rowCount = static_cast<uint32_t>(pointers.size());
-        RECT all = {0, 0, WIDTH, HEIGHT};
         FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         view::PaintContent(dc, all, input, columns);
     }
@@ -62,23 +60,26 @@ protected:
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
 
-    int BarStart() const { return G + 2 * GetSystemMetrics(SM_CXFRAME) + columns.id + columns.name; }
-
-    // The colours along the middle of a row from the bar's start, with the
-    // length of each run.
-    std::vector<std::pair<COLORREF, int>> Bar(int row) const
+    // The runs of colour along the middle of a row, from where the first row
+    // (the longest bar) starts, each as a letter and its share of that bar in
+    // percent: "P25 +25 .50".
+    std::string Bar(int row) const
     {
-        std::vector<std::pair<COLORREF, int>> runs;
-        for (int x = BarStart(); x < WIDTH; ++x) {
-            COLORREF c = Pixel(x, row * H + H / 2);
-            if (runs.empty() || runs.back().first != c)
-                runs.push_back({c, 0});
-            ++runs.back().second;
+        int start = 0, y = row * H + H / 2;
+        while (start < WIDTH && Pixel(start, H / 2) != PROCESS)
+            ++start;
+        std::string bar;
+        for (int x = start, end; x < WIDTH; x = end) {
+            for (end = x; end < WIDTH && Pixel(end, y) == Pixel(x, y);)
+                ++end;
+            COLORREF c = Pixel(x, y);
+            char letter = c == PROCESS ? 'P' : c == THREAD ? 'T' : c == GROWN ? '+' : c == SHRUNK ? '-' : '.';
+            bar += (bar.empty() ? "" : " ") + (letter + std::to_string(std::lround(100.0 * (end - x) / (WIDTH - start))));
         }
-        return runs;
+        return bar;
     }
 
-    int CountPixels(const RECT& area, COLORREF color, bool equal = true) const
+    int Count(const RECT& area, COLORREF color, bool equal = true) const
     {
         int n = 0;
         for (int y = area.top; y < area.bottom; ++y) {
@@ -88,6 +89,13 @@ protected:
         return n;
     }
 
+    SIZE Extent(const wchar_t* text) const
+    {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+        return size;
+    }
+
     static HBITMAP MakeDib(uint32_t*& pixels)
     {
         BITMAPINFO info = {};
@@ -95,6 +103,7 @@ protected:
         return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
     }
 
+    const RECT all = {0, 0, WIDTH, HEIGHT};
     core::MemoryDc memory{CreateCompatibleDC(nullptr)};
     HDC dc = memory.Get();
     uint32_t* pixels = nullptr;
@@ -107,69 +116,44 @@ protected:
     view::ColumnWidths columns;
 };
 
-constexpr COLORREF WHITE = RGB(255, 255, 255);
-
-int Length(double value, double lo, double hi, int width)
-{
-    return static_cast<int>((value - lo) * width / (hi - lo) + 0.5);
-}
-
 TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
 {
-    using Runs = std::vector<std::pair<COLORREF, int>>;
     Paint({{L"steady", 1, 100, 100},
            {L"grown", 2, 50, 25},
            {L"shrunk", 3, 25, 50},
-           {L"thread", 4, 40, 40, model::isThread}});
-    int width = WIDTH - BarStart();
-    EXPECT_EQ((Runs{{PROCESS, width}}), Bar(0)) << "the largest value reaches the right edge";
-    int quarter = Length(25, 0, 100, width), half = Length(50, 0, 100, width);
-    EXPECT_EQ((Runs{{PROCESS, quarter}, {GROWN, half - quarter}, {WHITE, width - half}}), Bar(1));
-    EXPECT_EQ((Runs{{PROCESS, quarter}, {SHRUNK, half - quarter}, {WHITE, width - half}}), Bar(2));
-    int thread = Length(40, 0, 100, width);
-    EXPECT_EQ((Runs{{THREAD, thread}, {WHITE, width - thread}}), Bar(3));
+           {L"new", 4, 50, 0},
+           {L"thread", 5, 40, 40, model::isThread}});
+    EXPECT_EQ((std::vector<std::string>{"P100", "P25 +25 .50", "P25 -25 .50", "+50 .50", "T40 .60"}),
+              (std::vector<std::string>{Bar(0), Bar(1), Bar(2), Bar(3), Bar(4)}));
 
-    // A value below 0 moves every bar's start there.
-    Paint({{L"fell", 1, -50, -50}, {L"zero", 2, 0, 0}, {L"rose", 3, 50, 50}});
-    width = WIDTH - BarStart();
-    int zero = Length(0, -50, 50, width);
-    EXPECT_EQ((Runs{{WHITE, width}}), Bar(0));
-    EXPECT_EQ((Runs{{PROCESS, zero}, {WHITE, width - zero}}), Bar(1));
-    EXPECT_EQ((Runs{{PROCESS, width}}), Bar(2));
+    Paint({{L"rose", 1, 50, 50}, {L"zero", 2, 0, 0}, {L"fell", 3, -50, -50}});
+    EXPECT_EQ((std::vector<std::string>{"P100", "P50 .50", ".100"}),
+              (std::vector<std::string>{Bar(0), Bar(1), Bar(2)}))
+        << "a value below 0 moves every bar's start there";
 }
 
 TEST_F(PaintTest, AllZeroValuesDrawNoBarButTheRowsText)
 {
     Paint({{L"a", 1, 0, 0}, {L"b", 2, 0, 0}});
-    RECT all = {0, 0, WIDTH, HEIGHT};
-    EXPECT_EQ(0, CountPixels(all, PROCESS));
-    RECT ids = {G, 0, G + columns.id, 2 * H};
-    EXPECT_GT(columns.id, 0);
-    EXPECT_GT(CountPixels(ids, WHITE, false), 0);
+    EXPECT_EQ(0, Count(all, PROCESS));
+    EXPECT_GT(Count(all, WHITE, false), 0);
 
     input.rowHeight = 0; // a font that failed to load
     Paint({{L"a", 1, 5, 0}, {L"b", 2, 0, 0}});
-    EXPECT_GT(CountPixels(all, GROWN), 0);
+    EXPECT_GT(Count(all, GROWN), 0);
 }
 
 TEST_F(PaintTest, IdsAreHexadecimalOnRequestAndTheColumnsOnlyGrow)
 {
-    SIZE hex = {}, decimal = {};
-    GetTextExtentPoint32W(dc, L"4d2", 3, &hex);
-    GetTextExtentPoint32W(dc, L"1234", 4, &decimal);
-    ASSERT_LT(hex.cx, decimal.cx);
+    ASSERT_LT(Extent(L"4d2").cx, Extent(L"1234").cx);
     input.hexIds = true;
     Paint({{L"a", 1234, 1, 1}});
-    EXPECT_EQ(hex.cx, columns.id);
+    EXPECT_EQ(Extent(L"4d2").cx, columns.id);
     input.hexIds = false;
-    Paint({{L"a", 1234, 1, 1}});
-    EXPECT_EQ(decimal.cx, columns.id);
-    SIZE name = {};
-    GetTextExtentPoint32W(dc, L"a much longer name", 18, &name);
-    Paint({{L"a much longer name", 7, 1, 1}});
+    Paint({{L"a much longer name", 1234, 1, 1}});
     Paint({{L"a", 7, 1, 1}});
-    EXPECT_EQ(decimal.cx, columns.id);
-    EXPECT_EQ(name.cx, columns.name) << "a long name seen once keeps the bars to the right";
+    EXPECT_EQ(Extent(L"1234").cx, columns.id);
+    EXPECT_EQ(Extent(L"a much longer name").cx, columns.name);
 }
 
 TEST_F(PaintTest, WithNoRowTheStatusTextIsDrawnAtTheTopLeft)
@@ -177,12 +161,10 @@ TEST_F(PaintTest, WithNoRowTheStatusTextIsDrawnAtTheTopLeft)
     input.statusMessageId = IDS_STATUS_NOT_AVAILABLE;
     Paint({});
     wchar_t text[100] = {};
-    int length = LoadStringW(GetModuleHandleW(nullptr), IDS_STATUS_NOT_AVAILABLE, text, 100);
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text, length, &size);
-    RECT box = {0, 0, size.cx, size.cy}, all = {0, 0, WIDTH, HEIGHT};
-    EXPECT_GT(CountPixels(box, GetSysColor(COLOR_WINDOWTEXT)), 0);
-    EXPECT_EQ(CountPixels(all, WHITE, false), CountPixels(box, WHITE, false)) << "nothing outside the text";
+    LoadStringW(GetModuleHandleW(nullptr), IDS_STATUS_NOT_AVAILABLE, text, 100);
+    RECT box = {0, 0, Extent(text).cx, Extent(text).cy};
+    EXPECT_GT(Count(box, GetSysColor(COLOR_WINDOWTEXT)), 0);
+    EXPECT_EQ(Count(all, WHITE, false), Count(box, WHITE, false)) << "nothing outside the text";
 }
 
 TEST_F(PaintTest, OnlyTheUpperOfTwoFocusedRowsGetsTheFocusRectangle)
@@ -191,12 +173,10 @@ TEST_F(PaintTest, OnlyTheUpperOfTwoFocusedRowsGetsTheFocusRectangle)
            {L"b", 2, 0, 0, model::isProcess | model::focused}});
     RECT rightEdge0 = {WIDTH - 1, 0, WIDTH, H}, rightEdge1 = {WIDTH - 1, H, WIDTH, 2 * H};
     COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    EXPECT_GT(CountPixels(rightEdge0, highlight, false), 0) << "the focus rectangle's right edge";
-    EXPECT_EQ(0, CountPixels(rightEdge1, WHITE, false));
+    EXPECT_GT(Count(rightEdge0, highlight, false), 0) << "the focus rectangle's right edge";
+    EXPECT_EQ(0, Count(rightEdge1, WHITE, false));
     RECT selected = {WIDTH - 20, 1, WIDTH - 2, H - 1};
-    EXPECT_EQ(18 * (H - 2), CountPixels(selected, highlight)) << "the selection is highlighted";
-    RECT mark = {0, 0, G, 2 * H};
-    EXPECT_EQ(0, CountPixels(mark, highlight)) << "the expand mark stays outside the highlight";
+    EXPECT_EQ(18 * (H - 2), Count(selected, highlight)) << "the selection is highlighted";
 }
 
 } // namespace

@@ -4,47 +4,31 @@ using namespace testing_support;
 
 namespace {
 
-// Wine's GetGuiResources and GetProcessHandleCount return 0. There, GDI
-// objects are counted by asking for each slot of the handle table (a handle
-// without its generation bits names whatever the slot holds), and for USER
-// objects and kernel handles a fresh one shows the lowest free slot, which
-// objects leaked on every refresh would push up.
 struct Footprint {
-    uintptr_t gdiObjects;
-    uintptr_t userSlot;
-    uintptr_t kernelSlot;
-    size_t privateBytes;
+    size_t gdiObjects, userSlot, kernelSlot, privateBytes;
 };
 
-// Wine reports no private bytes in its memory counters: the committed private
-// regions of the address space are summed instead.
-size_t PrivateBytes()
-{
-    size_t total = 0;
-    MEMORY_BASIC_INFORMATION region = {};
-    for (const char* p = nullptr; VirtualQuery(p, &region, sizeof(region)) == sizeof(region);
-         p = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
-            total += region.RegionSize;
-    }
-    return total;
-}
-
+// Wine's GetGuiResources and GetProcessHandleCount return 0. There, GDI
+// objects are counted by asking for each slot of the handle table, and for
+// USER objects and kernel handles a fresh one shows the lowest free slot,
+// which leaks would push up. Wine reports no private bytes either: the
+// committed private regions of the address space are summed.
 Footprint Measure()
 {
     Footprint f = {};
     f.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (f.gdiObjects == 0) {
-        for (uintptr_t slot = 1; slot < 0x10000; ++slot)
-            f.gdiObjects += GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0;
-    }
+    for (uintptr_t slot = 1; f.gdiObjects == 0 && slot < 0x10000; ++slot)
+        f.gdiObjects += GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0;
     HMENU menu = CreateMenu();
-    f.userSlot = reinterpret_cast<uintptr_t>(menu) & 0xFFFF;
-    DestroyMenu(menu);
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    f.userSlot = reinterpret_cast<uintptr_t>(menu) & 0xFFFF;
     f.kernelSlot = reinterpret_cast<uintptr_t>(event);
+    DestroyMenu(menu);
     CloseHandle(event);
-    f.privateBytes = PrivateBytes();
+    MEMORY_BASIC_INFORMATION region = {};
+    for (const char* p = nullptr; VirtualQuery(p, &region, sizeof(region)) == sizeof(region);
+         p = static_cast<const char*>(region.BaseAddress) + region.RegionSize)
+        f.privateBytes += region.State == MEM_COMMIT && region.Type == MEM_PRIVATE ? region.RegionSize : 0;
     return f;
 }
 
@@ -74,8 +58,8 @@ TEST_F(Soak, TenThousandRefreshesAndPaintsLeaveNoObjectsBehind)
     ASSERT_EQ(60 * 4, Rows()) << "every process expanded at the end";
     Footprint last = Measure();
     printf("private bytes %zu -> %zu; GDI objects %zu -> %zu; slots user %zx -> %zx, kernel %zx -> %zx\n",
-           first.privateBytes, last.privateBytes, size_t(first.gdiObjects), size_t(last.gdiObjects),
-           size_t(first.userSlot), size_t(last.userSlot), size_t(first.kernelSlot), size_t(last.kernelSlot));
+           first.privateBytes, last.privateBytes, first.gdiObjects, last.gdiObjects, first.userSlot, last.userSlot,
+           first.kernelSlot, last.kernelSlot);
     EXPECT_LE(last.gdiObjects, first.gdiObjects + 16);
     EXPECT_LE(last.userSlot, first.userSlot + 16);
     EXPECT_LE(last.kernelSlot, first.kernelSlot + 16 * 4);

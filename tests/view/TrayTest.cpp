@@ -1,49 +1,15 @@
-#include "app/AppState.h"
-#include "app/DisplayResources.h"
-#include "app/Settings.h"
-#include "model/Records.h"
-#include "perf/CounterNames.h"
-#include "perf/CounterValues.h"
-#include "perf/PerfData.h"
-#include "view/Tray.h"
+#include "view/ViewWindow.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <map>
-#include <string>
 #include <tuple>
-#include <vector>
+
+using namespace testing_support;
 
 namespace {
 
-constexpr uint32_t PROCESSOR_TIME = 6, USER_TIME = 142, ID_PROCESS = 784;
-using Calls = std::vector<std::pair<DWORD, UINT>>;
+using Listed = std::tuple<const wchar_t*, uint32_t, double>; // name, ID, value
 
-// A notification area: an icon can be changed once added, and added once.
-// Each shown icon reads as its gauge level (-1: no gauge image) and its tip.
-std::map<UINT, std::wstring> shown;
-Calls calls;
-
-BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
-{
-    EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == app::state.mainWindow &&
-                data->uCallbackMessage == WM_USER && !(data->uFlags & NIF_MESSAGE));
-    calls.emplace_back(message, data->uID);
-    if (message == NIM_DELETE)
-        return shown.erase(data->uID) != 0;
-    if ((message == NIM_MODIFY) != (shown.count(data->uID) != 0))
-        return FALSE;
-    const HICON* icons = app::display.trayIcons;
-    int level = static_cast<int>(std::find(icons, icons + app::TRAY_LEVELS, data->hIcon) - icons);
-    shown[data->uID] = std::to_wstring(level < app::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
-    return TRUE;
-}
-
-using Row = std::tuple<const wchar_t*, uint32_t, double>; // name, ID, value
-
-void SetProcesses(const std::vector<Row>& rows)
+void SetProcesses(const std::vector<Listed>& rows)
 {
     model::RecordArray& records = model::state.processRecords;
     records.records = std::make_unique<model::InstanceRecord[]>(rows.size());
@@ -52,43 +18,18 @@ void SetProcesses(const std::vector<Row>& rows)
         std::tie(records[i].name, records[i].id, records[i].value) = rows[i];
 }
 
-class TrayTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        shown.clear();
-        calls.clear();
-        view::tray.notify = Notify;
-        app::state.mainWindow = reinterpret_cast<HWND>(0x1234);
-        for (int i = 0; i < app::TRAY_LEVELS; ++i)
-            app::display.trayIcons[i] = reinterpret_cast<HICON>(static_cast<INT_PTR>(0x100 + i));
-        perf::counterTable.processorTimeIndex = perf::selection.counterIndex = PROCESSOR_TIME;
-        perf::counterTable.userTimeIndex = USER_TIME;
-        perf::perfData.currentSnapshot.bytes = std::make_unique<uint8_t[]>(1);
-        perf::perfData.previousSnapshot.bytes = std::make_unique<uint8_t[]>(1);
-    }
-    void TearDown() override
-    {
-        model::ReleaseModel();
-        perf::perfData.currentSnapshot = perf::SnapshotBuffer();
-        perf::perfData.previousSnapshot = perf::SnapshotBuffer();
-        perf::counterTable = perf::CounterNameTable();
-        perf::selection = perf::CounterSelection();
-        app::settings = app::SettingsRecord();
-        app::display = app::DisplayResources();
-        app::state = app::AppState();
-        view::tray = view::TrayState();
-    }
-};
-
 } // namespace
 
-TEST_F(TrayTest, GaugesFollowTheLoadOfTheWholeMachine)
+// Over an empty machine, with the process records set by each test.
+using Tray = ViewWindowTest;
+
+TEST_F(Tray, GaugesFollowTheLoadOfTheWholeMachine)
 {
+    Start({});
     const std::wstring longName(200, L'x');
     const struct {
         const char* what;
-        std::vector<Row> rows;
+        std::vector<Listed> rows;
         std::wstring highest, total;
     } cases[] = {
         {"one processor", {{L"Idle", 0, 0.625}, {L"_Total", 0, 1}, {L"idle.exe", 8, 0}, {L"editor.exe", 42, 0.375}},
@@ -115,27 +56,26 @@ TEST_F(TrayTest, GaugesFollowTheLoadOfTheWholeMachine)
     }
 }
 
-TEST_F(TrayTest, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
+TEST_F(Tray, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
 {
-    SetProcesses({{L"_Total", 0, 1}, {L"a.exe", 5, 0.5}});
     perf::selection.counterIndex = ID_PROCESS;
-    view::UpdateTray();
-    EXPECT_EQ(Calls(), calls) << "nothing to remove yet";
+    Start({});
+    EXPECT_EQ(TrayCalls(), trayCalls) << "nothing to remove yet";
+    SetProcesses({{L"_Total", 0, 1}, {L"a.exe", 5, 0.5}});
     for (uint32_t counter : {USER_TIME, ID_PROCESS, PROCESSOR_TIME}) {
         perf::selection.counterIndex = counter;
-        calls.clear();
+        trayCalls.clear();
         view::UpdateTray();
         EXPECT_EQ(counter == ID_PROCESS ? 0u : 2u, shown.size());
     }
-    EXPECT_EQ((Calls{{NIM_MODIFY, 1}, {NIM_ADD, 1}, {NIM_MODIFY, 2}, {NIM_ADD, 2}}), calls);
+    EXPECT_EQ((TrayCalls{{NIM_MODIFY, 1}, {NIM_ADD, 1}, {NIM_MODIFY, 2}, {NIM_ADD, 2}}), trayCalls);
 
     app::settings.trayShowHighest = app::settings.trayShowTotal = 0;
     view::UpdateTray();
     EXPECT_EQ(0u, shown.size());
     app::settings.trayShowHighest = 1;
+    model::state.processRecords.count = 0;
+    trayCalls.clear();
     view::UpdateTray();
-    SetProcesses({});
-    calls.clear();
-    view::UpdateTray();
-    EXPECT_EQ(Calls(), calls) << "no records leave the icons as they are";
+    EXPECT_EQ(TrayCalls(), trayCalls) << "no records leave the icons as they are";
 }

@@ -15,14 +15,14 @@
 #include "view/Tray.h"
 #include "view/ViewState.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace testing_support {
 
-constexpr uint32_t PROCESSOR_TIME = 6, THREAD_COUNT = 680, ID_PROCESS = 784, ID_THREAD = 804, CREATOR = 1410;
+constexpr uint32_t PROCESSOR_TIME = 6, USER_TIME = 142, THREAD_COUNT = 680, ID_PROCESS = 784, ID_THREAD = 804;
 
 struct MachineProcess {
     std::u16string name;
@@ -31,14 +31,13 @@ struct MachineProcess {
     uint32_t threads = 0;
 };
 
-// A Process object (processor time, ID, thread count, creator) and a Thread
-// object with the given number of threads per process, `seconds` into a run.
+// A Process object (processor time, ID, thread count) and a Thread object,
+// `seconds` into a run.
 inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& processes, double seconds,
                                          int32_t defaultCounter = 0)
 {
     perf::BlockTimes times;
-    times.perfTime100nSec = static_cast<int64_t>(seconds * 1e7);
-    times.perfTime = times.perfTime100nSec;
+    times.perfTime = times.perfTime100nSec = static_cast<int64_t>(seconds * 1e7);
     times.perfFreq = 10000000;
     perf::SnapshotWriter w;
     w.BeginBlock(times, u"TEST");
@@ -48,9 +47,8 @@ inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& proc
     w.AddCounter({PROCESSOR_TIME, 7, perf::TYPE_100NSEC_TIMER, 8});
     w.AddCounter({ID_PROCESS, 785, perf::TYPE_RAWCOUNT, 4});
     w.AddCounter({THREAD_COUNT, 681, perf::TYPE_RAWCOUNT, 4});
-    w.AddCounter({CREATOR, 1411, perf::TYPE_RAWCOUNT, 4});
     for (const MachineProcess& p : processes)
-        w.AddInstance(p.name, {}, {static_cast<uint64_t>(p.busySeconds * 1e7), p.id, p.threads, 0});
+        w.AddInstance(p.name, {}, {static_cast<uint64_t>(p.busySeconds * 1e7), p.id, p.threads});
     w.BeginObject({232, 233});
     w.AddCounter({PROCESSOR_TIME, 7, perf::TYPE_100NSEC_TIMER, 8});
     w.AddCounter({ID_THREAD, 805, perf::TYPE_RAWCOUNT, 4});
@@ -61,26 +59,34 @@ inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& proc
     return w.Finish();
 }
 
-// Processes p00, p01, ... with IDs 100, 200, ... and `threads` threads each.
+// Processes p00, p01, ... with IDs 100, 200, ...
 inline std::vector<MachineProcess> NumberedProcesses(int count, uint32_t threads = 0)
 {
     std::vector<MachineProcess> processes;
-    for (int i = 0; i < count; ++i) {
-        std::u16string name = u"p00";
-        name[1] = char16_t(u'0' + i / 10 % 10);
-        name[2] = char16_t(u'0' + i % 10);
-        processes.push_back({name, uint32_t(100 * (i + 1)), 0, threads});
-    }
+    for (int i = 0; i < count; ++i)
+        processes.push_back({u"p" + std::u16string{char16_t(u'0' + i / 10 % 10), char16_t(u'0' + i % 10)},
+                             uint32_t(100 * (i + 1)), 0, threads});
     return processes;
 }
 
-// The shell's notification area as a fresh one: it knows no icon, so every
-// show is a failed change and an addition. Records the calls.
-inline std::vector<DWORD> trayCalls;
-inline BOOL WINAPI FreshShell(DWORD message, PNOTIFYICONDATAW)
+// The shell's notification area: an icon can be changed once added, and added
+// once. Each shown icon reads as its gauge level (-1: no gauge image) and tip.
+using TrayCalls = std::vector<std::pair<DWORD, UINT>>;
+inline TrayCalls trayCalls;
+inline std::map<UINT, std::wstring> shown;
+inline BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
 {
-    trayCalls.push_back(message);
-    return message != NIM_MODIFY;
+    EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == app::state.mainWindow &&
+                data->uCallbackMessage == WM_USER && !(data->uFlags & NIF_MESSAGE));
+    trayCalls.emplace_back(message, data->uID);
+    if (message == NIM_DELETE)
+        return shown.erase(data->uID) != 0;
+    if ((message == NIM_MODIFY) != (shown.count(data->uID) != 0))
+        return FALSE;
+    const HICON* icons = app::display.trayIcons;
+    int level = static_cast<int>(std::find(icons, icons + app::TRAY_LEVELS, data->hIcon) - icons);
+    shown[data->uID] = std::to_wstring(level < app::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
+    return TRUE;
 }
 
 class ViewWindowTest : public ::testing::Test {
@@ -92,7 +98,7 @@ protected:
         perf::ReleaseSampleData();
         perf::SetSourceForTesting(&replay);
         std::vector<std::wstring> names = EnglishNames();
-        names.insert(names.end(), {L"1410", L"Creating Process ID"});
+        names.insert(names.end(), {L"142", L"% User Time"});
         replay.SetNames(L"009", names, {L"7", L"Processor time help"});
         ResetState();
         app::settings.autoUpdate = 0;
@@ -105,20 +111,19 @@ protected:
         AdjustWindowRect(&frame, style, FALSE);
         window = CreateWindowExW(0, app::MAIN_WINDOW_CLASS, L"Quorlet", style, 0, 0, frame.right - frame.left,
                                  frame.bottom - frame.top, nullptr, nullptr, app::state.instance, nullptr);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NE(nullptr, app::state.mainWindow = window);
         ASSERT_EQ(PAGE, view::PageRows(window));
     }
 
     void TearDown() override
     {
         DestroyWindow(window);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        } // the quit message the window posted
+        Pump(nullptr); // the quit message the window posted
         app::DestroyDisplayResources();
         perf::ReleaseSampleData();
         perf::SetSourceForTesting(nullptr);
         ResetState();
+        app::state.mainWindow = nullptr;
     }
 
     static void ResetState()
@@ -127,16 +132,18 @@ protected:
         perf::selection = perf::CounterSelection();
         view::state = view::ViewState();
         view::tray = view::TrayState();
-        view::tray.notify = FreshShell;
+        view::tray.notify = Notify;
         trayCalls.clear();
+        shown.clear();
         model::state.showTotal = model::state.showIdle = model::state.showHierarchy = false;
     }
 
-    // Runs what is queued for the window: the first update, posted selections.
-    void Pump()
+    // Runs what is queued: the first update, posted selections.
+    void Pump() { Pump(window); }
+    static void Pump(HWND to)
     {
         MSG message;
-        for (int i = 0; i < 1000 && PeekMessageW(&message, window, 0, 0, PM_REMOVE); ++i)
+        for (int i = 0; i < 1000 && PeekMessageW(&message, to, 0, 0, PM_REMOVE); ++i)
             DispatchMessageW(&message);
     }
 
@@ -165,7 +172,14 @@ protected:
     static const model::InstanceRecord& Row(int32_t i) { return *model::state.displayList[i]; }
     static int32_t Focus() { return model::state.focusRow; }
     static int32_t Top() { return view::state.topRow; }
-    // The row of the selected record, -1 for none.
+    // The listed rows with a flag, and the row of the selected record (-1: none).
+    static int Flagged(uint32_t flag)
+    {
+        int n = 0;
+        for (int32_t i = 0; i < Rows(); ++i)
+            n += Row(i).Has(flag);
+        return n;
+    }
     static int32_t Selected()
     {
         for (int32_t i = 0; i < Rows(); ++i) {
