@@ -14,26 +14,20 @@
 namespace {
 
 constexpr int WIDTH = 400, HEIGHT = 120, H = 10, G = 8;
-constexpr COLORREF PROCESS = RGB(0, 0, 200), THREAD = RGB(0, 200, 0), GROWN = RGB(200, 0, 0),
-                   SHRUNK = RGB(200, 200, 0), WHITE = RGB(255, 255, 255);
+constexpr uint32_t P = model::isProcess, T = model::isThread;
+constexpr COLORREF WHITE = RGB(255, 255, 255);
+const COLORREF colours[] = {RGB(0, 0, 200), RGB(0, 200, 0), RGB(200, 0, 0), RGB(200, 200, 0), WHITE};
+using Row = std::tuple<const wchar_t*, uint32_t, double, double, uint32_t>; // name, ID, value, previous, flags
 
-struct Row {
-    const wchar_t* name;
-    uint32_t id;
-    double value, previousValue;
-    uint32_t flags = model::isProcess;
-};
-
-// A 32-bpp DIB section to paint into, with the program's brushes and no
+// Rows painted into a 32-bpp DIB section with brushes of their own and no
 // value texts, so that a bar's pixels are the bar alone.
 class PaintTest : public ::testing::Test {
 protected:
     PaintTest()
     {
         HBRUSH* targets[] = {&input.processBrush, &input.threadBrush, &input.increaseBrush, &input.decreaseBrush};
-        COLORREF colors[] = {PROCESS, THREAD, GROWN, SHRUNK};
         for (int i = 0; i < 4; ++i)
-            *targets[i] = brushes.emplace_back(CreateSolidBrush(colors[i])).Get();
+            *targets[i] = brushes.emplace_back(CreateSolidBrush(colours[i])).Get();
         input.rowHeight = H;
         input.glyphWidth = G;
     }
@@ -44,8 +38,7 @@ protected:
         pointers.clear();
         for (size_t i = 0; i < rows.size(); ++i) {
             model::InstanceRecord& r = records[i];
-            std::tie(r.name, r.id, r.value, r.previousValue, r.flags) =
-                std::tie(rows[i].name, rows[i].id, rows[i].value, rows[i].previousValue, rows[i].flags);
+            std::tie(r.name, r.id, r.value, r.previousValue, r.flags) = rows[i];
             pointers.push_back(&r);
         }
         input.rows = pointers.data();
@@ -60,31 +53,34 @@ protected:
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
 
-    // The runs of colour along the middle of a row, from where the first row
-    // (the longest bar) starts, each as a letter and its share of that bar in
-    // percent: "P25 +25 .50".
-    std::string Bar(int row) const
+    // The runs of colour along the middle of each row from where the first
+    // row's (the longest) bar starts, as letters of process, thread, grown,
+    // shrunk or none, each with its share in percent: "P25 +25 .50".
+    std::vector<std::string> Bars() const
     {
-        int start = 0, y = row * H + H / 2;
-        while (start < WIDTH && Pixel(start, H / 2) != PROCESS)
+        int start = 0;
+        while (start < WIDTH && Pixel(start, H / 2) != colours[0])
             ++start;
-        std::string bar;
-        for (int x = start, end; x < WIDTH; x = end) {
-            for (end = x; end < WIDTH && Pixel(end, y) == Pixel(x, y);)
-                ++end;
-            COLORREF c = Pixel(x, y);
-            char letter = c == PROCESS ? 'P' : c == THREAD ? 'T' : c == GROWN ? '+' : c == SHRUNK ? '-' : '.';
-            bar += (bar.empty() ? "" : " ") + (letter + std::to_string(std::lround(100.0 * (end - x) / (WIDTH - start))));
+        std::vector<std::string> bars;
+        for (uint32_t row = 0, y = H / 2; row < input.rowCount; ++row, y += H) {
+            std::string& bar = bars.emplace_back();
+            for (int x = start, end; x < WIDTH; x = end) {
+                for (end = x; end < WIDTH && Pixel(end, y) == Pixel(x, y);)
+                    ++end;
+                size_t colour = std::find(colours, colours + 4, Pixel(x, y)) - colours;
+                bar += std::string(bar.empty() ? "" : " ") + "PT+-."[colour] +
+                       std::to_string(std::lround(100.0 * (end - x) / (WIDTH - start)));
+            }
         }
-        return bar;
+        return bars;
     }
 
-    int Count(const RECT& area, COLORREF color, bool equal = true) const
+    int Count(const RECT& area, COLORREF colour, bool equal = true) const
     {
         int n = 0;
         for (int y = area.top; y < area.bottom; ++y) {
             for (int x = area.left; x < area.right; ++x)
-                n += (Pixel(x, y) == color) == equal;
+                n += (Pixel(x, y) == colour) == equal;
         }
         return n;
     }
@@ -116,44 +112,36 @@ protected:
     view::ColumnWidths columns;
 };
 
+using Strings = std::vector<std::string>;
+
 TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
 {
-    Paint({{L"steady", 1, 100, 100},
-           {L"grown", 2, 50, 25},
-           {L"shrunk", 3, 25, 50},
-           {L"new", 4, 50, 0},
-           {L"thread", 5, 40, 40, model::isThread}});
-    EXPECT_EQ((std::vector<std::string>{"P100", "P25 +25 .50", "P25 -25 .50", "+50 .50", "T40 .60"}),
-              (std::vector<std::string>{Bar(0), Bar(1), Bar(2), Bar(3), Bar(4)}));
-
-    Paint({{L"rose", 1, 50, 50}, {L"zero", 2, 0, 0}, {L"fell", 3, -50, -50}});
-    EXPECT_EQ((std::vector<std::string>{"P100", "P50 .50", ".100"}),
-              (std::vector<std::string>{Bar(0), Bar(1), Bar(2)}))
-        << "a value below 0 moves every bar's start there";
+    Paint({{L"steady", 1, 100, 100, P}, {L"grown", 2, 50, 25, P}, {L"shrunk", 3, 25, 50, P},
+           {L"new", 4, 50, 0, P}, {L"thread", 5, 40, 40, T}});
+    EXPECT_EQ((Strings{"P100", "P25 +25 .50", "P25 -25 .50", "+50 .50", "T40 .60"}), Bars());
+    Paint({{L"rose", 1, 50, 50, P}, {L"zero", 2, 0, 0, P}, {L"fell", 3, -50, -50, P}});
+    EXPECT_EQ((Strings{"P100", "P50 .50", ".100"}), Bars()) << "a value below 0 moves every bar's start there";
 }
 
 TEST_F(PaintTest, AllZeroValuesDrawNoBarButTheRowsText)
 {
-    Paint({{L"a", 1, 0, 0}, {L"b", 2, 0, 0}});
-    EXPECT_EQ(0, Count(all, PROCESS));
+    Paint({{L"a", 1, 0, 0, P}, {L"b", 2, 0, 0, P}});
+    EXPECT_EQ(0, Count(all, colours[0]));
     EXPECT_GT(Count(all, WHITE, false), 0);
-
     input.rowHeight = 0; // a font that failed to load
-    Paint({{L"a", 1, 5, 0}, {L"b", 2, 0, 0}});
-    EXPECT_GT(Count(all, GROWN), 0);
+    Paint({{L"a", 1, 5, 0, P}, {L"b", 2, 0, 0, P}});
+    EXPECT_GT(Count(all, colours[2]), 0);
 }
 
-TEST_F(PaintTest, IdsAreHexadecimalOnRequestAndTheColumnsOnlyGrow)
+TEST_F(PaintTest, IdsAreHexadecimalOnRequest)
 {
     ASSERT_LT(Extent(L"4d2").cx, Extent(L"1234").cx);
     input.hexIds = true;
-    Paint({{L"a", 1234, 1, 1}});
+    Paint({{L"a", 1234, 1, 1, P}});
     EXPECT_EQ(Extent(L"4d2").cx, columns.id);
     input.hexIds = false;
-    Paint({{L"a much longer name", 1234, 1, 1}});
-    Paint({{L"a", 7, 1, 1}});
+    Paint({{L"a", 1234, 1, 1, P}});
     EXPECT_EQ(Extent(L"1234").cx, columns.id);
-    EXPECT_EQ(Extent(L"a much longer name").cx, columns.name);
 }
 
 TEST_F(PaintTest, WithNoRowTheStatusTextIsDrawnAtTheTopLeft)
@@ -169,14 +157,10 @@ TEST_F(PaintTest, WithNoRowTheStatusTextIsDrawnAtTheTopLeft)
 
 TEST_F(PaintTest, OnlyTheUpperOfTwoFocusedRowsGetsTheFocusRectangle)
 {
-    Paint({{L"a", 1, 0, 0, model::isProcess | model::focused | model::selected},
-           {L"b", 2, 0, 0, model::isProcess | model::focused}});
+    Paint({{L"a", 1, 0, 0, P | model::focused | model::selected}, {L"b", 2, 0, 0, P | model::focused}});
     RECT rightEdge0 = {WIDTH - 1, 0, WIDTH, H}, rightEdge1 = {WIDTH - 1, H, WIDTH, 2 * H};
-    COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    EXPECT_GT(Count(rightEdge0, highlight, false), 0) << "the focus rectangle's right edge";
+    EXPECT_GT(Count(rightEdge0, GetSysColor(COLOR_HIGHLIGHT), false), 0) << "the focus rectangle on the selection";
     EXPECT_EQ(0, Count(rightEdge1, WHITE, false));
-    RECT selected = {WIDTH - 20, 1, WIDTH - 2, H - 1};
-    EXPECT_EQ(18 * (H - 2), Count(selected, highlight)) << "the selection is highlighted";
 }
 
 } // namespace

@@ -31,8 +31,7 @@ struct MachineProcess {
     uint32_t threads = 0;
 };
 
-// A Process object (processor time, ID, thread count) and a Thread object,
-// `seconds` into a run.
+// A Process object (processor time, ID, thread count) and a Thread object.
 inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& processes, double seconds,
                                          int32_t defaultCounter = 0)
 {
@@ -156,37 +155,28 @@ protected:
         Command(CMD_UPDATE_NOW);
     }
 
-    void Command(unsigned id)
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
     {
-        SendMessageW(window, WM_COMMAND, id, 0);
+        SendMessageW(window, message, wParam, lParam);
         Pump();
     }
-
-    void Click(UINT message, int x, int row)
-    {
-        SendMessageW(window, message, 0, MAKELPARAM(x, (row - view::state.topRow) * view::RowHeight() + 1));
-        Pump();
-    }
+    void Command(unsigned id) { Send(WM_COMMAND, id); }
+    void Click(UINT message, int x, int row) { Send(message, 0, MAKELPARAM(x, (row - Top()) * view::RowHeight() + 1)); }
 
     static int32_t Rows() { return static_cast<int32_t>(model::state.displayCount()); }
     static const model::InstanceRecord& Row(int32_t i) { return *model::state.displayList[i]; }
     static int32_t Focus() { return model::state.focusRow; }
     static int32_t Top() { return view::state.topRow; }
-    // The listed rows with a flag, and the row of the selected record (-1: none).
     static int Flagged(uint32_t flag)
     {
-        int n = 0;
-        for (int32_t i = 0; i < Rows(); ++i)
-            n += Row(i).Has(flag);
-        return n;
+        return static_cast<int>(std::count_if(model::state.displayList.begin(), model::state.displayList.end(),
+                                              [&](const model::InstanceRecord* r) { return r->Has(flag); }));
     }
-    static int32_t Selected()
+    static int32_t Selected() // -1: none listed
     {
-        for (int32_t i = 0; i < Rows(); ++i) {
-            if (&Row(i) == model::state.selectedRecord)
-                return i;
-        }
-        return -1;
+        const auto& list = model::state.displayList;
+        auto found = std::find(list.begin(), list.end(), model::state.selectedRecord);
+        return found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
     }
 
     ReplaySource replay;
