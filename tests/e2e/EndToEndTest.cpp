@@ -1,6 +1,5 @@
-// Quorlet as a user sees it, in a Wine desktop on an X display: the program's
-// own start-up and message loop run on this thread, and a thread timer looks
-// at the view between messages, presses keys and takes a screenshot.
+// Quorlet in a Wine desktop on an X display: its own start-up and message loop
+// run on this thread; a timer looks at the view, presses keys, takes a screenshot.
 #include "app/AppState.h"
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
@@ -16,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 using namespace testing_support;
 
@@ -54,10 +54,8 @@ struct Run {
 void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
 {
     const perf::PerfDataBlockHeader* header = perf::BlockHeader(perf::perfData.currentSnapshot.View());
-    if (header && perf::Value64(header->PerfTime100nSec) != run.lastSample) {
-        run.lastSample = perf::Value64(header->PerfTime100nSec);
-        ++run.samples;
-    }
+    int64_t sample = header ? perf::Value64(header->PerfTime100nSec) : 0;
+    run.samples += sample != std::exchange(run.lastSample, sample);
     HWND window = app::state.mainWindow;
     auto rows = model::state.displayList.begin(), end = rows + model::state.displayCount();
     if (run.step == 0 && run.samples >= 3) {
