@@ -1,5 +1,7 @@
 #include "support/ChildProcess.h"
 
+#include <sddl.h>
+
 namespace testing_support {
 
 std::wstring TestFolder()
@@ -10,17 +12,25 @@ std::wstring TestFolder()
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-ChildProcess::ChildProcess()
+ChildProcess::ChildProcess(const wchar_t* sddl)
 {
+    SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
+    core::LocalMemory<PSECURITY_DESCRIPTOR> descriptor;
+    if (sddl) {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Put(), nullptr))
+            return;
+        security.lpSecurityDescriptor = descriptor.Get();
+    }
     std::wstring command = L"\"" + TestFolder() + L"test_child.exe\" " + std::to_wstring(GetCurrentProcessId());
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessW(nullptr, command.data(), sddl ? &security : nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return;
     handle.Reset(info.hProcess);
     thread.Reset(info.hThread);
     id = info.dwProcessId;
+    mainThreadId = info.dwThreadId;
 }
 
 ChildProcess::~ChildProcess()

@@ -12,18 +12,21 @@ namespace testing_support {
 
 class ChildProcess {
 public:
-    ChildProcess();
+    // `sddl`, when given, is the process object's security descriptor.
+    explicit ChildProcess(const wchar_t* sddl = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return static_cast<bool>(handle); }
     DWORD processId() const { return id; }
+    DWORD threadId() const { return mainThreadId; }
     HANDLE process() const { return handle.Get(); }
 
 private:
     core::KernelHandle handle, thread;
     DWORD id = 0;
+    DWORD mainThreadId = 0;
 };
 
 // The folder of the running test executable, with a trailing backslash.
