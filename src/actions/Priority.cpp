@@ -1,0 +1,183 @@
+#include "actions/Priority.h"
+
+#include "core/Handles.h"
+#include "core/Report.h"
+#include "core/WideString.h"
+#include "resources/resource.h"
+
+
+namespace actions {
+
+namespace {
+
+struct PriorityClass {
+    unsigned command;
+    unsigned text;
+    DWORD value;
+    bool middle;
+};
+
+constexpr PriorityClass PRIORITY_CLASSES[] = {
+    {CMD_PRIORITY_CLASS_IDLE, IDS_PRIORITY_IDLE, IDLE_PRIORITY_CLASS, false},
+    {CMD_PRIORITY_CLASS_BELOW_NORMAL, IDS_PRIORITY_BELOW_NORMAL, BELOW_NORMAL_PRIORITY_CLASS, true},
+    {CMD_PRIORITY_CLASS_NORMAL, IDS_PRIORITY_NORMAL, NORMAL_PRIORITY_CLASS, false},
+    {CMD_PRIORITY_CLASS_ABOVE_NORMAL, IDS_PRIORITY_ABOVE_NORMAL, ABOVE_NORMAL_PRIORITY_CLASS, true},
+    {CMD_PRIORITY_CLASS_HIGH, IDS_PRIORITY_HIGH, HIGH_PRIORITY_CLASS, false},
+    {CMD_PRIORITY_CLASS_REALTIME, IDS_PRIORITY_REALTIME, REALTIME_PRIORITY_CLASS, false},
+};
+
+struct ThreadPriority {
+    int value;
+    unsigned text;
+};
+
+constexpr ThreadPriority NAMED_THREAD_PRIORITIES[] = {
+    {THREAD_PRIORITY_IDLE, IDS_PRIORITY_IDLE},
+    {THREAD_PRIORITY_LOWEST, IDS_PRIORITY_LOW},
+    {THREAD_PRIORITY_BELOW_NORMAL, IDS_PRIORITY_BELOW_NORMAL},
+    {THREAD_PRIORITY_NORMAL, IDS_PRIORITY_NORMAL},
+    {THREAD_PRIORITY_ABOVE_NORMAL, IDS_PRIORITY_ABOVE_NORMAL},
+    {THREAD_PRIORITY_HIGHEST, IDS_PRIORITY_HIGH},
+    {THREAD_PRIORITY_TIME_CRITICAL, IDS_PRIORITY_TIME_CRITICAL},
+};
+
+// The command offset for a change: 0 when the right is held, the grant offset
+// when it can be granted; `enabled` is false when neither.
+struct ChangeAccess {
+    unsigned offset;
+    bool enabled;
+};
+
+ChangeAccess AccessFor(DWORD mask, DWORD setRight)
+{
+    if (mask & setRight)
+        return {0, true};
+    if (mask & WRITE_DAC)
+        return {GRANT_OFFSET, true};
+    return {0, false};
+}
+
+void AppendText(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
+{
+    core::WideString text;
+    text.LoadResourceString(textId);
+    AppendMenuW(menu, flags, command, text.Chars());
+}
+
+// One item: checked while boost is on, and choosing it flips the state.
+void AppendBoostItem(HMENU menu, bool queried, BOOL disabled, ChangeAccess access, unsigned enableCommand,
+                     unsigned disableCommand, unsigned textId)
+{
+    if (!queried) {
+        AppendText(menu, MF_STRING | MF_GRAYED, CMD_NONE, textId);
+        return;
+    }
+    UINT flags = MF_STRING | (disabled ? MF_UNCHECKED : MF_CHECKED) | (access.enabled ? 0 : MF_GRAYED);
+    unsigned command = disabled ? enableCommand : disableCommand;
+    AppendText(menu, flags, access.enabled ? command + access.offset : CMD_NONE, textId);
+}
+
+} // namespace
+
+void AppendProcessPriorityItems(HMENU menu, HANDLE process, DWORD mask, bool withMiddleClasses)
+{
+    if (!(mask & PROCESS_QUERY_INFORMATION))
+        return;
+    ChangeAccess access = AccessFor(mask, PROCESS_SET_INFORMATION);
+    BOOL disabled = FALSE;
+    bool queried = GetProcessPriorityBoost(process, &disabled) != FALSE;
+    AppendBoostItem(menu, queried, disabled, access, CMD_ENABLE_PROCESS_BOOST, CMD_DISABLE_PROCESS_BOOST,
+                    IDS_OP_ENABLE_PROCESS_BOOST);
+
+    core::Menu classes{CreatePopupMenu()};
+    UINT flags = MF_STRING | (access.enabled ? 0 : MF_GRAYED);
+    for (const PriorityClass& entry : PRIORITY_CLASSES)
+        if (!entry.middle || withMiddleClasses)
+            AppendText(classes.Get(), flags, entry.command + access.offset, entry.text);
+    DWORD current = GetPriorityClass(process);
+    if (current == 0)
+        return;
+    for (const PriorityClass& entry : PRIORITY_CLASSES)
+        if (entry.value == current)
+            CheckMenuRadioItem(classes.Get(), CMD_PRIORITY_CLASS_IDLE + access.offset,
+                               CMD_PRIORITY_CLASS_REALTIME + access.offset, entry.command + access.offset,
+                               MF_BYCOMMAND);
+    core::WideString text;
+    text.LoadResourceString(IDS_MENU_PRIORITY_CLASS);
+    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(classes.Get()), text.Chars()))
+        classes.Release();
+}
+
+void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
+{
+    if (!(mask & THREAD_QUERY_INFORMATION))
+        return;
+    ChangeAccess access = AccessFor(mask, THREAD_SET_INFORMATION);
+    BOOL disabled = FALSE;
+    bool queried = GetThreadPriorityBoost(thread, &disabled) != FALSE;
+    AppendBoostItem(menu, queried, disabled, access, CMD_ENABLE_THREAD_BOOST, CMD_DISABLE_THREAD_BOOST,
+                    IDS_OP_ENABLE_THREAD_BOOST);
+
+    unsigned base = CMD_THREAD_PRIORITY_BASE + access.offset;
+    UINT flags = MF_STRING | (access.enabled ? 0 : MF_GRAYED);
+    core::Menu priorities{CreatePopupMenu()};
+    int current = GetThreadPriority(thread);
+    for (const ThreadPriority& entry : NAMED_THREAD_PRIORITIES) {
+        // A value between the named ones is shown, greyed, where it falls.
+        if (entry.value == THREAD_PRIORITY_LOWEST && current >= -14 && current <= -3) {
+            core::WideString text;
+            text.Format(L"%d", current);
+            AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
+        }
+        if (entry.value == THREAD_PRIORITY_TIME_CRITICAL && current >= 3 && current <= 14) {
+            core::WideString text;
+            text.Format(L"+%d", current);
+            AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
+        }
+        AppendText(priorities.Get(), flags, base + entry.value, entry.text);
+    }
+    int marked = GetThreadPriority(thread);
+    if (marked >= THREAD_PRIORITY_IDLE && marked <= THREAD_PRIORITY_TIME_CRITICAL)
+        CheckMenuRadioItem(priorities.Get(), base - 15, base + 15, base + marked, MF_BYCOMMAND);
+    core::WideString text;
+    text.LoadResourceString(IDS_MENU_PRIORITY);
+    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(priorities.Get()), text.Chars()))
+        priorities.Release();
+}
+
+namespace {
+
+bool Reported(HWND owner, BOOL succeeded, unsigned operation)
+{
+    if (!succeeded)
+        core::ReportWin32Failure(owner, core::TextId(operation), 0, 0);
+    return succeeded != FALSE;
+}
+
+} // namespace
+
+bool PerformProcessPriorityCommand(HWND owner, HANDLE process, unsigned command)
+{
+    if (command == CMD_ENABLE_PROCESS_BOOST)
+        return Reported(owner, SetProcessPriorityBoost(process, FALSE), IDS_OP_ENABLE_PROCESS_BOOST);
+    if (command == CMD_DISABLE_PROCESS_BOOST)
+        return Reported(owner, SetProcessPriorityBoost(process, TRUE), IDS_OP_DISABLE_PROCESS_BOOST);
+    for (const PriorityClass& entry : PRIORITY_CLASSES)
+        if (entry.command == command)
+            return Reported(owner, SetPriorityClass(process, entry.value), IDS_OP_SET_PROCESS_PRIORITY);
+    return false;
+}
+
+bool PerformThreadPriorityCommand(HWND owner, HANDLE thread, unsigned command)
+{
+    if (command == CMD_ENABLE_THREAD_BOOST)
+        return Reported(owner, SetThreadPriorityBoost(thread, FALSE), IDS_OP_ENABLE_THREAD_BOOST);
+    if (command == CMD_DISABLE_THREAD_BOOST)
+        return Reported(owner, SetThreadPriorityBoost(thread, TRUE), IDS_OP_DISABLE_THREAD_BOOST);
+    if (command >= CMD_THREAD_PRIORITY_FIRST && command <= CMD_THREAD_PRIORITY_LAST)
+        return Reported(owner, SetThreadPriority(thread, static_cast<int>(command) - CMD_THREAD_PRIORITY_BASE),
+                        IDS_OP_SET_THREAD_PRIORITY);
+    return false;
+}
+
+} // namespace actions
