@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "actions/ObjectCommands.h"
 #include "core/WideString.h"
 #include "dialogs/ComputerName.h"
 #include "model/DisplayList.h"
@@ -213,6 +214,10 @@ LRESULT DispatchCommand(HWND window, unsigned, WPARAM wParam, LPARAM)
         SelectCounter(window, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex);
     else if (InRange(id, CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST))
         ViewAs(window, id - CMD_VIEW_AS_FIRST);
+    else if (actions::IsThreadCommand(id))
+        actions::RunThreadCommand(window, id);
+    else if (actions::IsProcessCommand(id))
+        actions::RunProcessCommand(window, id);
     else if (!RunKeyCommand(window, id))
         RunViewCommand(window, id);
     return 0;

@@ -1,0 +1,129 @@
+#include "actions/ObjectCommands.h"
+
+#include "actions/Open.h"
+#include "actions/Priority.h"
+#include "app/AppState.h"
+#include "core/Handles.h"
+#include "core/Report.h"
+#include "core/WideString.h"
+#include "model/Records.h"
+#include "perf/PerfData.h"
+#include "resources/resource.h"
+
+namespace actions {
+
+namespace {
+
+constexpr DWORD THREAD_TERMINATED_EXIT_CODE = 0xDEADBAAD;
+
+unsigned WithoutGrant(unsigned command)
+{
+    return command >= CMD_TERMINATE_PROCESS + GRANT_OFFSET ? command - GRANT_OFFSET : command;
+}
+
+bool IsProcessAction(unsigned command)
+{
+    switch (command) {
+    case CMD_TERMINATE_PROCESS:
+    case CMD_ENABLE_PROCESS_BOOST:
+    case CMD_DISABLE_PROCESS_BOOST:
+    case CMD_PRIORITY_CLASS_IDLE:
+    case CMD_PRIORITY_CLASS_BELOW_NORMAL:
+    case CMD_PRIORITY_CLASS_NORMAL:
+    case CMD_PRIORITY_CLASS_ABOVE_NORMAL:
+    case CMD_PRIORITY_CLASS_HIGH:
+    case CMD_PRIORITY_CLASS_REALTIME:
+        return true;
+    }
+    return false;
+}
+
+bool IsThreadAction(unsigned command)
+{
+    return command == CMD_ENABLE_THREAD_BOOST || command == CMD_DISABLE_THREAD_BOOST ||
+           command == CMD_TERMINATE_THREAD ||
+           (command >= CMD_THREAD_PRIORITY_FIRST && command <= CMD_THREAD_PRIORITY_LAST);
+}
+
+// The selected record when it is a row of the given kind with a real id on
+// the local machine; a remote machine's ids mean nothing here.
+const model::InstanceRecord* SelectedLocal(uint32_t kind)
+{
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    if (!perf::IsLocalMachine() || !record || !record->Has(kind) || record->id == 0)
+        return nullptr;
+    return record;
+}
+
+void Report(HWND window, unsigned operation)
+{
+    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
+}
+
+// Opens with MAXIMUM_ALLOWED, which includes WRITE_DAC when the grant needs it.
+core::KernelHandle OpenForCommand(HWND window, unsigned command, DWORD id, OpenFunction open, unsigned openFailure,
+                                  DWORD rightToGrant, unsigned grantFailure)
+{
+    core::KernelHandle object{open(MAXIMUM_ALLOWED, FALSE, id)};
+    if (!object) {
+        Report(window, openFailure);
+        return {};
+    }
+    if (command != WithoutGrant(command) && !GrantSelfAccess(object, 0, rightToGrant)) {
+        Report(window, grantFailure);
+        return {};
+    }
+    return object;
+}
+
+} // namespace
+
+bool IsProcessCommand(unsigned command)
+{
+    return IsProcessAction(WithoutGrant(command));
+}
+
+bool IsThreadCommand(unsigned command)
+{
+    return IsThreadAction(WithoutGrant(command));
+}
+
+void RunProcessCommand(HWND window, unsigned command)
+{
+    const model::InstanceRecord* record = SelectedLocal(model::isProcess);
+    if (!record || !IsProcessCommand(command))
+        return;
+    unsigned action = WithoutGrant(command);
+    DWORD right = action == CMD_TERMINATE_PROCESS ? PROCESS_TERMINATE : PROCESS_SET_INFORMATION;
+    core::KernelHandle process = OpenForCommand(window, command, record->id, OpenProcess, IDS_OP_OPEN_PROCESS,
+                                                right, IDS_OP_CHANGE_PROCESS_SECURITY);
+    if (!process)
+        return;
+    if (action == CMD_TERMINATE_PROCESS) {
+        if (!TerminateProcess(process.Get(), 0))
+            Report(window, IDS_OP_TERMINATE_PROCESS);
+        return;
+    }
+    PerformProcessPriorityCommand(window, process.Get(), action);
+}
+
+void RunThreadCommand(HWND window, unsigned command)
+{
+    const model::InstanceRecord* record = SelectedLocal(model::isThread);
+    if (!app::state.openThreadFn || !record || !IsThreadCommand(command))
+        return;
+    unsigned action = WithoutGrant(command);
+    DWORD right = action == CMD_TERMINATE_THREAD ? THREAD_TERMINATE : THREAD_SET_INFORMATION;
+    core::KernelHandle thread = OpenForCommand(window, command, record->id, app::state.openThreadFn,
+                                               IDS_OP_OPEN_THREAD, right, IDS_OP_CHANGE_THREAD_SECURITY);
+    if (!thread)
+        return;
+    if (action == CMD_TERMINATE_THREAD) {
+        if (!TerminateThread(thread.Get(), THREAD_TERMINATED_EXIT_CODE))
+            Report(window, IDS_OP_TERMINATE_THREAD);
+        return;
+    }
+    PerformThreadPriorityCommand(window, thread.Get(), action);
+}
+
+} // namespace actions

@@ -1,0 +1,20 @@
+// The frames in which the process and thread commands run: the selected row
+// is opened, the needed right granted first for the grant-offset forms, the
+// action performed, and every failure reported in a box.
+#pragma once
+
+#include <windows.h>
+
+namespace actions {
+
+// Whether the command (with or without the grant offset) is one of the
+// process commands of RunProcessCommand, or the thread ones.
+bool IsProcessCommand(unsigned command);
+bool IsThreadCommand(unsigned command);
+
+// Act on the selected process or thread of the local machine; nothing
+// happens for another machine, another kind of row or id 0.
+void RunProcessCommand(HWND window, unsigned command);
+void RunThreadCommand(HWND window, unsigned command);
+
+} // namespace actions
