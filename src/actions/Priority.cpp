@@ -64,6 +64,15 @@ void AppendText(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
     AppendMenuW(menu, flags, command, text.Chars());
 }
 
+// Hangs `submenu` under `menu`, which then owns it.
+void AppendSubmenu(HMENU menu, core::Menu& submenu, unsigned textId)
+{
+    core::WideString text;
+    text.LoadResourceString(textId);
+    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu.Get()), text.Chars()))
+        submenu.Release();
+}
+
 // One item: checked while boost is on, and choosing it flips the state.
 void AppendBoostItem(HMENU menu, bool queried, BOOL disabled, ChangeAccess access, unsigned enableCommand,
                      unsigned disableCommand, unsigned textId)
@@ -102,10 +111,7 @@ void AppendProcessPriorityItems(HMENU menu, HANDLE process, DWORD mask, bool wit
             CheckMenuRadioItem(classes.Get(), CMD_PRIORITY_CLASS_IDLE + access.offset,
                                CMD_PRIORITY_CLASS_REALTIME + access.offset, entry.command + access.offset,
                                MF_BYCOMMAND);
-    core::WideString text;
-    text.LoadResourceString(IDS_MENU_PRIORITY_CLASS);
-    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(classes.Get()), text.Chars()))
-        classes.Release();
+    AppendSubmenu(menu, classes, IDS_MENU_PRIORITY_CLASS);
 }
 
 void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
@@ -136,13 +142,9 @@ void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
         }
         AppendText(priorities.Get(), flags, base + entry.value, entry.text);
     }
-    int marked = GetThreadPriority(thread);
-    if (marked >= THREAD_PRIORITY_IDLE && marked <= THREAD_PRIORITY_TIME_CRITICAL)
-        CheckMenuRadioItem(priorities.Get(), base - 15, base + 15, base + marked, MF_BYCOMMAND);
-    core::WideString text;
-    text.LoadResourceString(IDS_MENU_PRIORITY);
-    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(priorities.Get()), text.Chars()))
-        priorities.Release();
+    if (current >= THREAD_PRIORITY_IDLE && current <= THREAD_PRIORITY_TIME_CRITICAL)
+        CheckMenuRadioItem(priorities.Get(), base - 15, base + 15, base + current, MF_BYCOMMAND);
+    AppendSubmenu(menu, priorities, IDS_MENU_PRIORITY);
 }
 
 namespace {

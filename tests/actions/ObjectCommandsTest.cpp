@@ -13,6 +13,7 @@
 namespace {
 
 using testing_support::ChildProcess;
+using testing_support::ExitCodeAfterEnd;
 
 // The selected row, and the thread-open function, as the program has them.
 class ObjectCommands : public ::testing::Test {
@@ -36,14 +37,6 @@ protected:
 
     model::InstanceRecord record;
 };
-
-DWORD ExitCodeAfterEnd(HANDLE process)
-{
-    DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(process, &code);
-    return code;
-}
 
 TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
 {
@@ -86,7 +79,7 @@ TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
 
 TEST_F(ObjectCommands, TerminateGrantingTheRightWhereNeeded)
 {
-    ChildProcess restricted(L"D:P(A;;0x100400;;;OW)(A;;0x100400;;;WD)");
+    ChildProcess restricted(testing_support::QUERY_ONLY_SDDL);
     ASSERT_TRUE(restricted.started());
     testing_support::MessageBoxCatcher catcher;
     Select(model::isProcess, restricted.processId());

@@ -29,6 +29,19 @@ private:
     DWORD mainThreadId = 0;
 };
 
+// Query rights only, for the owner and for everyone: the owner may still
+// change the list (WRITE_DAC is implied for the owner).
+constexpr const wchar_t* QUERY_ONLY_SDDL = L"D:P(A;;0x100400;;;OW)(A;;0x100400;;;WD)";
+
+// The exit code once the process has ended (within 10 s); STILL_ACTIVE otherwise.
+inline DWORD ExitCodeAfterEnd(HANDLE process)
+{
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    return code;
+}
+
 // The folder of the running test executable, with a trailing backslash.
 std::wstring TestFolder();
 
