@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "actions/ContextMenu.h"
 #include "actions/ObjectCommands.h"
 #include "core/WideString.h"
 #include "dialogs/ComputerName.h"
@@ -218,6 +219,8 @@ LRESULT DispatchCommand(HWND window, unsigned, WPARAM wParam, LPARAM)
         actions::RunThreadCommand(window, id);
     else if (actions::IsProcessCommand(id))
         actions::RunProcessCommand(window, id);
+    else if (id == CMD_CONTEXT_MENU)
+        actions::ShowContextMenu(window, 0, 0, model::state.selectedRecord);
     else if (!RunKeyCommand(window, id))
         RunViewCommand(window, id);
     return 0;

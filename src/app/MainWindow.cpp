@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "actions/ContextMenu.h"
 #include "app/AppState.h"
 #include "app/Commands.h"
 #include "app/DisplayResources.h"
@@ -127,8 +128,12 @@ LRESULT OnRightButtonDown(HWND window, LPARAM lParam)
     if (row >= 0 && row < RowCount()) {
         restore = model::state.focusRow >= 0;
         PostSelectRow(window, row, restore ? view::SELECT : view::SELECT | view::FOCUS);
+    } else {
+        row = model::state.focusRow; // below the rows: the focus row's menu
     }
-    // The context menu for the row comes here.
+    const model::InstanceRecord* record = row >= 0 && row < RowCount() ? model::state.displayList[row] : nullptr;
+    // The menu's own loop delivers the posted selection while it is open.
+    actions::ShowContextMenu(window, LOWORD(lParam), HIWORD(lParam), record);
     if (restore)
         PostSelectRow(window, -1, view::SELECT);
     return 0;

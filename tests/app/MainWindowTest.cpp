@@ -1,3 +1,4 @@
+#include "support/MenuLines.h"
 #include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
 
@@ -70,20 +71,68 @@ TEST_F(MainWindow, ClicksSelectRowsOrToggleThreadsInTheExpandZone)
     EXPECT_EQ(0, Focus());
 }
 
-TEST_F(MainWindow, ARightClickMovesOnlyTheSelectionWhileTheMenuIsOpenThenMinusOneBringsItBack)
+// What a test sees of the right-click menu while it is open (at its first
+// idle moment): where it opened, its rows, the selected row. Then it closes.
+struct OpenMenu {
+    RECT rect = {};
+    std::vector<std::wstring> lines;
+    int32_t selected = -2;
+};
+OpenMenu seen;
+WNDPROC mainWindowProc;
+
+LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
+        HWND popup = reinterpret_cast<HWND>(lParam);
+        GetWindowRect(popup, &seen.rect);
+        seen.lines = MenuLines(reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)));
+        const auto& list = model::state.displayList;
+        auto found = std::find(list.begin(), list.end(), model::state.selectedRecord);
+        seen.selected = found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
+        EndMenu();
+    }
+    return CallWindowProcW(mainWindowProc, window, message, wParam, lParam);
+}
+
+TEST_F(MainWindow, ARightClickOpensTheRowsMenuAtThePointerWithOnlyTheSelectionMoved)
 {
     Start(NumberedProcesses(5));
-    Click(WM_RBUTTONDOWN, 20, 3);
+    mainWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchMenu)));
+    auto menuAt = [&](int x, int y) {
+        seen = OpenMenu();
+        Send(WM_RBUTTONDOWN, 0, MAKELPARAM(x, y));
+        POINT corner = {x, y};
+        ClientToScreen(window, &corner);
+        EXPECT_EQ(corner.x, seen.rect.left);
+        EXPECT_EQ(corner.y, seen.rect.top);
+        return seen.lines.size() > 3 ? seen.lines[3] : L"";
+    };
+    const int h = view::RowHeight();
+    EXPECT_EQ(L"Selected Process: p03 >", menuAt(20, 3 * h + 1));
+    EXPECT_EQ(3, seen.selected);
     EXPECT_EQ(3, Focus()) << "with no focused row the clicked row is selected and focused";
     EXPECT_EQ(3, Selected());
-    SendMessageW(window, WM_RBUTTONDOWN, 0, MAKELPARAM(20, 2 * view::RowHeight() + 1));
-    MSG message; // the menu's own loop delivers the first selection
-    ASSERT_TRUE(PeekMessageW(&message, window, app::WM_SELECT_ROW, app::WM_SELECT_ROW, PM_REMOVE));
-    DispatchMessageW(&message);
-    EXPECT_EQ(2, Selected());
+
+    EXPECT_EQ(L"Selected Process: p02 >", menuAt(35, 2 * h + 1));
+    EXPECT_EQ(2, seen.selected) << "the menu's own loop delivers the selection";
     EXPECT_EQ(3, Focus());
-    Pump();
     EXPECT_EQ(3, Selected()) << "back on the focused row after the menu";
+    // Below the rows: the focus row's menu, and nothing moves.
+    EXPECT_EQ(L"Selected Process: p03 >", menuAt(5, 8 * h));
+    EXPECT_EQ(3, seen.selected);
+
+    // The Apps key: the selected row's menu at the client area's corner.
+    seen = OpenMenu();
+    Command(CMD_CONTEXT_MENU);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_EQ(origin.x, seen.rect.left);
+    EXPECT_EQ(origin.y, seen.rect.top);
+    ASSERT_GT(seen.lines.size(), 3u);
+    EXPECT_EQ(L"Selected Process: p03 >", seen.lines[3]);
+
     PostMessageW(window, app::WM_SELECT_ROW, 4, view::SELECT);
     // -1 for the focused row, as a sender computing in 32 bits posts it.
     PostMessageW(window, app::WM_SELECT_ROW, 0xFFFFFFFFu, view::SELECT);
