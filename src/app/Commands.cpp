@@ -9,6 +9,7 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "security/Editor.h"
 #include "view/Refresh.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
@@ -221,6 +222,8 @@ LRESULT DispatchCommand(HWND window, unsigned, WPARAM wParam, LPARAM)
         actions::RunProcessCommand(window, id);
     else if (id == CMD_CONTEXT_MENU)
         actions::ShowContextMenu(window, 0, 0, model::state.selectedRecord);
+    else if (id == CMD_EDIT_SECURITY)
+        security::EditSelectedSecurity(window);
     else if (!RunKeyCommand(window, id))
         RunViewCommand(window, id);
     return 0;

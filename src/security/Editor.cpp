@@ -1,0 +1,252 @@
+#include "security/Editor.h"
+
+#include "actions/Open.h"
+#include "app/AppState.h"
+#include "model/Records.h"
+#include "perf/PerfData.h"
+#include "resources/resource.h"
+#include "security/Summary.h"
+
+#include <aclapi.h>
+
+#include <iterator>
+
+namespace security {
+
+namespace {
+
+// The interface ids, written out so that no id library is needed.
+constexpr GUID UNKNOWN_ID = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr GUID SECURITY_INFORMATION_ID = {0x965FC360, 0x16FF, 0x11D0, {0x91, 0xCB, 0x00, 0xAA, 0x00, 0xBB, 0xB7, 0x23}};
+const GUID NO_OBJECT_TYPE = {};
+
+constexpr DWORD GENERAL = SI_ACCESS_GENERAL;
+constexpr DWORD SPECIFIC = SI_ACCESS_SPECIFIC;
+
+const wchar_t* Name(unsigned id)
+{
+    return MAKEINTRESOURCEW(id);
+}
+
+// Each list ends at an entry with mask 0.
+const SI_ACCESS PROCESS_ENTRIES[] = {
+    {&NO_OBJECT_TYPE, 0x1F0FFF, Name(IDS_FULL_PROCESS_ACCESS), GENERAL},
+    {&NO_OBJECT_TYPE, 0x020410, Name(IDS_RIGHT_GENERIC_READ), GENERAL},
+    {&NO_OBJECT_TYPE, 0x120000, Name(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x020BEF, Name(IDS_RIGHT_GENERIC_WRITE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x0D0000, Name(IDS_OP_CHANGE_PROCESS_SECURITY), GENERAL},
+    {&NO_OBJECT_TYPE, 0x1F0FFF, Name(IDS_FULL_PROCESS_ACCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x800, Name(IDS_RIGHT_PROCESS_SET_PORT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x400, Name(IDS_RIGHT_PROCESS_QUERY_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x200, Name(IDS_RIGHT_PROCESS_SET_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x100, Name(IDS_RIGHT_PROCESS_SET_QUOTA), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x80, Name(IDS_RIGHT_PROCESS_CREATE_PROCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x40, Name(IDS_RIGHT_PROCESS_DUP_HANDLE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x20, Name(IDS_RIGHT_PROCESS_VM_WRITE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x10, Name(IDS_RIGHT_PROCESS_VM_READ), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x8, Name(IDS_RIGHT_PROCESS_VM_OPERATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x4, Name(IDS_RIGHT_PROCESS_SET_SESSIONID), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x2, Name(IDS_RIGHT_PROCESS_CREATE_THREAD), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1, Name(IDS_RIGHT_PROCESS_TERMINATE), SPECIFIC},
+    {},
+};
+
+const SI_ACCESS THREAD_ENTRIES[] = {
+    {&NO_OBJECT_TYPE, 0x1F03FF, Name(IDS_FULL_THREAD_ACCESS), GENERAL},
+    {&NO_OBJECT_TYPE, 0x120000, Name(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x1F03FF, Name(IDS_FULL_THREAD_ACCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x200, Name(IDS_RIGHT_THREAD_DIRECT_IMPERSONATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x100, Name(IDS_RIGHT_THREAD_IMPERSONATE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x80, Name(IDS_RIGHT_THREAD_SET_THREAD_TOKEN), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x40, Name(IDS_RIGHT_THREAD_QUERY_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x20, Name(IDS_RIGHT_THREAD_SET_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x10, Name(IDS_RIGHT_THREAD_SET_CONTEXT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x8, Name(IDS_RIGHT_THREAD_GET_CONTEXT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x4, Name(IDS_RIGHT_THREAD_ALERT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x2, Name(IDS_RIGHT_THREAD_SUSPEND_RESUME), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1, Name(IDS_RIGHT_THREAD_TERMINATE), SPECIFIC},
+    {},
+};
+
+const SI_ACCESS STANDARD_ENTRIES[] = {
+    {&NO_OBJECT_TYPE, SYNCHRONIZE, Name(IDS_RIGHT_SYNCHRONIZE), SPECIFIC},
+    {&NO_OBJECT_TYPE, WRITE_OWNER, Name(IDS_RIGHT_WRITE_OWNER), SPECIFIC},
+    {&NO_OBJECT_TYPE, WRITE_DAC, Name(IDS_RIGHT_WRITE_DAC), SPECIFIC},
+    {&NO_OBJECT_TYPE, READ_CONTROL, Name(IDS_RIGHT_READ_CONTROL), SPECIFIC},
+    {&NO_OBJECT_TYPE, DELETE, Name(IDS_RIGHT_DELETE), SPECIFIC},
+    {},
+};
+
+GENERIC_MAPPING MappingFor(unsigned objectType)
+{
+    if (objectType == OBJECT_PROCESS)
+        return {0x80020410, 0x40020BEF, 0x20120000, 0x101F0FFF};
+    if (objectType == OBJECT_THREAD)
+        return {0x80000000, 0x40000000, 0x20120000, 0x101F03FF};
+    return {0x80000000, 0x40000000, 0x20000000, 0x10000000};
+}
+
+} // namespace
+
+HRESULT FromWin32(LONG code)
+{
+    if (code <= 0)
+        return code;
+    return static_cast<HRESULT>(0x80070000u | (static_cast<ULONG>(code) & 0xFFFF));
+}
+
+SecurityInformation::SecurityInformation(HANDLE source, unsigned objectType, const wchar_t* name, DWORD flags)
+    : objectType(objectType), flags(flags)
+{
+    HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, source, self, &object, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        object = nullptr;
+    lstrcpynW(objectName, name ? name : L"", static_cast<int>(std::size(objectName)));
+    if (objectType == OBJECT_PROCESS)
+        AppendEntries(PROCESS_ENTRIES);
+    else if (objectType == OBJECT_THREAD)
+        AppendEntries(THREAD_ENTRIES);
+    AppendEntries(STANDARD_ENTRIES);
+}
+
+SecurityInformation::~SecurityInformation()
+{
+    if (object)
+        CloseHandle(object);
+}
+
+void SecurityInformation::AppendEntries(const SI_ACCESS* entries)
+{
+    for (; entries->mask != 0 && accessCount < std::size(accessEntries); ++entries)
+        accessEntries[accessCount++] = *entries;
+}
+
+HRESULT SecurityInformation::QueryInterface(REFIID id, void** out)
+{
+    if (!out)
+        return E_POINTER;
+    if (!IsEqualGUID(id, UNKNOWN_ID) && !IsEqualGUID(id, SECURITY_INFORMATION_ID)) {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    *out = static_cast<ISecurityInformation*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG SecurityInformation::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&referenceCount));
+}
+
+ULONG SecurityInformation::Release()
+{
+    LONG left = InterlockedDecrement(&referenceCount);
+    if (left == 0)
+        delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT SecurityInformation::GetObjectInformation(PSI_OBJECT_INFO info)
+{
+    *info = {};
+    info->dwFlags = flags;
+    info->hInstance = GetModuleHandleW(nullptr); // the right names are string ids of the program
+    info->pszObjectName = objectName;
+    return S_OK;
+}
+
+HRESULT SecurityInformation::GetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR* descriptor,
+                                         BOOL useDefault)
+{
+    if (useDefault)
+        return E_FAIL; // a process or thread has no default security to offer
+    // The editor frees the descriptor with LocalFree.
+    return FromWin32(static_cast<LONG>(
+        GetSecurityInfo(object, SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
+}
+
+HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
+{
+    PSID owner = nullptr, group = nullptr;
+    PACL dacl = nullptr, sacl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    GetSecurityDescriptorOwner(descriptor, &owner, &defaulted);
+    GetSecurityDescriptorGroup(descriptor, &group, &defaulted);
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present)
+        dacl = nullptr;
+    if (!GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present)
+        sacl = nullptr;
+    return FromWin32(static_cast<LONG>(SetSecurityInfo(object, SE_KERNEL_OBJECT, parts, owner, group, dacl, sacl)));
+}
+
+HRESULT SecurityInformation::GetAccessRights(const GUID*, DWORD, PSI_ACCESS* entries, ULONG* count,
+                                             ULONG* defaultEntry)
+{
+    *entries = accessEntries;
+    *count = accessCount;
+    *defaultEntry = 0;
+    return S_OK;
+}
+
+HRESULT SecurityInformation::MapGeneric(const GUID*, UCHAR*, ACCESS_MASK* mask)
+{
+    GENERIC_MAPPING mapping = MappingFor(objectType);
+    MapGenericMask(mask, &mapping);
+    return S_OK;
+}
+
+HRESULT SecurityInformation::GetInheritTypes(PSI_INHERIT_TYPE* types, ULONG* count)
+{
+    *types = nullptr;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT SecurityInformation::PropertySheetPageCallback(HWND, UINT, SI_PAGE_TYPE)
+{
+    return S_OK;
+}
+
+DWORD EditorFlags(DWORD mask)
+{
+    DWORD flags = SI_EDIT_OWNER | SI_ADVANCED;
+    if (mask & ACCESS_SYSTEM_SECURITY)
+        flags |= SI_EDIT_AUDITS;
+    if (mask & WRITE_OWNER)
+        return flags;
+    return flags | ((mask & WRITE_DAC) ? SI_OWNER_READONLY : SI_READONLY);
+}
+
+ULONG EditObjectSecurity(HWND window, HANDLE object, unsigned objectType, const wchar_t* name, DWORD flags)
+{
+    if (!app::state.editSecurityFn)
+        return 0;
+    auto* information = new SecurityInformation(object, objectType, name, flags);
+    if (information->Valid())
+        app::state.editSecurityFn(window, static_cast<ISecurityInformation*>(information));
+    // The editor should have let go by now; if it has not, the object stays
+    // alive for it instead of vanishing under it.
+    return information->Release();
+}
+
+void EditSelectedSecurity(HWND window)
+{
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    if (!perf::IsLocalMachine() || !record || record->id == 0)
+        return;
+    DWORD mask = 0;
+    core::KernelHandle object;
+    unsigned type = 0;
+    if (record->Has(model::isProcess)) {
+        object = actions::OpenProcessProbed(record->id, mask);
+        type = OBJECT_PROCESS;
+    } else if (record->Has(model::isThread) && app::state.openThreadFn) {
+        object = actions::OpenThreadProbed(record->id, mask);
+        type = OBJECT_THREAD;
+    }
+    if (object)
+        EditObjectSecurity(window, object.Get(), type, record->label, EditorFlags(mask));
+}
+
+} // namespace security
