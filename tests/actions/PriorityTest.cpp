@@ -3,36 +3,25 @@
 #include "core/Handles.h"
 #include "resources/resource.h"
 #include "support/ChildProcess.h"
+#include "support/MenuLines.h"
 #include "support/MessageBoxCatcher.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 namespace {
 
 using testing_support::ChildProcess;
+using testing_support::MenuLines;
 
-// An item as (command, text, greyed, checked); a sub-menu has command 0.
-using Item = std::tuple<unsigned, std::wstring, bool, bool>;
+using Lines = std::vector<std::wstring>;
 
-std::vector<Item> ReadMenu(HMENU menu)
+// A menu line for a command item (see MenuLines).
+std::wstring Item(unsigned command, const std::wstring& text, bool greyed, bool checked)
 {
-    std::vector<Item> items;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        wchar_t text[64] = {};
-        MENUITEMINFOW info = {};
-        info.cbSize = sizeof(info);
-        info.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
-        info.dwTypeData = text;
-        info.cch = 64;
-        GetMenuItemInfoW(menu, i, TRUE, &info);
-        items.emplace_back(info.hSubMenu ? 0 : info.wID, text, (info.fState & MFS_GRAYED) != 0,
-                           (info.fState & MFS_CHECKED) != 0);
-    }
-    return items;
+    return text + L" #" + std::to_wstring(command) + (checked ? L" checked" : L"") + (greyed ? L" greyed" : L"");
 }
 
 HMENU SubMenu(HMENU menu, int position) { return GetSubMenu(menu, position); }
@@ -66,12 +55,12 @@ TEST(Priority, ProcessClassesAndBoostAreSetAndShown)
                    Case{query | WRITE_DAC, true, GRANT_OFFSET, false, 6}, Case{query, false, 0, true, 4}}) {
         core::Menu menu{CreatePopupMenu()};
         actions::AppendProcessPriorityItems(menu.Get(), process, c.mask, c.middle);
-        std::vector<Item> items = ReadMenu(menu.Get());
+        Lines items = MenuLines(menu.Get());
         ASSERT_EQ(2u, items.size()) << c.mask;
         unsigned boostCommand = c.greyed ? CMD_NONE : CMD_DISABLE_PROCESS_BOOST + c.offset;
         EXPECT_EQ(Item(boostCommand, L"Enable Process Priority Boost", c.greyed, true), items[0]);
-        EXPECT_EQ(L"&Priority Class", std::get<1>(items[1]));
-        std::vector<Item> classes = ReadMenu(SubMenu(menu.Get(), 1));
+        EXPECT_EQ(L"&Priority Class >", items[1]);
+        Lines classes = MenuLines(SubMenu(menu.Get(), 1));
         ASSERT_EQ(static_cast<size_t>(c.classCount), classes.size()) << c.mask;
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_IDLE + c.offset, L"Idle", c.greyed, false), classes.front());
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_HIGH + c.offset, L"High", c.greyed, true), classes[classes.size() - 2]);
@@ -98,17 +87,16 @@ TEST(Priority, ThreadPrioritiesAreSetAndShown)
 
     core::Menu menu{CreatePopupMenu()};
     actions::AppendThreadPriorityItems(menu.Get(), thread.Get(), THREAD_QUERY_INFORMATION | WRITE_DAC);
-    std::vector<Item> items = ReadMenu(menu.Get());
+    Lines items = MenuLines(menu.Get());
     ASSERT_EQ(2u, items.size());
     EXPECT_EQ(Item(CMD_DISABLE_THREAD_BOOST + GRANT_OFFSET, L"Enable Thread Priority Boost", false, true), items[0]);
-    EXPECT_EQ(L"Priority", std::get<1>(items[1]));
+    EXPECT_EQ(L"Priority >", items[1]);
     const unsigned base = CMD_THREAD_PRIORITY_BASE + GRANT_OFFSET;
-    std::vector<Item> expected = {
-        {base - 15, L"Idle", false, false},   {base - 2, L"Low", false, false},
-        {base - 1, L"Below Normal", false, false}, {base, L"Normal", false, true},
-        {base + 1, L"Above Normal", false, false}, {base + 2, L"High", false, false},
-        {base + 15, L"Time Critical", false, false}};
-    EXPECT_EQ(expected, ReadMenu(SubMenu(menu.Get(), 1)));
+    Lines expected = {Item(base - 15, L"Idle", false, false),        Item(base - 2, L"Low", false, false),
+                      Item(base - 1, L"Below Normal", false, false), Item(base, L"Normal", false, true),
+                      Item(base + 1, L"Above Normal", false, false), Item(base + 2, L"High", false, false),
+                      Item(base + 15, L"Time Critical", false, false)};
+    EXPECT_EQ(expected, MenuLines(SubMenu(menu.Get(), 1)));
 }
 
 TEST(Priority, InBetweenThreadPrioritiesShowGreyedWhereTheyFall)
@@ -123,7 +111,7 @@ TEST(Priority, InBetweenThreadPrioritiesShowGreyedWhereTheyFall)
         ASSERT_TRUE(actions::PerformThreadPriorityCommand(nullptr, thread.Get(), CMD_THREAD_PRIORITY_BASE + value));
         core::Menu menu{CreatePopupMenu()};
         actions::AppendThreadPriorityItems(menu.Get(), thread.Get(), THREAD_QUERY_INFORMATION);
-        std::vector<Item> priorities = ReadMenu(SubMenu(menu.Get(), 1));
+        Lines priorities = MenuLines(SubMenu(menu.Get(), 1));
         ASSERT_EQ(8u, priorities.size());
         EXPECT_EQ(Item(CMD_THREAD_PRIORITY_BASE + value, text, true, true), priorities[position]);
         EXPECT_EQ(Item(CMD_THREAD_PRIORITY_BASE, L"Normal", true, false), priorities[position == 1 ? 4 : 3]);
