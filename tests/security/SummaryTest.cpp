@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
@@ -23,19 +22,19 @@ core::LocalMemory<PSID> Sid(const wchar_t* text)
     return core::LocalMemory<PSID>{sid};
 }
 
-Lines Rights(DWORD mask, unsigned type)
-{
-    core::Menu menu{CreatePopupMenu()};
-    security::AppendRightsItems(mask, type, menu.Get());
-    return MenuLines(menu.Get());
-}
-
 Lines Checked(const Lines& lines)
 {
     Lines checked;
     std::copy_if(lines.begin(), lines.end(), std::back_inserter(checked),
                  [](const std::wstring& l) { return l.ends_with(L" checked"); });
     return checked;
+}
+
+Lines CheckedRights(DWORD mask, unsigned type)
+{
+    core::Menu menu{CreatePopupMenu()};
+    security::AppendRightsItems(mask, type, menu.Get());
+    return Checked(MenuLines(menu.Get()));
 }
 
 std::wstring Account(PSID sid, bool expected)
@@ -45,39 +44,14 @@ std::wstring Account(PSID sid, bool expected)
     return text.Chars();
 }
 
-TEST(Summary, RightsListEveryNamedRightAndHeldUnnamedBits)
+TEST(Summary, RightsAreNamedByObjectTypeAndUnnamedHeldBitsListed)
 {
-    Lines process = Rights(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, OBJECT_PROCESS);
-    ASSERT_EQ(22u, process.size());
-    EXPECT_EQ(L"Force process termination #1 greyed", process.front());
-    EXPECT_EQ((Lines{L"Query process information #1 checked", L"Synchronize #1 checked"}), Checked(process));
-    // Bit 12 has no process name; bit 25 (MAXIMUM_ALLOWED) is never listed.
-    process = Rights(0x1000 | MAXIMUM_ALLOWED, OBJECT_PROCESS);
-    ASSERT_EQ(23u, process.size());
-    EXPECT_EQ(Lines{L"Undocumented bit 12 #1 checked"}, Checked(process));
-    // A thread names bits 0..9 its own way; another type only the general rights.
-    Lines thread = Rights(THREAD_TERMINATE | 0x800, security::OBJECT_THREAD);
-    EXPECT_EQ(21u, thread.size());
-    EXPECT_EQ((Lines{L"Force thread termination #1 checked", L"Undocumented bit 11 #1 checked"}), Checked(thread));
-    EXPECT_EQ(10u, Rights(0, 7).size());
-}
-
-TEST(Summary, SidAndAccountTexts)
-{
-    core::WideString text;
-    security::SidToText(Sid(L"S-1-5-18").Get(), text);
-    EXPECT_STREQ(L"S-1-5-18", text.Chars());
-    // An authority beyond 32 bits prints as twelve hexadecimal digits.
-    SID_IDENTIFIER_AUTHORITY wide = {{0x01, 0x02, 0x0A, 0xB0, 0x00, 0xFF}};
-    PSID made = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&wide, 2, 7, 4294967295u, 0, 0, 0, 0, 0, 0, &made));
-    text.Clear();
-    security::SidToText(made, text);
-    FreeSid(made);
-    EXPECT_STREQ(L"S-1-0x01020ab000ff-7-4294967295", text.Chars());
-
-    EXPECT_EQ(L"Alias BUILTIN\\Administrators", Account(Sid(L"S-1-5-32-544").Get(), true));
-    EXPECT_EQ(L"S-1-5-21-1-2-3-4444", Account(Sid(L"S-1-5-21-1-2-3-4444").Get(), false)) << "no one resolves it";
+    EXPECT_EQ((Lines{L"Query process information #1 checked", L"Synchronize #1 checked"}),
+              CheckedRights(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, OBJECT_PROCESS));
+    // Bit 12 has no process name; MAXIMUM_ALLOWED is never listed.
+    EXPECT_EQ(Lines{L"Undocumented bit 12 #1 checked"}, CheckedRights(0x1000 | MAXIMUM_ALLOWED, OBJECT_PROCESS));
+    EXPECT_EQ((Lines{L"Force thread termination #1 checked", L"Undocumented bit 11 #1 checked"}),
+              CheckedRights(THREAD_TERMINATE | 0x800, security::OBJECT_THREAD));
 }
 
 // A lookup as Windows answers for a logon session (type 11) or an account it
@@ -91,8 +65,21 @@ BOOL WINAPI FakeLookup(LPCWSTR, PSID, LPWSTR name, LPDWORD, LPWSTR domain, LPDWO
     return TRUE;
 }
 
-TEST(Summary, AccountsOfOtherTypesReadAsTheirSid)
+TEST(Summary, SidAndAccountTexts)
 {
+    // An authority beyond 32 bits prints as twelve hexadecimal digits.
+    SID_IDENTIFIER_AUTHORITY wide = {{0x01, 0x02, 0x0A, 0xB0, 0x00, 0xFF}};
+    PSID made = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&wide, 2, 7, 4294967295u, 0, 0, 0, 0, 0, 0, &made));
+    core::WideString text;
+    security::SidToText(made, text);
+    FreeSid(made);
+    EXPECT_STREQ(L"S-1-0x01020ab000ff-7-4294967295", text.Chars());
+
+    EXPECT_EQ(L"Alias BUILTIN\\Administrators", Account(Sid(L"S-1-5-32-544").Get(), true));
+    EXPECT_EQ(L"S-1-5-21-1-2-3-4444", Account(Sid(L"S-1-5-21-1-2-3-4444").Get(), false)) << "no one resolves it";
+
+    // A type without a word reads as the SID, not as a blank account.
     core::LocalMemory<PSID> session = Sid(L"S-1-5-5-0-1234");
     security::lookupAccount = FakeLookup;
     fakeUse = static_cast<SID_NAME_USE>(11);
@@ -100,21 +87,6 @@ TEST(Summary, AccountsOfOtherTypesReadAsTheirSid)
     fakeUse = SidTypeUnknown;
     EXPECT_EQ(L"Unknown NT AUTHORITY\\LogonSessionId_0_1234", Account(session.Get(), true));
     security::lookupAccount = LookupAccountSidW;
-}
-
-TEST(Summary, AclEntriesShowModeTrusteeAndRights)
-{
-    EXPLICIT_ACCESS_W entries[2] = {{PROCESS_TERMINATE, DENY_ACCESS}, {PROCESS_QUERY_INFORMATION, GRANT_ACCESS}};
-    core::LocalMemory<PSID> everyone = Sid(L"S-1-1-0"), stranger = Sid(L"S-1-5-21-9-9-9-1001");
-    BuildTrusteeWithSidW(&entries[0].Trustee, everyone.Get());
-    BuildTrusteeWithSidW(&entries[1].Trustee, stranger.Get());
-    core::LocalMemory<PACL> acl;
-    ASSERT_EQ(ERROR_SUCCESS, SetEntriesInAclW(2, entries, nullptr, acl.Put()));
-
-    core::Menu menu{CreatePopupMenu()};
-    EXPECT_EQ(0u, security::AppendAclItems(acl.Get(), OBJECT_PROCESS, menu.Get()));
-    EXPECT_EQ((Lines{L"Deny Group \\Everyone >", L"Grant S-1-5-21-9-9-9-1001 >"}), MenuLines(menu.Get()));
-    EXPECT_EQ(Lines{L"Force process termination #1 checked"}, Checked(MenuLines(GetSubMenu(menu.Get(), 0))));
 }
 
 // Reading a system list takes the security privilege, enabled.
@@ -138,7 +110,7 @@ Lines Summary(HANDLE process, DWORD mask)
 TEST(Summary, SecuritySummaryOfAProcess)
 {
     ASSERT_TRUE(EnableSecurityPrivilege());
-    ChildProcess child(L"D:P(A;;0x1F0FFF;;;WD)S:(AU;SA;0x1;;;WD)");
+    ChildProcess child(L"D:P(D;;0x1;;;S-1-5-21-9-9-9-1001)(A;;0x1F0FFF;;;WD)S:(AU;SA;0x1;;;WD)");
     ASSERT_TRUE(child.started());
     core::KernelHandle process{OpenProcess(READ_CONTROL | ACCESS_SYSTEM_SECURITY, FALSE, child.processId())};
     ASSERT_TRUE(process) << GetLastError();
@@ -148,14 +120,17 @@ TEST(Summary, SecuritySummaryOfAProcess)
     DWORD machineChars = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(machine, &machineChars));
     std::wstring account = std::wstring(L"group ") + machine + L"\\None #1";
+    core::Menu menu{CreatePopupMenu()};
+    security::AppendSecuritySummary(process.Get(), OBJECT_PROCESS, READ_CONTROL, menu.Get());
     EXPECT_EQ((Lines{L"Owner: " + account, L"Group: " + account, L"---", L"DACL #1 disabled",
-                     L"Grant Group \\Everyone >"}),
-              Summary(process.Get(), READ_CONTROL));
+                     L"Deny S-1-5-21-9-9-9-1001 >", L"Grant Group \\Everyone >"}),
+              MenuLines(menu.Get()));
+    EXPECT_EQ(Lines{L"Force process termination #1 checked"}, Checked(MenuLines(GetSubMenu(menu.Get(), 4))));
 
-    // Only the system list; Wine lists its audit entry as unused, with no trustee.
+    // Only the system list; Wine lists its audit entry as unused, with no SID.
     Lines audits = Summary(process.Get(), ACCESS_SYSTEM_SECURITY);
     ASSERT_EQ(3u, audits.size());
-    EXPECT_EQ((Lines{L"---", L"SACL #1 disabled"}), Lines(audits.begin(), audits.begin() + 2));
+    EXPECT_EQ(L"SACL #1 disabled", audits[1]);
     EXPECT_TRUE(audits[2] == L"Audit Success Group \\Everyone >" || audits[2] == L"NotUsed  >") << audits[2];
 
     EXPECT_EQ(Lines{L"You don't have rights to read any security on this object. #1 disabled"},
