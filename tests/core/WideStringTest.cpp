@@ -36,83 +36,50 @@ TEST(WideString, ConstructsFromTextIdOrAnsiText)
     EXPECT_STREQ(L"", missing.Chars());
 }
 
-TEST(WideString, FormatGrowsThroughTheSizeSequence)
+TEST(WideString, FormatGrowsUntilTwoCharactersAreLeftFreeAndRestartsSmall)
 {
-    // Every accepted result leaves two characters free: 126 fits in 128, 127 does not.
-    const struct {
-        size_t length;
-        uint32_t capacity;
-    } cases[] = {
-        {0, 128}, {126, 128}, {127, 256}, {2046, 2048}, {2047, 3072}, {3071, 4096},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.length);
-        std::wstring expected = Repeat(L'x', c.length);
-        WideString s;
-        EXPECT_EQ(static_cast<int>(c.length), s.Format(L"%ls", expected.c_str()));
-        EXPECT_EQ(expected, s.text);
-        EXPECT_EQ(c.capacity, s.capacity);
-    }
-}
-
-TEST(WideString, FormatRestartsSmallAndFormatsTheRuntimesWay)
-{
+    // 126 characters fit in the first 128, 127 do not; then steps of 1024.
+    const std::pair<size_t, uint32_t> cases[] = {{126, 128}, {127, 256}, {2047, 3072}, {3071, 4096}};
     WideString s;
-    std::wstring longText = Repeat(L'y', 3000);
-    s.Format(L"%ls", longText.c_str());
-    EXPECT_EQ(3072u, s.capacity);
-
+    for (auto [length, capacity] : cases) {
+        std::wstring expected = Repeat(L'x', length);
+        EXPECT_EQ(static_cast<int>(length), s.Format(L"%ls", expected.c_str()));
+        EXPECT_EQ(expected, s.text);
+        EXPECT_EQ(capacity, s.capacity) << length;
+    }
     EXPECT_EQ(14, s.Format(L"%s=%x %I64u", L"id", 255u, 12345678ull));
     EXPECT_STREQ(L"id=ff 12345678", s.text);
     EXPECT_EQ(128u, s.capacity);
-
     EXPECT_EQ(0, s.Format(L""));
     EXPECT_STREQ(L"", s.text);
 }
 
-TEST(WideString, FormatResourceUsesTheStringTable)
+TEST(WideString, ResourceStringsAndFormats)
 {
-    WideString s;
-    EXPECT_EQ(11, s.FormatResource(IDS_TRAY_TOTAL, 37.5));
-    EXPECT_STREQ(L"Total 37.5%", s.text);
-
-    EXPECT_EQ(0, s.FormatResource(1045, 1));
-    EXPECT_EQ(nullptr, s.text);
-
-    s.Format(L"a");
-    EXPECT_EQ(4, s.AppendFormatResource(IDS_SIZE_KB, 4u));
-    EXPECT_STREQ(L"a4 KB", s.text);
-}
-
-TEST(WideString, StringTableHoldsEveryEntryWithRealControlCharacters)
-{
+    // Every id of the table has its string, but for the gaps between groups.
     const unsigned gaps[] = {1045, 1046, 1085, 1086, 1147, 1148, 1149};
     for (unsigned id = IDS_FIRST; id <= IDS_LAST; ++id) {
         bool isGap = std::find(std::begin(gaps), std::end(gaps), id) != std::end(gaps);
         WideString s;
         EXPECT_EQ(!isGap, s.LoadResourceString(id)) << "string " << id;
     }
-
-    EXPECT_STREQ(L"quorlet.exe [counter number] [\\\\machine] [-t] [-?]\n"
-                 L"\tCounter numbers may be found by choosing \"About this counter\") from the menu\n"
-                 L"\t-t starts with processes in tree hierarchy\n"
-                 L"\t-? displays this message",
-                 WideString(TextId(IDS_USAGE)).text);
+    WideString s;
+    EXPECT_EQ(11, s.FormatResource(IDS_TRAY_TOTAL, 37.5));
+    EXPECT_STREQ(L"Total 37.5%", s.text);
+    EXPECT_EQ(0, s.FormatResource(1045, 1));
+    EXPECT_EQ(nullptr, s.text);
+    s.Format(L"a");
+    EXPECT_EQ(4, s.AppendFormatResource(IDS_SIZE_KB, 4u));
+    EXPECT_STREQ(L"a4 KB", s.text);
 }
 
-TEST(WideString, AppendAndAssignKeepExactSizes)
+TEST(WideString, AppendAndAssign)
 {
     WideString s;
-    s.Append(L"");
-    EXPECT_STREQ(L"", s.text);
-    EXPECT_EQ(1u, s.capacity);
-
     s.Append(L"ab").Append(L"cd");
-    EXPECT_STREQ(L"abcd", s.text);
-    EXPECT_EQ(5u, s.capacity);
-
     s.Append(s.text); // its own characters
     EXPECT_STREQ(L"abcdabcd", s.text);
+    EXPECT_EQ(9u, s.capacity);
 
     WideString empty, copy(L"x");
     copy.Assign(empty);

@@ -104,7 +104,6 @@ TEST_F(CounterValues, OneSampleCodes)
         {0x20450500, 8, 123, N, 123, L"[20450500: 123]"},        // unknown 64-bit type
         {0x00000200, 4, 9, N, 0, L"[Zero] Contact author (200)"},
         {0x00000300, 4, 9, N, 0, L"[Variable] Contact author for an update (300)"},
-        {TYPE_TEXT, 8, 0x0000006300620061ull, N, 0, L"abc"},
         {TYPE_ANSI_TEXT, 8, 0x00006F6C6C6568ull, N, 0, L"hello"},
         {TYPE_TEXT, 8, 0x0064006300620061ull, N, 0, L"abcd"},   // no terminator: bounded by the size
         {RAW, 4, uint32_t(-3), DISPLAY_THREAD_STATE, -3, L"[-3]"}, // not a state counter
@@ -112,7 +111,6 @@ TEST_F(CounterValues, OneSampleCodes)
         {TYPE_ELAPSED_TIME, 8, NOON + 15000000, N, -1.5, L"-1.5s"}, // started later
         {TYPE_ELAPSED_TIME, 8, 0, N, 0, L" "},                  // not started
         {TYPE_ELAPSED_TIME, 8, uint64_t(-5), DISPLAY_START_TIME_SHORT, 0, L" "},
-        {TYPE_ELAPSED_TIME, 8, 0, DISPLAY_START_TIME_LONG, 0, L" "},
         {RAW, 4, 1023, DISPLAY_BYTES, 1023, L"1023"},
         {RAW, 4, 1025, DISPLAY_BYTES, 1025, L"1.001 KB"},
         {RAW, 4, 4 * GB - 1, DISPLAY_BYTES, ANY, L"4 GB"},
@@ -123,9 +121,7 @@ TEST_F(CounterValues, OneSampleCodes)
         {LARGE, 8, 0, DISPLAY_TOTAL_TIME, 0, L"0"},
         {LARGE, 8, 10, DISPLAY_TOTAL_TIME, ANY, L"1000ns"},
         {LARGE, 8, 11, DISPLAY_TOTAL_TIME, ANY, L"1.1\u00B5s"},
-        {LARGE, 8, 10000, DISPLAY_TOTAL_TIME, ANY, L"1000\u00B5s"},
         {LARGE, 8, 12345, DISPLAY_TOTAL_TIME, ANY, L"1.2345ms"},
-        {LARGE, 8, SECOND, DISPLAY_TOTAL_TIME, ANY, L"1000ms"},
         {LARGE, 8, SECOND + 1, DISPLAY_TOTAL_TIME, ANY, L"1.0000001s"},
         {LARGE, 8, DAY + 3660 * SECOND + SECOND / 2, DISPLAY_TOTAL_TIME, ANY, L"1d 1h 1m 0.5s"},
         {LARGE, 8, 200 * 365 * DAY, DISPLAY_TOTAL_TIME, ANY, L"73000d 0s"}, // beyond 2^32 seconds
@@ -153,28 +149,23 @@ TEST_F(CounterValues, TwoSampleCodes)
         const wchar_t* text;
     } cases[] = {
         {TYPE_COUNTER, 0, 12345, T0, {1000000, 1000, 0}, N, 12.345, L"12.3"},
-        {TYPE_COUNTER, 0, 9994, T0, {10000, 1000, 0}, N, 999.4, L"999"},
         {TYPE_COUNTER, 0, 1000, T0, {1000, 1000, 0}, N, 1000, L"1000"},
         {TYPE_COUNTER, 0xFFFFFFF0, 0x10, T0, {1000, 1000, 0}, N, 32, L"32"}, // wrapped past 2^32
         {BULK, 0, 5122, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 512.2, L"512"},
         {BULK, 0, 10237, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 1023.7, L"1.02e+003"},
         {BULK, 0, 10485759, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, 1048575.9, L"1024 KB"},
         {BULK, 125, 0, {0, 10, 0}, {100, 10, 0}, DISPLAY_BYTES_PER_SEC, -12.5, L"-12.5"},
-        {BULK, 1000, 4072, {0, 10, 0}, {20, 10, 0}, N, 1536, L"1536"},
         {BULK, 1000, 4072, {0, 10, 0}, {20, 10, 0}, DISPLAY_BYTES_PER_SEC, 1536, L"1.5 KB"},
         {BULK, 4072, 1000, {20, 10, 0}, {0, 10, 0}, DISPLAY_BYTES_PER_SEC, 1536, L"1.5 KB"}, // both back
-        {BULK, 1000, 500, {0, 10, 0}, {10, 10, 0}, N, -500, L"-500"},
         {BULK, 1000, 500, {0, 10, 0}, {10, 10, 0}, DISPLAY_BYTES_PER_SEC, -500, L"-500"},
         {TYPE_100NSEC_TIMER, 0, SECOND, T0, T1, N, 1.0, L"100"},
-        {TYPE_100NSEC_TIMER, 0, 123000, T0, T1, N, 0.0123, L"1.23"},
         {TYPE_100NSEC_TIMER, 0, 2 * SECOND, T0, T1, N, 2.0, L"200"}, // two processors busy
         {TYPE_100NSEC_TIMER, SECOND, SECOND / 2, T0, T1, N, -0.5, L"-50"},
         {TYPE_TIMER, 100, 600, T0, T1, N, 0.5, L"50"},
         {TYPE_100NSEC_TIMER, 0, 50, {0, 1000, SECOND}, T1, N, 0, nullptr}, // no 100-ns time passed
         {TYPE_TIMER, 0, 50, {1000, 1000, 0}, T1, N, 0, nullptr},           // no ticks passed
         {TYPE_COUNTER, 0, 50, {1000, 1000, 0}, T1, N, 0, nullptr},
-        {BULK, 0, 50, {0, 0, 0}, {1000, 0, SECOND}, N, 0, nullptr}, // no frequency
-        {BULK, 0, 50, {0, 0, 0}, {1000, 0, SECOND}, DISPLAY_BYTES_PER_SEC, 0, nullptr},
+        {BULK, 0, 50, {0, 0, 0}, {1000, 0, SECOND}, DISPLAY_BYTES_PER_SEC, 0, nullptr}, // no frequency
     };
     for (const auto& c : cases) {
         uint32_t size = c.type == TYPE_COUNTER ? 4 : 8;
@@ -211,12 +202,10 @@ TEST_F(CounterValues, ThreadStateTextsOnlyForTheStateCounters)
     EXPECT_EQ(L"Wait (Suspended)", Compute(waiting, nullptr, DISPLAY_THREAD_STATE).text);
     // Without the wait reason a waiting thread shows its raw value.
     EXPECT_EQ(L"[5]", Compute(Block(RAW, 4, 5, {}, {{STATE, 5}}), nullptr, DISPLAY_THREAD_STATE).text);
-    EXPECT_EQ(L"Ready", Compute(Block(RAW, 4, 1, {}, {{STATE, 1}}), nullptr, DISPLAY_THREAD_STATE).text);
     // The states' and wait reasons' texts, at the edges of their ranges.
     const std::tuple<uint32_t, uint32_t, const wchar_t*> states[] = {
-        {0, 9, L"Initialized"}, {7, 0, L"Unknown"}, {8, 0, L"[unassigned ID=8]"},
-        {5, 0, L"Wait for Executive"}, {5, 6, L"Wait for User Request"}, {5, 7, L"Wait for Executive"},
-        {5, 12, L"Wait (Suspended)"}, {5, 19, L"Wait for Page Out"}, {5, 20, L"Wait for [unassigned ID=20]"},
+        {0, 9, L"Initialized"}, {7, 0, L"Unknown"}, {8, 0, L"[unassigned ID=8]"}, {5, 0, L"Wait for Executive"},
+        {5, 19, L"Wait for Page Out"}, {5, 20, L"Wait for [unassigned ID=20]"},
     };
     for (auto [state, reason, text] : states) {
         Block thread(RAW, 4, state, {}, {{STATE, state}, {REASON, reason}});
