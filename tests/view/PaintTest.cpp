@@ -121,10 +121,8 @@ TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
     EXPECT_EQ((Strings{"P100", "P25 +25 .50", "P25 -25 .50", "+50 .50", "T40 .60"}), Bars());
     Paint({{L"rose", 1, 50, 50, P}, {L"zero", 2, 0, 0, P}, {L"fell", 3, -50, -50, P}});
     EXPECT_EQ((Strings{"P100", "P50 .50", ".100"}), Bars()) << "a value below 0 moves every bar's start there";
-}
 
-TEST_F(PaintTest, AllZeroValuesDrawNoBarButTheRowsText)
-{
+    // All values 0: no bar, but the rows' texts.
     Paint({{L"a", 1, 0, 0, P}, {L"b", 2, 0, 0, P}});
     EXPECT_EQ(0, Count(all, colours[0]));
     EXPECT_GT(Count(all, WHITE, false), 0);

@@ -164,7 +164,6 @@ protected:
     void Click(UINT message, int x, int row) { Send(message, 0, MAKELPARAM(x, (row - Top()) * view::RowHeight() + 1)); }
 
     static int32_t Rows() { return static_cast<int32_t>(model::state.displayCount()); }
-    static const model::InstanceRecord& Row(int32_t i) { return *model::state.displayList[i]; }
     static int32_t Focus() { return model::state.focusRow; }
     static int32_t Top() { return view::state.topRow; }
     static int Flagged(uint32_t flag)
