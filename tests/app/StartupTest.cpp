@@ -2,7 +2,6 @@
 #include "app/AppTestSupport.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
-#include "resources/resource.h"
 #include "support/ChildProcess.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/ProgramRun.h"
@@ -81,35 +80,6 @@ TEST(Startup, TheSecurityEditorComesFromTheSystemFolderNotOneBesideTheProgram)
     GetModuleFileNameW(loaded.Get(), path, MAX_PATH);
     EXPECT_EQ(0, _wcsnicmp(system, path, GetSystemDirectoryW(system, MAX_PATH)));
     EXPECT_NE(nullptr, std::exchange(app::state.editSecurityFn, nullptr));
-}
-
-namespace {
-
-std::vector<WPARAM> commands;
-
-LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COMMAND)
-        commands.push_back(LOWORD(wParam));
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-} // namespace
-
-TEST(Startup, TheMessageLoopTurnsKeysIntoCommands)
-{
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCommands));
-    core::Accelerators accelerators(LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS)));
-    app::state.mainWindow = window;
-    app::state.accelerators = accelerators.Get();
-    for (WPARAM key : {WPARAM(VK_F5), WPARAM(VK_DOWN), WPARAM('A')}) {
-        MSG message = {window, WM_KEYDOWN, key, 1, GetTickCount(), {}};
-        app::PumpMessage(message);
-    }
-    EXPECT_EQ((std::vector<WPARAM>{CMD_UPDATE_NOW, CMD_NEXT_ROW}), commands) << "other keys are not commands";
-    app::state = app::AppState();
-    DestroyWindow(window);
 }
 
 using ProgramStart = StoredSettingsFixture;

@@ -82,16 +82,3 @@ TEST_F(Refresh, ViewAsAndTheCounterChoiceRecomputeFromTheSamplesHeld)
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(PROCESSOR_TIME, perf::selection.counterIndex);
 }
-
-TEST_F(Refresh, F5TheTimerAndTheLocalMachineEachTakeASample)
-{
-    Start(busy);
-    replay.Serve(MachineBlock({{u"idle", 100, 0}, {u"burner", 200, 0.1}}, 1.2));
-    size_t queries = replay.queriedNames.size();
-    Command(CMD_UPDATE_NOW);
-    Command(CMD_UPDATE_NOW);
-    EXPECT_EQ((Strings{L"0", L"50"}), Texts()) << "over the 0.2 s between the two";
-    SendMessageW(window, WM_TIMER, app::UPDATE_TIMER_ID, 0);
-    Command(CMD_LOCAL_MACHINE);
-    EXPECT_EQ(queries + 4, replay.queriedNames.size());
-}
