@@ -165,7 +165,8 @@ TEST_F(ContextMenu, ProcessRows)
               MenuLines(ObjectMenu()));
     EXPECT_EQ(L"&Yes, Terminate the process and lose all data #1 greyed", MenuLine(GetSubMenu(ObjectMenu(), 0), 0));
     Lines rights = MenuLines(GetSubMenu(ObjectMenu(), 1));
-    EXPECT_TRUE(std::all_of(rights.begin(), rights.end(), [](const std::wstring& l) { return l.ends_with(L" greyed"); }));
+    ASSERT_EQ(L"Force process termination #1 greyed", rights.front());
+    EXPECT_TRUE(std::all_of(rights.begin(), rights.end(), [](auto& l) { return l.ends_with(L" greyed"); }));
     EXPECT_EQ(Lines{L"You don't have rights to read any security on this object. #1 disabled"},
               MenuLines(GetSubMenu(ObjectMenu(), 2)));
 }
