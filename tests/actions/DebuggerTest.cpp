@@ -1,8 +1,22 @@
 #include "actions/Debugger.h"
 
+#include "app/AppState.h"
+#include "app/Commands.h"
+#include "model/Records.h"
+#include "resources/resource.h"
+#include "support/ChildProcess.h"
+#include "support/MessageBoxCatcher.h"
+#include "support/TestDebugger.h"
+
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <string>
+
 namespace {
+
+using testing_support::ChildProcess;
+using testing_support::RegisteredDebugger;
 
 TEST(DebuggerFormat, OnlyUpToTwoIntegerConversionsAreUsed)
 {
@@ -26,6 +40,175 @@ TEST(DebuggerFormat, OnlyUpToTwoIntegerConversionsAreUsed)
     };
     for (const Case& c : cases)
         EXPECT_EQ(actions::IsSafeDebuggerFormat(c.format), c.safe) << c.format;
+}
+
+// The selected row is a child process; the test debugger is registered.
+class DebuggerLaunch : public ::testing::Test {
+protected:
+    void SetUp() override { app::state.instance = GetModuleHandleW(nullptr); }
+    void TearDown() override { model::state.selectedRecord = nullptr; }
+
+    void Select(const ChildProcess& child)
+    {
+        record.flags = model::isProcess;
+        record.id = child.processId();
+        wcscpy(record.label, L"test_child");
+        model::state.selectedRecord = &record;
+    }
+
+    // Registered debuggers take the id and the event first; the test debugger
+    // then takes the id it should be given, and what to do.
+    static std::wstring Arguments(const ChildProcess& child, const wchar_t* mode = L"")
+    {
+        return L"%ld %lu " + std::to_wstring(child.processId()) + L" " + mode;
+    }
+
+    static void Dispatch(unsigned command) { app::DispatchCommand(nullptr, 0, command, 0); }
+
+    model::InstanceRecord record;
+};
+
+bool Running(DWORD processId)
+{
+    core::KernelHandle process{OpenProcess(SYNCHRONIZE, FALSE, processId)};
+    return process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+HWND FindWaitDialog()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (wcscmp(name, L"#32770") != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Once a "hang" debugger waits and the dialog is up, acts on the dialog from
+// a timer of the waiting thread.
+struct DuringWait {
+    const RegisteredDebugger* debugger = nullptr;
+    void (*act)(HWND dialog) = nullptr;
+    std::wstring text;
+    bool acted = false;
+} duringWait;
+
+void CALLBACK WatchWait(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = FindWaitDialog();
+    if (duringWait.acted || !dialog || duringWait.debugger->Outcome() != L"waiting")
+        return;
+    wchar_t text[128] = {};
+    GetDlgItemTextW(dialog, IDC_DEBUG_WAIT_TEXT, text, 128);
+    duringWait.text = text;
+    duringWait.acted = true;
+    duringWait.act(dialog);
+}
+
+void LaunchActingDuringWait(HWND window, const RegisteredDebugger& debugger, void (*act)(HWND dialog))
+{
+    duringWait = DuringWait();
+    duringWait.debugger = &debugger;
+    duringWait.act = act;
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, WatchWait);
+    actions::LaunchDebugger(window, CMD_DEBUG_PROCESS);
+    KillTimer(nullptr, timer);
+}
+
+TEST_F(DebuggerLaunch, GetsTheIdAndTheEventAndTheWaitEndsOnTheSignal)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.started());
+    RegisteredDebugger debugger(Arguments(child));
+    Select(child);
+    Dispatch(CMD_DEBUG_PROCESS);
+    DWORD debuggerId = 0;
+    EXPECT_EQ(L"signalled", debugger.Outcome(&debuggerId));
+    // Still attached: the event ended the wait, not the debugger's end.
+    EXPECT_TRUE(Running(debuggerId));
+
+    // Opened up for the debugger by the grant form only.
+    ChildProcess restricted(testing_support::QUERY_ONLY_SDDL);
+    ASSERT_TRUE(restricted.started());
+    RegisteredDebugger second(Arguments(restricted));
+    testing_support::MessageBoxCatcher catcher;
+    Select(restricted);
+    Dispatch(CMD_DEBUG_PROCESS);
+    EXPECT_EQ(L"no-access", second.Outcome());
+    Dispatch(CMD_DEBUG_PROCESS + GRANT_OFFSET);
+    EXPECT_EQ(L"signalled", second.Outcome());
+    // Only the wait dialogs passed through the catcher.
+    for (auto& box : catcher.boxes)
+        EXPECT_EQ(L"Waiting for the debugger to attach to test_child", box.text);
+}
+
+TEST_F(DebuggerLaunch, CancelOrTheDebuggersEndEndsTheWait)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.started());
+    Select(child);
+    {
+        RegisteredDebugger debugger(Arguments(child, L"hang"));
+        LaunchActingDuringWait(nullptr, debugger,
+                               [](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+        EXPECT_TRUE(duringWait.acted);
+        EXPECT_EQ(L"Waiting for the debugger to attach to test_child", duringWait.text);
+        DWORD debuggerId = 0;
+        EXPECT_EQ(L"waiting", debugger.Outcome(&debuggerId));
+        EXPECT_TRUE(Running(debuggerId));
+        EXPECT_EQ(nullptr, FindWaitDialog());
+    }
+    RegisteredDebugger silent(Arguments(child, L"silent"));
+    actions::LaunchDebugger(nullptr, CMD_DEBUG_PROCESS);
+    EXPECT_EQ(L"silent", silent.Outcome());
+}
+
+LRESULT CALLBACK QuitOnDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DESTROY)
+        PostQuitMessage(7);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(DebuggerLaunch, ClosingTheMainWindowEndsTheWaitAndTheQuitReachesTheMainLoop)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.started());
+    Select(child);
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = QuitOnDestroy;
+    windowClass.lpszClassName = L"QuorletTestMain";
+    RegisterClassW(&windowClass);
+    HWND main = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, nullptr, nullptr);
+    ASSERT_TRUE(main);
+    RegisteredDebugger debugger(Arguments(child, L"hang"));
+    // The dialog goes with its owner.
+    LaunchActingDuringWait(main, debugger, [](HWND dialog) { DestroyWindow(GetWindow(dialog, GW_OWNER)); });
+    EXPECT_TRUE(duringWait.acted);
+    EXPECT_EQ(nullptr, app::state.activeModelessDialog);
+    MSG message = {};
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, message.wParam);
+}
+
+TEST_F(DebuggerLaunch, AnUnsafeRegistrationStartsNothing)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.started());
+    Select(child);
+    for (const wchar_t* conversions : {L"%s %ld ", L"%ld %ld %ld "}) {
+        RegisteredDebugger unsafe(conversions + std::to_wstring(child.processId()));
+        actions::LaunchDebugger(nullptr, CMD_DEBUG_PROCESS);
+        EXPECT_EQ(L"", unsafe.Outcome()) << conversions;
+    }
 }
 
 } // namespace
