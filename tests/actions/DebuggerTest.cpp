@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cwchar>
 #include <string>
 
 namespace {
@@ -68,29 +67,6 @@ protected:
     model::InstanceRecord record;
 };
 
-bool Running(DWORD processId)
-{
-    core::KernelHandle process{OpenProcess(SYNCHRONIZE, FALSE, processId)};
-    return process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
-}
-
-HWND FindWaitDialog()
-{
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM result) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (wcscmp(name, L"#32770") != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 // Once a "hang" debugger waits and the dialog is up, acts on the dialog from
 // a timer of the waiting thread.
 struct DuringWait {
@@ -102,7 +78,7 @@ struct DuringWait {
 
 void CALLBACK WatchWait(HWND, UINT, UINT_PTR, DWORD)
 {
-    HWND dialog = FindWaitDialog();
+    HWND dialog = testing_support::FindWaitDialog();
     if (duringWait.acted || !dialog || duringWait.debugger->Outcome() != L"waiting")
         return;
     wchar_t text[128] = {};
@@ -132,7 +108,7 @@ TEST_F(DebuggerLaunch, GetsTheIdAndTheEventAndTheWaitEndsOnTheSignal)
     DWORD debuggerId = 0;
     EXPECT_EQ(L"signalled", debugger.Outcome(&debuggerId));
     // Still attached: the event ended the wait, not the debugger's end.
-    EXPECT_TRUE(Running(debuggerId));
+    EXPECT_TRUE(testing_support::IsRunning(debuggerId));
 
     // Opened up for the debugger by the grant form only.
     ChildProcess restricted(testing_support::QUERY_ONLY_SDDL);
@@ -162,8 +138,8 @@ TEST_F(DebuggerLaunch, CancelOrTheDebuggersEndEndsTheWait)
         EXPECT_EQ(L"Waiting for the debugger to attach to test_child", duringWait.text);
         DWORD debuggerId = 0;
         EXPECT_EQ(L"waiting", debugger.Outcome(&debuggerId));
-        EXPECT_TRUE(Running(debuggerId));
-        EXPECT_EQ(nullptr, FindWaitDialog());
+        EXPECT_TRUE(testing_support::IsRunning(debuggerId));
+        EXPECT_EQ(nullptr, testing_support::FindWaitDialog());
     }
     RegisteredDebugger silent(Arguments(child, L"silent"));
     actions::LaunchDebugger(nullptr, CMD_DEBUG_PROCESS);

@@ -1,6 +1,10 @@
 #include "support/ChildProcess.h"
 #include "support/TestDebugger.h"
 
+#include "core/Handles.h"
+
+#include <cwchar>
+
 namespace testing_support {
 
 RegisteredDebugger::RegisteredDebugger(const std::wstring& arguments)
@@ -27,6 +31,29 @@ std::wstring RegisteredDebugger::Outcome(DWORD* debuggerId) const
     if (debuggerId)
         *debuggerId = wcstoul(note.c_str() + space + 1, nullptr, 10);
     return note.substr(0, space);
+}
+
+HWND FindWaitDialog()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (wcscmp(name, L"#32770") != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(result) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool IsRunning(DWORD processId)
+{
+    core::KernelHandle process{OpenProcess(SYNCHRONIZE, FALSE, processId)};
+    return process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 } // namespace testing_support

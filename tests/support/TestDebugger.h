@@ -27,4 +27,9 @@ private:
     wchar_t saved[256] = {};
 };
 
+// The debugger wait dialog among the current thread's windows, or null.
+HWND FindWaitDialog();
+
+bool IsRunning(DWORD processId);
+
 } // namespace testing_support
