@@ -75,6 +75,7 @@ struct DuringWait {
     const RegisteredDebugger* debugger;
     void (*act)(HWND dialog);
     bool acted;
+    LRESULT hit;
 } duringWait;
 
 void CALLBACK WatchWait(HWND, UINT, UINT_PTR, DWORD)
@@ -82,13 +83,14 @@ void CALLBACK WatchWait(HWND, UINT, UINT_PTR, DWORD)
     HWND dialog = FindWaitDialog();
     if (!duringWait.acted && dialog && duringWait.debugger->Outcome() == L"waiting") {
         duringWait.acted = true;
+        duringWait.hit = SendMessageW(dialog, WM_NCHITTEST, 0, 0);
         duringWait.act(dialog);
     }
 }
 
 void LaunchActingDuringWait(HWND window, const RegisteredDebugger& debugger, void (*act)(HWND dialog))
 {
-    duringWait = {&debugger, act, false};
+    duringWait = {&debugger, act, false, 0};
     UINT_PTR timer = SetTimer(nullptr, 0, 20, WatchWait);
     actions::LaunchDebugger(window, CMD_DEBUG_PROCESS);
     KillTimer(nullptr, timer);
@@ -139,6 +141,7 @@ TEST_F(DebuggerLaunch, CancelTheDebuggersEndOrClosingTheMainWindowEndsTheWait)
         LaunchActingDuringWait(nullptr, debugger,
                                [](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); });
         EXPECT_TRUE(duringWait.acted);
+        EXPECT_EQ(HTCAPTION, duringWait.hit); // the whole dialog drags
         EXPECT_EQ(L"waiting", debugger.Outcome(&debuggerId));
         EXPECT_TRUE(IsRunning(debuggerId));
         EXPECT_EQ(nullptr, FindWaitDialog());
