@@ -106,7 +106,7 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
         r.step = 10;
     } else if (r.step == 10 && DebuggerWaits()) {
         // Closed during a wait, the program still ends normally.
-        r.runningAfterAll = IsWindow(window) && !IsHungAppWindow(window);
+        r.runningAfterAll = IsWindow(window);
         PostMessageW(window, WM_CLOSE, 0, 0);
         r.step = 11;
     }
