@@ -1,11 +1,25 @@
 #include "actions/Debugger.h"
 
+#include "actions/Open.h"
+#include "app/AppState.h"
+#include "app/Startup.h"
+#include "core/Handles.h"
+#include "core/Report.h"
+#include "model/Records.h"
+#include "perf/PerfData.h"
+#include "resources/resource.h"
+
 namespace actions {
 
 namespace {
 
 constexpr DWORD DEBUGGER_TEXT_LENGTH = 255;
 constexpr int MAX_DEBUGGER_CONVERSIONS = 2;
+// The full set of this system, with the limited query and set rights: the
+// system asks for those too when query or set is asked for, and a debugger
+// opens the process with all of them.
+constexpr DWORD DEBUG_RIGHTS = PROCESS_ALL_ACCESS;
+static_assert(DEBUG_RIGHTS == 0x1FFFFF, "the later systems' full set of process rights");
 
 bool IsFormatFlag(wchar_t c)
 {
@@ -26,6 +40,92 @@ bool SkipIntegerConversion(const wchar_t*& p)
         return false;
     ++p;
     return true;
+}
+
+const model::InstanceRecord* SelectedLocalProcess()
+{
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    if (!perf::IsLocalMachine() || !record || !record->Has(model::isProcess) || record->id == 0)
+        return nullptr;
+    return record;
+}
+
+void Report(HWND window, unsigned operation)
+{
+    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
+}
+
+// Adds every process right for the current user to the process's access
+// list, for the debugger to use; the handle that did it is not needed after.
+bool GrantDebugRights(HWND window, DWORD processId)
+{
+    core::KernelHandle process{OpenProcess(MAXIMUM_ALLOWED, FALSE, processId)};
+    if (!process) {
+        Report(window, IDS_OP_OPEN_PROCESS);
+        return false;
+    }
+    if (!GrantSelfAccess(process, 0, DEBUG_RIGHTS)) {
+        Report(window, IDS_OP_CHANGE_PROCESS_SECURITY);
+        return false;
+    }
+    return true;
+}
+
+struct StartedDebugger {
+    core::KernelHandle process, thread;
+};
+
+// The registered format was checked to read nothing but these two 32-bit
+// values; a handle's value fits in 32 bits even in a 64-bit process.
+StartedDebugger StartDebugger(const core::WideString& format, DWORD processId, HANDLE event)
+{
+    core::WideString commandLine;
+    commandLine.Format(format.Chars(), processId, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(event)));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    wchar_t desktop[] = L"Winsta0\\Default";
+    startup.lpDesktop = desktop;
+    PROCESS_INFORMATION started = {};
+    // Inheriting handles hands the debugger the event.
+    if (!commandLine.text || !CreateProcessW(nullptr, commandLine.text, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                             &startup, &started))
+        return {};
+    return {core::KernelHandle(started.hProcess), core::KernelHandle(started.hThread)};
+}
+
+// Runs the messages until the event is signalled or the debugger's process
+// or first thread ends. A quit request ends the wait too and is posted again,
+// for the loop below this one, up to the main loop.
+void RunWaitLoop(HANDLE event, const StartedDebugger& debugger)
+{
+    const HANDLE handles[] = {event, debugger.process.Get(), debugger.thread.Get()};
+    const DWORD count = sizeof(handles) / sizeof(handles[0]);
+    while (MsgWaitForMultipleObjects(count, handles, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + count) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            app::PumpMessage(message);
+        }
+    }
+}
+
+void WaitWithDialog(HWND window, HANDLE event, const StartedDebugger& debugger, const wchar_t* processName)
+{
+    HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_DEBUG_WAIT), window,
+                                     WaitForDebuggerDialog, reinterpret_cast<LPARAM>(event));
+    if (dialog) {
+        ShowWindow(dialog, SW_SHOW);
+        core::WideString text;
+        text.FormatResource(IDS_WAITING_FOR_DEBUGGER, processName);
+        SetDlgItemTextW(dialog, IDC_DEBUG_WAIT_TEXT, text.Chars());
+    }
+    RunWaitLoop(event, debugger);
+    // Gone already when its owner, the main window, was closed during the wait.
+    if (dialog && IsWindow(dialog))
+        DestroyWindow(dialog);
 }
 
 } // namespace
@@ -53,6 +153,55 @@ core::WideString ReadRegisteredDebugger()
     if (!text[0] || !IsSafeDebuggerFormat(text))
         return core::WideString();
     return core::WideString(text);
+}
+
+void LaunchDebugger(HWND window, unsigned command)
+{
+    const model::InstanceRecord* record = SelectedLocalProcess();
+    if (!record || (command != CMD_DEBUG_PROCESS && command != CMD_DEBUG_PROCESS + GRANT_OFFSET))
+        return;
+    // A failure box runs messages, and a refresh then rebuilds the records.
+    DWORD processId = record->id;
+    core::WideString processName(record->label);
+    if (command != CMD_DEBUG_PROCESS && !GrantDebugRights(window, processId))
+        return;
+    core::WideString registered = ReadRegisteredDebugger();
+    if (!registered.Length())
+        return;
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    // Without the event the debugger still starts; there is then nothing to wait for.
+    core::KernelHandle event{CreateEventW(&inheritable, TRUE, FALSE, nullptr)};
+    StartedDebugger debugger = StartDebugger(registered, processId, event.Get());
+    if (event && debugger.process)
+        WaitWithDialog(window, event.Get(), debugger, processName.Chars());
+}
+
+INT_PTR CALLBACK WaitForDebuggerDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            HANDLE event = reinterpret_cast<HANDLE>(GetWindowLongPtrW(dialog, DWLP_USER));
+            if (event)
+                SetEvent(event);
+        }
+        return TRUE;
+    case WM_NCHITTEST:
+        // The whole dialog drags like a caption.
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, HTCAPTION);
+        return TRUE;
+    case WM_ACTIVATE:
+        app::state.activeModelessDialog = LOWORD(wParam) != WA_INACTIVE ? dialog : nullptr;
+        return TRUE;
+    case WM_DESTROY:
+        if (app::state.activeModelessDialog == dialog)
+            app::state.activeModelessDialog = nullptr;
+        return TRUE;
+    }
+    return FALSE;
 }
 
 } // namespace actions

@@ -15,6 +15,8 @@ namespace actions {
 namespace {
 
 constexpr DWORD THREAD_TERMINATED_EXIT_CODE = 0xDEADBAAD;
+// PROCESS_SET_LIMITED_INFORMATION, missing from some headers.
+constexpr DWORD PROCESS_SET_LIMITED = 0x2000;
 
 unsigned WithoutGrant(unsigned command)
 {
@@ -94,7 +96,10 @@ void RunProcessCommand(HWND window, unsigned command)
     if (!record || !IsProcessCommand(command))
         return;
     unsigned action = WithoutGrant(command);
-    DWORD right = action == CMD_TERMINATE_PROCESS ? PROCESS_TERMINATE : PROCESS_SET_INFORMATION;
+    // Asking for the set right asks for the limited one as well (Wine checks
+    // both against the list), so both are granted; the same for threads.
+    DWORD right = action == CMD_TERMINATE_PROCESS ? PROCESS_TERMINATE
+                                                  : PROCESS_SET_INFORMATION | PROCESS_SET_LIMITED;
     core::KernelHandle process = OpenForCommand(window, command, record->id, OpenProcess, IDS_OP_OPEN_PROCESS,
                                                 right, IDS_OP_CHANGE_PROCESS_SECURITY);
     if (!process)
@@ -113,7 +118,8 @@ void RunThreadCommand(HWND window, unsigned command)
     if (!app::state.openThreadFn || !record || !IsThreadCommand(command))
         return;
     unsigned action = WithoutGrant(command);
-    DWORD right = action == CMD_TERMINATE_THREAD ? THREAD_TERMINATE : THREAD_SET_INFORMATION;
+    DWORD right = action == CMD_TERMINATE_THREAD ? THREAD_TERMINATE
+                                                 : THREAD_SET_INFORMATION | THREAD_SET_LIMITED_INFORMATION;
     core::KernelHandle thread = OpenForCommand(window, command, record->id, app::state.openThreadFn,
                                                IDS_OP_OPEN_THREAD, right, IDS_OP_CHANGE_THREAD_SECURITY);
     if (!thread)

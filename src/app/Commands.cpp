@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "actions/ContextMenu.h"
+#include "actions/Debugger.h"
 #include "actions/ObjectCommands.h"
 #include "core/WideString.h"
 #include "dialogs/ComputerName.h"
@@ -216,6 +217,8 @@ LRESULT DispatchCommand(HWND window, unsigned, WPARAM wParam, LPARAM)
         SelectCounter(window, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex);
     else if (InRange(id, CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST))
         ViewAs(window, id - CMD_VIEW_AS_FIRST);
+    else if (id == CMD_DEBUG_PROCESS || id == CMD_DEBUG_PROCESS + GRANT_OFFSET)
+        actions::LaunchDebugger(window, id);
     else if (actions::IsThreadCommand(id))
         actions::RunThreadCommand(window, id);
     else if (actions::IsProcessCommand(id))

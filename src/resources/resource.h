@@ -21,6 +21,9 @@
 // ---- Dialog controls (per dialog) -------------------------------------------
 #define IDC_COMPUTER_NAME       1001  // IDD_COMPUTER_NAME
 
+// IDD_DEBUG_WAIT, the debugger wait dialog
+#define IDC_DEBUG_WAIT_TEXT     1029
+
 // ---- Commands ---------------------------------------------------------------
 #define CMD_NONE                        1
 #define CMD_SHOW_TOTAL                  2000

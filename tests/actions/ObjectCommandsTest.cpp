@@ -86,13 +86,17 @@ TEST_F(ObjectCommands, TerminateGrantingTheRightWhereNeeded)
     Dispatch(CMD_TERMINATE_PROCESS);
     ASSERT_EQ(1u, catcher.boxes.size());
     EXPECT_EQ(L"Terminate Process failed, Win32 Error=0x5 (5)\nAccess denied.\r\n", catcher.boxes[0].text);
+    Dispatch(CMD_PRIORITY_CLASS_HIGH + GRANT_OFFSET);
+    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(restricted.process()));
     Dispatch(CMD_TERMINATE_PROCESS + GRANT_OFFSET);
     EXPECT_EQ(0u, ExitCodeAfterEnd(restricted.process()));
 
-    ChildProcess child;
+    ChildProcess child(nullptr, testing_support::THREAD_QUERY_ONLY_SDDL);
     ASSERT_TRUE(child.started());
     Select(model::isThread, child.threadId());
-    Dispatch(CMD_TERMINATE_THREAD);
+    Dispatch(CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST + GRANT_OFFSET);
+    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
+    Dispatch(CMD_TERMINATE_THREAD + GRANT_OFFSET);
     EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(child.process()));
     EXPECT_EQ(1u, catcher.boxes.size());
 }

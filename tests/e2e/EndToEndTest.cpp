@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
+#include "e2e/Screenshot.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
 #include "support/ChildProcess.h"
@@ -20,27 +21,6 @@
 using namespace testing_support;
 
 namespace {
-
-// The screen as a 24-bpp bitmap file beside the test.
-bool SaveScreenshot()
-{
-    int width = GetSystemMetrics(SM_CXVIRTUALSCREEN), height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), size = (width * 3 + 3) / 4 * 4 * height;
-    BITMAPFILEHEADER file = {0x4D42, headers + size, 0, 0, headers};
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, size, 0, 0, 0, 0};
-    core::WindowDc screen(nullptr);
-    core::MemoryDc memory(CreateCompatibleDC(screen.Get()));
-    void* bits = nullptr;
-    core::Bitmap bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    core::SelectionGuard canvas(memory.Get(), bitmap.Get());
-    BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY);
-    GdiFlush();
-    FILE* out = _wfopen((TestFolder() + L"e2e-expanded.bmp").c_str(), L"wb");
-    bool written = out && fwrite(&file, sizeof(file), 1, out) && fwrite(&info, sizeof(info.bmiHeader), 1, out) &&
-                   fwrite(bits, size, 1, out);
-    return out && fclose(out) == 0 && written;
-}
 
 // What the timer saw, step by step.
 struct Run {
@@ -79,7 +59,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
         PostMessageW(window, WM_KEYDOWN, VK_F5, 1);
         run.step = 2;
     } else if (run.step == 2 && run.samples > run.samplesAfterExpanding) {
-        run.screenshot = SaveScreenshot();
+        run.screenshot = SaveScreenshot(L"e2e-expanded.bmp");
         PostMessageW(window, WM_CLOSE, 0, 0);
         run.step = 3;
     }

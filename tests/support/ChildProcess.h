@@ -12,8 +12,9 @@ namespace testing_support {
 
 class ChildProcess {
 public:
-    // `sddl`, when given, is the process object's security descriptor.
-    explicit ChildProcess(const wchar_t* sddl = nullptr);
+    // `sddl` and `threadSddl`, when given, are the security descriptors of the
+    // process object and of its first thread.
+    explicit ChildProcess(const wchar_t* sddl = nullptr, const wchar_t* threadSddl = nullptr);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -22,6 +23,7 @@ public:
     DWORD processId() const { return id; }
     DWORD threadId() const { return mainThreadId; }
     HANDLE process() const { return handle.Get(); }
+    HANDLE mainThread() const { return thread.Get(); }
 
 private:
     core::KernelHandle handle, thread;
@@ -32,6 +34,7 @@ private:
 // Query rights only, for the owner and for everyone: the owner may still
 // change the list (WRITE_DAC is implied for the owner).
 constexpr const wchar_t* QUERY_ONLY_SDDL = L"D:P(A;;0x100400;;;OW)(A;;0x100400;;;WD)";
+constexpr const wchar_t* THREAD_QUERY_ONLY_SDDL = L"D:P(A;;0x100040;;;OW)(A;;0x100040;;;WD)";
 
 // The exit code once the process has ended (within 10 s); STILL_ACTIVE otherwise.
 inline DWORD ExitCodeAfterEnd(HANDLE process)
