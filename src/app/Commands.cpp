@@ -2,7 +2,9 @@
 
 #include "actions/ObjectCommands.h"
 #include "core/WideString.h"
+#include "dialogs/About.h"
 #include "dialogs/ComputerName.h"
+#include "dialogs/Configuration.h"
 #include "model/DisplayList.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
@@ -174,6 +176,12 @@ void RunViewCommand(HWND window, unsigned id)
         break;
     case CMD_ABOUT_COUNTER:
         ShowCounterHelp(window);
+        break;
+    case CMD_ABOUT:
+        dialogs::ShowAboutDialog(window);
+        break;
+    case CMD_CONFIGURE:
+        dialogs::ShowConfigurationDialog(window);
         break;
     }
 }
