@@ -5,6 +5,7 @@
 #include "dialogs/About.h"
 #include "dialogs/ComputerName.h"
 #include "dialogs/Configuration.h"
+#include "dialogs/LoadGenerator.h"
 #include "model/DisplayList.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
@@ -182,6 +183,9 @@ void RunViewCommand(HWND window, unsigned id)
         break;
     case CMD_CONFIGURE:
         dialogs::ShowConfigurationDialog(window);
+        break;
+    case CMD_LOAD_GENERATOR:
+        dialogs::ToggleLoadGenerator(window);
         break;
     }
 }
