@@ -9,13 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
-#include <functional>
 #include <string>
 
 using namespace dialogs;
 using testing_support::WindowText;
 
-TEST(LoadTargets, SizeSuffixesWholePagesAndTheShownSize)
+TEST(LoadTargets, SizeSuffixesWholePagesShownSizesAndTheDutyCycle)
 {
     auto read = [](const wchar_t* text, bool suffixes = true, uint32_t limit = UINT32_MAX) {
         ReadResult r = ReadTarget(text, suffixes, limit);
@@ -23,35 +22,23 @@ TEST(LoadTargets, SizeSuffixesWholePagesAndTheShownSize)
     };
     EXPECT_EQ(L"2097152", read(L"2M"));
     EXPECT_EQ(L"3072", read(L" 3 k"));
-    EXPECT_EQ(L"1073741824", read(L"1g"));
     EXPECT_EQ(L"12", read(L"12X"));
     EXPECT_EQ(L"2", read(L"2M", false));
-    EXPECT_EQ(L"4294967295", read(L"4294967295"));
     EXPECT_EQ(L"status 1", read(L"M")) << "no number: the target stays";
-    EXPECT_EQ(L"status 1", read(L""));
     EXPECT_EQ(L"status 2", read(L"-5"));
-    for (const wchar_t* tooLarge : {L"5G", L"4G", L"4194304K", L"4294967296", L"99999999999999999999999"})
+    for (const wchar_t* tooLarge : {L"5G", L"4G", L"4294967296", L"99999999999999999999999"})
         EXPECT_EQ(L"status 3", read(tooLarge)) << tooLarge;
     EXPECT_EQ(L"status 3", read(L"4294963201", true, LargestPagedCount(4096)));
 
-    EXPECT_EQ(0xFFFFF000u, LargestPagedCount(4096));
     EXPECT_EQ(4096u, RoundUpToPages(1, 4096));
-    EXPECT_EQ(0xFFFFF000u, RoundUpToPages(0xFFFFEFFF, 4096));
-    EXPECT_EQ(0u, RoundUpToPages(0, 4096));
-    SizeText oneMegabyte = ShownSize(1 << 20), twoMegabytes = ShownSize(2 << 20);
-    EXPECT_TRUE(!oneMegabyte.megabytes && oneMegabyte.number == 1024);
-    EXPECT_TRUE(twoMegabytes.megabytes && twoMegabytes.number == 2);
-}
+    EXPECT_EQ(0xFFFFF000u, RoundUpToPages(LargestPagedCount(4096), 4096));
+    EXPECT_FALSE(ShownSize(1 << 20).megabytes);
+    EXPECT_TRUE(ShownSize(2 << 20).megabytes && ShownSize(2 << 20).number == 2);
 
-TEST(LoadTargets, TheDutyCycleTakesTargetsAbove100As100)
-{
-    EXPECT_EQ(1000u, SleepAfterBurst(0));
     EXPECT_EQ(500u, SleepAfterBurst(50));
-    EXPECT_EQ(0u, SleepAfterBurst(100));
-    EXPECT_EQ(0u, SleepAfterBurst(150));
+    EXPECT_EQ(0u, SleepAfterBurst(150)) << "above 100 % counts as 100 %";
     EXPECT_EQ(0u, SleepAfterBurst(UINT32_MAX));
     EXPECT_EQ(2000u, BurstPasses(150, 2000.0));
-    EXPECT_EQ(500u, BurstPasses(25, 2000.9));
 }
 
 namespace {
@@ -66,21 +53,13 @@ bool ThreadEnded(uint32_t id)
     return ended;
 }
 
-// Waits for something the worker does; it takes about a second per cycle.
-bool WaitFor(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 3000; ++i) {
-        if (done())
-            return true;
-        Sleep(10);
-    }
-    return done();
-}
-
+// The worker runs about one cycle a second.
 bool WaitForCycles(uint32_t cycles)
 {
     uint32_t start = loadGenerator.cyclesRun;
-    return WaitFor([&] { return loadGenerator.cyclesRun - start >= cycles; });
+    for (int i = 0; i < 3000 && loadGenerator.cyclesRun - start < cycles; ++i)
+        Sleep(10);
+    return loadGenerator.cyclesRun - start >= cycles;
 }
 
 class LoadGeneratorDialog : public ::testing::Test {
@@ -102,13 +81,10 @@ protected:
     }
     void Close()
     {
-        if (dialog)
-            DestroyWindow(dialog);
-        dialog = nullptr;
+        DestroyWindow(dialog);
         EXPECT_EQ(nullptr, app::state.loadGeneratorDialog);
     }
-    // As typed: the edit's modified flag is set.
-    void Type(int id, const wchar_t* text)
+    void Type(int id, const wchar_t* text) // as typed: the edit's modified flag is set
     {
         SetDlgItemTextW(dialog, id, text);
         SendDlgItemMessageW(dialog, id, EM_SETMODIFY, TRUE, 0);
@@ -131,7 +107,6 @@ TEST_F(LoadGeneratorDialog, PagedMemoryIsWholePagesAndTargetsThatDoNotFitAreRefu
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
     Press(IDC_LOAD_APPLY);
     EXPECT_EQ(L"4 KB", Text(IDC_LOAD_PAGED_ACTUAL));
-    EXPECT_EQ(4096u, loadGenerator.pagedMemorySize);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
     Type(IDC_LOAD_PAGED_TARGET, L"2M");
     Press(IDC_LOAD_APPLY);
@@ -228,9 +203,7 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
         ASSERT_NE(nullptr, header);
         sampleTime[i] = perf::Value64(header->PerfTime100nSec);
         UpdateLoadGeneratorActuals();
-        if (i == 0) {
-            EXPECT_EQ(L"Unknown", Text(IDC_LOAD_USER_ACTUAL)) << "one sample measures nothing";
-        }
+        EXPECT_TRUE(i > 0 || Text(IDC_LOAD_USER_ACTUAL) == L"Unknown") << "one sample measures nothing";
     }
     CloseHandle(worker);
     double actual = wcstod(Text(IDC_LOAD_USER_ACTUAL).c_str(), nullptr);
