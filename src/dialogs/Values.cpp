@@ -9,7 +9,7 @@ namespace dialogs {
 
 namespace {
 
-constexpr double MAX_MILLISECONDS = 4294967295.0;
+constexpr double MAX_UNSIGNED = 4294967295.0;
 // Decimal fractions have no exact binary form: 4.35 s is 4349.99999... ms.
 constexpr double FORGIVEN_MILLISECONDS = 1e-6;
 
@@ -30,7 +30,7 @@ ReadResult ReadPeriodSeconds(const wchar_t* text)
     if (seconds < 0)
         return {ReadStatus::negative, 0};
     double milliseconds = std::floor(seconds * 1000 + FORGIVEN_MILLISECONDS);
-    if (!(milliseconds <= MAX_MILLISECONDS)) // also NaN and infinity
+    if (!(milliseconds <= MAX_UNSIGNED)) // also NaN and infinity
         return {ReadStatus::tooLarge, 0};
     return {ReadStatus::ok, static_cast<uint32_t>(milliseconds)};
 }
@@ -104,7 +104,7 @@ uint32_t ClampedTarget(uint32_t target)
 uint32_t BurstPasses(uint32_t target, double passesPerSecond)
 {
     double passes = ClampedTarget(target) * passesPerSecond * 0.01;
-    return passes >= MAX_MILLISECONDS ? UINT32_MAX : passes > 0 ? static_cast<uint32_t>(passes) : 0;
+    return passes >= MAX_UNSIGNED ? UINT32_MAX : passes > 0 ? static_cast<uint32_t>(passes) : 0;
 }
 
 uint32_t SleepAfterBurst(uint32_t target)
