@@ -1,6 +1,7 @@
 #include "dialogs/LoadGenerator.h"
 
 #include "app/AppState.h"
+#include "core/Handles.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 #include "dialogs/Values.h"
@@ -16,17 +17,9 @@ namespace dialogs {
 LoadGeneratorState loadGenerator;
 
 struct LoadWorker {
-    HANDLE thread = nullptr;
-    HANDLE wake = nullptr; // set with the stop request: it ends the sleep at once
+    core::KernelHandle thread;
+    core::KernelHandle wake; // set with the stop request: it ends the sleep at once
     std::atomic<bool> stop{false};
-
-    ~LoadWorker()
-    {
-        if (thread)
-            CloseHandle(thread);
-        if (wake)
-            CloseHandle(wake);
-    }
 };
 
 namespace {
@@ -117,7 +110,7 @@ DWORD WINAPI LoadWorkerThread(void* parameter)
             targets = changed;
         }
         RunDutyCycle(worker, targets.userCpu);
-        WaitForSingleObject(worker.wake, s.sleepMs);
+        WaitForSingleObject(worker.wake.Get(), s.sleepMs);
     }
     return 0;
 }
@@ -126,10 +119,10 @@ void StartWorker()
 {
     LoadGeneratorState& s = loadGenerator;
     auto worker = std::make_unique<LoadWorker>();
-    worker->wake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    worker->wake.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     DWORD id = 0;
     if (worker->wake)
-        worker->thread = s.createThread(nullptr, 0, LoadWorkerThread, worker.get(), CREATE_SUSPENDED, &id);
+        worker->thread.Reset(s.createThread(nullptr, 0, LoadWorkerThread, worker.get(), CREATE_SUSPENDED, &id));
     if (!worker->thread) {
         // No load then, and no other thread's times shown as the worker's.
         s.workerThreadId = 0;
@@ -137,7 +130,7 @@ void StartWorker()
     }
     s.workerThreadId = id;
     s.worker = worker.release();
-    ResumeThread(s.worker->thread);
+    ResumeThread(s.worker->thread.Get());
 }
 
 // The worker ends within one pass of the request; it is waited for, so that
@@ -148,8 +141,8 @@ void StopWorker()
     if (!s.worker)
         return;
     s.worker->stop = true;
-    SetEvent(s.worker->wake);
-    WaitForSingleObject(s.worker->thread, INFINITE);
+    SetEvent(s.worker->wake.Get());
+    WaitForSingleObject(s.worker->thread.Get(), INFINITE);
     delete s.worker;
     s.worker = nullptr;
     s.workerThreadId = 0;
