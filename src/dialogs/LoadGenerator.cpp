@@ -359,7 +359,7 @@ INT_PTR CALLBACK LoadGeneratorDialogProc(HWND dialog, UINT message, WPARAM wPara
         return TRUE;
     case WM_ACTIVATE:
         app::state.activeModelessDialog = LOWORD(wParam) ? dialog : nullptr;
-        return TRUE;
+        return FALSE; // the dialog manager still saves and restores the focus
     case WM_DESTROY:
         if (app::state.loadGeneratorDialog == dialog)
             app::state.loadGeneratorDialog = nullptr;

@@ -83,6 +83,7 @@ protected:
     {
         DestroyWindow(dialog);
         EXPECT_EQ(nullptr, app::state.loadGeneratorDialog);
+        EXPECT_EQ(nullptr, app::state.activeModelessDialog) << "the message loop would feed a closed dialog";
     }
     void Type(int id, const wchar_t* text) // as typed: the edit's modified flag is set
     {
@@ -143,6 +144,8 @@ TEST_F(LoadGeneratorDialog, PagedMemoryIsWholePagesAndTargetsThatDoNotFitAreRefu
 TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirst)
 {
     Open();
+    SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(dialog, app::state.activeModelessDialog);
     Type(IDC_LOAD_USER_TARGET, L"150");
     Type(IDC_LOAD_PAGED_TARGET, L"1M");
     Press(IDC_LOAD_APPLY);
