@@ -4,7 +4,10 @@
 #include "actions/Debugger.h"
 #include "actions/ObjectCommands.h"
 #include "core/WideString.h"
+#include "dialogs/About.h"
 #include "dialogs/ComputerName.h"
+#include "dialogs/Configuration.h"
+#include "dialogs/LoadGenerator.h"
 #include "model/DisplayList.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
@@ -177,6 +180,15 @@ void RunViewCommand(HWND window, unsigned id)
         break;
     case CMD_ABOUT_COUNTER:
         ShowCounterHelp(window);
+        break;
+    case CMD_ABOUT:
+        dialogs::ShowAboutDialog(window);
+        break;
+    case CMD_CONFIGURE:
+        dialogs::ShowConfigurationDialog(window);
+        break;
+    case CMD_LOAD_GENERATOR:
+        dialogs::ToggleLoadGenerator(window);
         break;
     }
 }

@@ -24,6 +24,34 @@
 // IDD_DEBUG_WAIT, the debugger wait dialog
 #define IDC_DEBUG_WAIT_TEXT     1029
 
+// About (IDD_ABOUT), Configuration (IDD_CONFIGURATION), Load Generator (IDD_LOAD_GENERATOR)
+#define IDC_ABOUT_VERSION       1000
+#define IDC_ABOUT_OS            1002
+#define IDC_CONFIG_PERIOD       1003
+#define IDC_CONFIG_MANUAL       1004
+#define IDC_CONFIG_AUTOMATIC    1005
+#define IDC_CONFIG_PROCESS_COLOR 1006
+#define IDC_CONFIG_THREAD_COLOR 1007
+#define IDC_CONFIG_INCREASE_COLOR 1008
+#define IDC_CONFIG_DECREASE_COLOR 1009
+#define IDC_CONFIG_APPLY        1019
+#define IDC_CONFIG_CHANGE_FONT  1020
+#define IDC_CONFIG_SAMPLE       1021
+#define IDC_CONFIG_FONT_NAME    1022
+#define IDC_CONFIG_TRAY_HIGHEST 1023
+#define IDC_CONFIG_TRAY_TOTAL   1024
+#define IDC_CONFIG_HEX_IDS      1027
+#define IDC_LOAD_USER_ACTUAL    1011
+#define IDC_LOAD_USER_TARGET    1012
+#define IDC_LOAD_PRIVILEGED_ACTUAL 1013
+#define IDC_LOAD_PRIVILEGED_TARGET 1014
+#define IDC_LOAD_PAGED_ACTUAL   1015
+#define IDC_LOAD_PAGED_TARGET   1016
+#define IDC_LOAD_PHYSICAL_ACTUAL 1017
+#define IDC_LOAD_PHYSICAL_TARGET 1018
+#define IDC_LOAD_APPLY          1019
+#define IDC_LOAD_RESET          1020
+
 // ---- Commands ---------------------------------------------------------------
 #define CMD_NONE                        1
 #define CMD_SHOW_TOTAL                  2000

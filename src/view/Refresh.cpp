@@ -1,5 +1,6 @@
 #include "view/Refresh.h"
 
+#include "dialogs/LoadGenerator.h"
 #include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
@@ -72,6 +73,7 @@ void RefreshView(HWND window)
         {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1}, s.threadRecords);
     model::BuildDisplayList();
     UpdateScrollRange(window);
+    dialogs::UpdateLoadGeneratorActuals();
     UpdateTray();
 }
 

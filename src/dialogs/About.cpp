@@ -1,0 +1,72 @@
+#include "dialogs/About.h"
+
+#include "app/AppState.h"
+#include "resources/resource.h"
+
+namespace dialogs {
+
+namespace {
+
+const wchar_t* PlatformName(const OSVERSIONINFOW& version)
+{
+    switch (version.dwPlatformId) {
+    case VER_PLATFORM_WIN32s:
+        return L"Win32s";
+    case VER_PLATFORM_WIN32_WINDOWS:
+        if (version.dwBuildNumber < 0x040A0000)
+            return L"Windows 95";
+        return LOWORD(version.dwBuildNumber) < 1543 ? L"Memphis" : L"Windows 98";
+    case VER_PLATFORM_WIN32_NT:
+        return L"Windows NT";
+    }
+    return L"Unknown";
+}
+
+void ShowSystem(HWND dialog)
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996) // the manifest makes it tell the truth
+#endif
+    GetVersionExW(&version);
+    core::WideString line;
+    FormatOsLine(version, line);
+    SetDlgItemTextW(dialog, IDC_ABOUT_OS, line.Chars());
+}
+
+} // namespace
+
+void FormatOsLine(const OSVERSIONINFOW& version, core::WideString& line)
+{
+    DWORD build =
+        version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(version.dwBuildNumber) : version.dwBuildNumber;
+    wchar_t servicePack[129] = {};
+    wcsncpy(servicePack, version.szCSDVersion, 128);
+    line.FormatResource(IDS_ABOUT_OS, PlatformName(version), static_cast<int>(version.dwMajorVersion),
+                        static_cast<int>(version.dwMinorVersion), static_cast<int>(build), servicePack);
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, L"QUORLET Version 1.5");
+        ShowSystem(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, LOWORD(wParam));
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+void ShowAboutDialog(HWND owner)
+{
+    DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutDialogProc, 0);
+}
+
+} // namespace dialogs

@@ -1,0 +1,308 @@
+#include "dialogs/Configuration.h"
+
+#include "app/AppState.h"
+#include "app/DisplayResources.h"
+#include "app/Startup.h"
+#include "dialogs/Values.h"
+#include "resources/resource.h"
+#include "view/Scroll.h"
+#include "view/ViewState.h"
+
+#include <memory>
+
+namespace dialogs {
+
+ChooserHooks chooserHooks;
+
+namespace {
+
+constexpr COLORREF SYSTEM_COLOR = 0xFFFFFFFF;
+constexpr int PERIOD_CHARS = 32;
+
+struct ConfigDialog {
+    app::SettingsRecord working;
+    HFONT sampleFont = nullptr; // null while the sample shows the view's font
+};
+
+ConfigDialog* DialogState(HWND dialog)
+{
+    return reinterpret_cast<ConfigDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+COLORREF* ColorField(app::SettingsRecord& record, int id)
+{
+    switch (id) {
+    case IDC_CONFIG_PROCESS_COLOR:
+        return &record.processColor;
+    case IDC_CONFIG_THREAD_COLOR:
+        return &record.threadColor;
+    case IDC_CONFIG_INCREASE_COLOR:
+        return &record.increaseColor;
+    case IDC_CONFIG_DECREASE_COLOR:
+        return &record.decreaseColor;
+    }
+    return nullptr;
+}
+
+uint32_t* CheckField(app::SettingsRecord& record, int id)
+{
+    switch (id) {
+    case IDC_CONFIG_TRAY_HIGHEST:
+        return &record.trayShowHighest;
+    case IDC_CONFIG_TRAY_TOTAL:
+        return &record.trayShowTotal;
+    case IDC_CONFIG_HEX_IDS:
+        return &record.hexIds;
+    }
+    return nullptr;
+}
+
+void MarkChange(HWND dialog, ConfigDialog& state)
+{
+    if (state.working.pendingChanges)
+        return;
+    state.working.pendingChanges = 1;
+    EnableWindow(GetDlgItem(dialog, IDC_CONFIG_APPLY), TRUE);
+}
+
+void SetSampleFont(HWND dialog, HFONT font)
+{
+    SendDlgItemMessageW(dialog, IDC_CONFIG_SAMPLE, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void InitDialog(HWND dialog, ConfigDialog& state)
+{
+    state.working = app::settings;
+    state.working.pendingChanges = 0;
+    SetSampleFont(dialog, app::display.viewFont);
+    SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
+    wchar_t period[PERIOD_CHARS] = {};
+    FormatPeriodSeconds(state.working.updateIntervalMs, period, PERIOD_CHARS);
+    SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, period);
+    bool automatic = state.working.autoUpdate != 0;
+    EnableWindow(GetDlgItem(dialog, IDC_CONFIG_PERIOD), automatic);
+    SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_LIMITTEXT, 11, 0);
+    CheckDlgButton(dialog, automatic ? IDC_CONFIG_AUTOMATIC : IDC_CONFIG_MANUAL, BST_CHECKED);
+    for (int id : {IDC_CONFIG_TRAY_HIGHEST, IDC_CONFIG_TRAY_TOTAL, IDC_CONFIG_HEX_IDS})
+        CheckDlgButton(dialog, id, *CheckField(state.working, id) ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void ChangeFont(HWND dialog, ConfigDialog& state)
+{
+    if (!ChooseViewFont(dialog, state.working.font))
+        return;
+    SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
+    // The sample lets go of the old font before it is deleted.
+    HFONT font = CreateFontIndirectW(&state.working.font);
+    if (font) {
+        SetSampleFont(dialog, font);
+        if (state.sampleFont)
+            DeleteObject(state.sampleFont);
+        state.sampleFont = font;
+    }
+    MarkChange(dialog, state);
+}
+
+void SetAutomatic(HWND dialog, ConfigDialog& state, bool automatic)
+{
+    if ((state.working.autoUpdate != 0) == automatic)
+        return;
+    state.working.autoUpdate = automatic;
+    EnableWindow(GetDlgItem(dialog, IDC_CONFIG_PERIOD), automatic);
+    MarkChange(dialog, state);
+}
+
+bool Apply(HWND dialog, ConfigDialog& state)
+{
+    if (!ApplyConfiguration(dialog, state.working))
+        return false;
+    // Apply replaced the view's font, which the sample may still show.
+    if (!state.sampleFont)
+        SetSampleFont(dialog, app::display.viewFont);
+    return true;
+}
+
+void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
+{
+    if (COLORREF* color = ColorField(state.working, id)) {
+        if (ChooseBarColor(dialog, *color, state.working.customColors)) {
+            InvalidateRect(GetDlgItem(dialog, id), nullptr, FALSE);
+            MarkChange(dialog, state);
+        }
+    } else if (uint32_t* check = CheckField(state.working, id)) {
+        *check = IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+        MarkChange(dialog, state);
+    } else if (id == IDC_CONFIG_PERIOD) {
+        if (code == EN_CHANGE)
+            MarkChange(dialog, state);
+    } else if (id == IDC_CONFIG_MANUAL || id == IDC_CONFIG_AUTOMATIC) {
+        SetAutomatic(dialog, state, id == IDC_CONFIG_AUTOMATIC);
+    } else if (id == IDC_CONFIG_CHANGE_FONT) {
+        ChangeFont(dialog, state);
+    } else if (id == IDC_CONFIG_APPLY) {
+        Apply(dialog, state);
+    } else if (id == IDOK) {
+        if (Apply(dialog, state)) {
+            app::SaveSettings();
+            EndDialog(dialog, IDOK);
+        }
+    } else if (id == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+    }
+}
+
+void DrawColorButton(ConfigDialog& state, const DRAWITEMSTRUCT& item)
+{
+    const COLORREF* color = ColorField(state.working, static_cast<int>(item.CtlID));
+    if (!color)
+        return;
+    RECT face = item.rcItem;
+    bool disabled = (item.itemState & ODS_DISABLED) != 0;
+    UINT frame = DFCS_BUTTONPUSH | DFCS_ADJUSTRECT;
+    if (disabled)
+        frame |= DFCS_INACTIVE;
+    if (item.itemState & ODS_SELECTED)
+        frame |= DFCS_PUSHED;
+    DrawFrameControl(item.hDC, &face, DFC_BUTTON, frame);
+    if (!disabled) {
+        if (*color == SYSTEM_COLOR) {
+            FillRect(item.hDC, &face, app::APP_WORKSPACE_BRUSH);
+        } else if (HBRUSH brush = CreateSolidBrush(*color)) {
+            FillRect(item.hDC, &face, brush);
+            DeleteObject(brush);
+        }
+    }
+    if (item.itemState & ODS_FOCUS)
+        DrawFocusRect(item.hDC, &face);
+}
+
+// The period from the edit, when it was changed; false after telling the
+// user why it is refused.
+bool ReadPeriod(HWND dialog, app::SettingsRecord& working)
+{
+    HWND edit = GetDlgItem(dialog, IDC_CONFIG_PERIOD);
+    if (!SendMessageW(edit, EM_GETMODIFY, 0, 0))
+        return true;
+    wchar_t text[PERIOD_CHARS + 1] = {};
+    GetWindowTextW(edit, text, PERIOD_CHARS + 1);
+    ReadResult period = ReadPeriodSeconds(text);
+    if (period.status == ReadStatus::negative || period.status == ReadStatus::tooLarge) {
+        MessageBoxW(dialog,
+                    period.status == ReadStatus::negative
+                        ? L"The update period cannot be negative.\nType a number of seconds from 0 to 4294967."
+                        : L"The update period is too long.\nType a number of seconds from 0 to 4294967.",
+                    L"Configuration", MB_ICONEXCLAMATION);
+        SetFocus(edit);
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        return false;
+    }
+    SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
+    working.updateIntervalMs = period.value; // no number: 0, manual updates
+    return true;
+}
+
+} // namespace
+
+bool ChooseBarColor(HWND owner, COLORREF& color, COLORREF* customColors)
+{
+    COLORREF workspace = GetSysColor(COLOR_APPWORKSPACE);
+    CHOOSECOLORW choice = {};
+    choice.lStructSize = sizeof(choice);
+    choice.hwndOwner = owner;
+    choice.rgbResult = color == SYSTEM_COLOR ? workspace : color;
+    choice.lpCustColors = customColors;
+    choice.Flags = CC_RGBINIT | CC_FULLOPEN | CC_SOLIDCOLOR | CC_ANYCOLOR;
+    if (chooserHooks.color) {
+        choice.Flags |= CC_ENABLEHOOK;
+        choice.lpfnHook = chooserHooks.color;
+    }
+    if (!ChooseColorW(&choice))
+        return false;
+    color = choice.rgbResult == workspace ? SYSTEM_COLOR : choice.rgbResult;
+    return true;
+}
+
+bool ChooseViewFont(HWND owner, LOGFONTW& font)
+{
+    CHOOSEFONTW choice = {};
+    choice.lStructSize = sizeof(choice);
+    choice.hwndOwner = owner;
+    choice.lpLogFont = &font;
+    choice.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST;
+    if (chooserHooks.font) {
+        choice.Flags |= CF_ENABLEHOOK;
+        choice.lpfnHook = chooserHooks.font;
+    }
+    return ChooseFontW(&choice) != FALSE;
+}
+
+bool ApplyConfiguration(HWND dialog, app::SettingsRecord& working)
+{
+    if (!working.pendingChanges)
+        return true;
+    if (!ReadPeriod(dialog, working))
+        return false;
+    if (working.updateIntervalMs == 0)
+        working.autoUpdate = 0;
+    HWND main = app::state.mainWindow;
+    bool timerRuns = app::settings.autoUpdate != 0;
+    if (timerRuns && (!working.autoUpdate || working.updateIntervalMs != app::settings.updateIntervalMs)) {
+        KillTimer(main, app::state.updateTimer);
+        timerRuns = false;
+    }
+    app::DestroyDisplayResources();
+    app::settings = working;
+    working.pendingChanges = 0;
+    EnableWindow(GetDlgItem(dialog, IDC_CONFIG_APPLY), FALSE);
+    app::CreateDisplayResources();
+    if (!timerRuns && main)
+        app::StartUpdateTimer(main);
+    view::state.columns = view::ColumnWidths();
+    if (main) {
+        // A new font changes the row height, and with it the rows a page holds.
+        view::UpdateScrollRange(main);
+        InvalidateRect(main, nullptr, TRUE);
+    }
+    return true;
+}
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ConfigDialog* state = DialogState(dialog);
+    switch (message) {
+    case WM_INITDIALOG: {
+        auto owned = std::make_unique<ConfigDialog>();
+        state = owned.release();
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+        InitDialog(dialog, *state);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        if (!state)
+            return FALSE;
+        OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_DRAWITEM:
+        if (!state)
+            return FALSE;
+        DrawColorButton(*state, *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_DESTROY:
+        if (state) {
+            SetSampleFont(dialog, nullptr);
+            if (state->sampleFont)
+                DeleteObject(state->sampleFont);
+            delete state;
+            SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void ShowConfigurationDialog(HWND owner)
+{
+    DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), owner, ConfigDialogProc, 0);
+}
+
+} // namespace dialogs

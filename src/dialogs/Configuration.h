@@ -1,0 +1,34 @@
+// The Configuration dialog: bar colours, the view's font, the update period,
+// the tray icons and hexadecimal IDs, edited on a copy of the settings.
+#pragma once
+
+#include "app/Settings.h"
+
+#include <windows.h>
+#include <commdlg.h>
+
+namespace dialogs {
+
+// Hooks handed to the common colour and font choosers when set (null: none).
+struct ChooserHooks {
+    LPCCHOOKPROC color = nullptr;
+    LPCFHOOKPROC font = nullptr;
+};
+
+extern ChooserHooks chooserHooks;
+
+// The application-workspace colour is offered for 0xFFFFFFFF and stored back
+// as 0xFFFFFFFF, so that the bars keep following the system colour.
+bool ChooseBarColor(HWND owner, COLORREF& color, COLORREF* customColors);
+bool ChooseViewFont(HWND owner, LOGFONTW& font);
+
+// Makes the dialog's copy the live settings and rebuilds what depends on
+// them. False, changing nothing, when the period text is refused (the user
+// has been told why).
+bool ApplyConfiguration(HWND dialog, app::SettingsRecord& working);
+
+INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+void ShowConfigurationDialog(HWND owner);
+
+} // namespace dialogs

@@ -1,0 +1,375 @@
+#include "dialogs/LoadGenerator.h"
+
+#include "app/AppState.h"
+#include "core/Handles.h"
+#include "core/Report.h"
+#include "core/WideString.h"
+#include "dialogs/Values.h"
+#include "perf/CounterNames.h"
+#include "perf/CounterValues.h"
+#include "perf/PerfData.h"
+#include "resources/resource.h"
+
+#include <memory>
+
+namespace dialogs {
+
+LoadGeneratorState loadGenerator;
+
+struct LoadWorker {
+    core::KernelHandle thread;
+    core::KernelHandle wake; // set with the stop request: it ends the sleep at once
+    std::atomic<bool> stop{false};
+};
+
+namespace {
+
+constexpr int TARGET_CHARS = 32;
+
+class LockGuard {
+public:
+    explicit LockGuard(CRITICAL_SECTION& lock) : lock(lock) { EnterCriticalSection(&lock); }
+    ~LockGuard() { LeaveCriticalSection(&lock); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    CRITICAL_SECTION& lock;
+};
+constexpr int WORK_SIZE = 2000;
+
+// The work area: only the one worker running touches it.
+int32_t workArray[WORK_SIZE + 1];
+uint32_t workSeed = 0x87146F4E;
+
+// False when the stop request cut the burst short.
+bool BurnPasses(uint32_t passes, const LoadWorker& worker)
+{
+    for (uint32_t n = 0; n < passes; ++n) {
+        if (worker.stop.load(std::memory_order_relaxed))
+            return false;
+        for (int i = 0; i < WORK_SIZE; ++i) {
+            if (workArray[i] != 0) {
+                workArray[i + 1] = workArray[i + 1] / workArray[i];
+            } else {
+                workArray[i] = static_cast<int32_t>(workSeed);
+                workSeed *= 37;
+            }
+        }
+    }
+    return true;
+}
+
+void RunDutyCycle(const LoadWorker& worker, uint32_t userTarget)
+{
+    LoadGeneratorState& s = loadGenerator;
+    LARGE_INTEGER start, end, frequency;
+    QueryPerformanceCounter(&start);
+    bool whole = BurnPasses(s.passCount, worker);
+    QueryPerformanceCounter(&end);
+    QueryPerformanceFrequency(&frequency);
+    int64_t elapsed = end.QuadPart - start.QuadPart;
+    // A burst too short to measure, or cut short, keeps the rate it had.
+    if (s.passCount != 0 && whole && elapsed > 0)
+        s.passesPerSecond = static_cast<double>(s.passCount) * static_cast<double>(frequency.QuadPart) / elapsed;
+    s.passCount = BurstPasses(userTarget, s.passesPerSecond);
+    s.sleepMs = SleepAfterBurst(userTarget);
+    s.cyclesRun.fetch_add(1);
+}
+
+struct Targets {
+    uint32_t userCpu;
+};
+
+Targets CopyTargets()
+{
+    LockGuard lock(core::LoadGeneratorLock());
+    loadGenerator.targetsChanged = 0;
+    return {loadGenerator.userCpuTarget};
+}
+
+DWORD WINAPI LoadWorkerThread(void* parameter)
+{
+    const LoadWorker& worker = *static_cast<const LoadWorker*>(parameter);
+    LoadGeneratorState& s = loadGenerator;
+    if (s.sleepMs == 0) {
+        s.passCount = 100;
+        RunDutyCycle(worker, 0);
+    }
+    Targets targets = CopyTargets();
+    while (!worker.stop.load()) {
+        if (s.targetsChanged.load()) {
+            Targets changed = CopyTargets();
+            if (changed.userCpu != targets.userCpu) {
+                // Below 100 % the burst must not wait for the processor; at
+                // 100 % it gives way to everything else.
+                SetThreadPriority(GetCurrentThread(), ClampedTarget(changed.userCpu) >= 100
+                                                          ? THREAD_PRIORITY_IDLE
+                                                          : THREAD_PRIORITY_TIME_CRITICAL);
+            }
+            targets = changed;
+        }
+        RunDutyCycle(worker, targets.userCpu);
+        WaitForSingleObject(worker.wake.Get(), s.sleepMs);
+    }
+    return 0;
+}
+
+void StartWorker()
+{
+    LoadGeneratorState& s = loadGenerator;
+    auto worker = std::make_unique<LoadWorker>();
+    worker->wake.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DWORD id = 0;
+    if (worker->wake)
+        worker->thread.Reset(s.createThread(nullptr, 0, LoadWorkerThread, worker.get(), CREATE_SUSPENDED, &id));
+    if (!worker->thread) {
+        // No load then, and no other thread's times shown as the worker's.
+        s.workerThreadId = 0;
+        return;
+    }
+    s.workerThreadId = id;
+    s.worker = worker.release();
+    ResumeThread(s.worker->thread.Get());
+}
+
+// The worker ends within one pass of the request; it is waited for, so that
+// a worker started next never shares the work area with it.
+void StopWorker()
+{
+    LoadGeneratorState& s = loadGenerator;
+    if (!s.worker)
+        return;
+    s.worker->stop = true;
+    SetEvent(s.worker->wake.Get());
+    WaitForSingleObject(s.worker->thread.Get(), INFINITE);
+    delete s.worker;
+    s.worker = nullptr;
+    s.workerThreadId = 0;
+}
+
+uint32_t PageSize()
+{
+    SYSTEM_INFO info = {};
+    GetSystemInfo(&info);
+    return info.dwPageSize;
+}
+
+void ShowTargets(HWND dialog)
+{
+    const LoadGeneratorState& s = loadGenerator;
+    SetDlgItemInt(dialog, IDC_LOAD_USER_TARGET, s.userCpuTarget, FALSE);
+    SetDlgItemInt(dialog, IDC_LOAD_PRIVILEGED_TARGET, s.privilegedCpuTarget, FALSE);
+    SetDlgItemInt(dialog, IDC_LOAD_PAGED_TARGET, s.pagedMemoryTarget, FALSE);
+    SetDlgItemInt(dialog, IDC_LOAD_PHYSICAL_TARGET, s.physicalMemoryTarget, FALSE);
+}
+
+void EnableApply(HWND dialog)
+{
+    EnableWindow(GetDlgItem(dialog, IDC_LOAD_APPLY), loadGenerator.applyEnabled != 0);
+}
+
+// Reads a changed edit into its target. A text without a number leaves the
+// target as it is; one that does not fit is refused (false), and the edit
+// shows the target kept.
+bool ReadTargetField(HWND dialog, int id, uint32_t& target, bool suffixes, uint32_t limit)
+{
+    HWND edit = GetDlgItem(dialog, id);
+    if (!SendMessageW(edit, EM_GETMODIFY, 0, 0))
+        return true;
+    wchar_t text[TARGET_CHARS + 1] = {};
+    GetWindowTextW(edit, text, TARGET_CHARS + 1);
+    ReadResult read = ReadTarget(text, suffixes, limit);
+    bool refused = read.status == ReadStatus::negative || read.status == ReadStatus::tooLarge;
+    if (read.status == ReadStatus::ok)
+        target = read.value;
+    else if (refused)
+        SetDlgItemInt(dialog, id, target, FALSE);
+    SendMessageW(edit, EM_SETMODIFY, FALSE, 0);
+    return !refused;
+}
+
+void Apply(HWND dialog)
+{
+    LoadGeneratorState& s = loadGenerator;
+    bool accepted = true;
+    {
+        LockGuard lock(core::LoadGeneratorLock());
+        uint32_t pagedLimit = LargestPagedCount(PageSize());
+        accepted &= ReadTargetField(dialog, IDC_LOAD_USER_TARGET, s.userCpuTarget, false, UINT32_MAX);
+        accepted &= ReadTargetField(dialog, IDC_LOAD_PRIVILEGED_TARGET, s.privilegedCpuTarget, false, UINT32_MAX);
+        accepted &= ReadTargetField(dialog, IDC_LOAD_PAGED_TARGET, s.pagedMemoryTarget, true, pagedLimit);
+        accepted &= ReadTargetField(dialog, IDC_LOAD_PHYSICAL_TARGET, s.physicalMemoryTarget, true, UINT32_MAX);
+        SetPagedMemory(dialog, s.pagedMemoryTarget);
+        s.targetsChanged = 1;
+        s.applyEnabled = 0;
+    }
+    EnableApply(dialog);
+    if (!accepted) {
+        MessageBoxW(dialog,
+                    L"A target that does not fit in 32 bits was refused and keeps its value.\n"
+                    L"Memory targets must stay below 4 GB (4294963200 bytes of paged memory).",
+                    L"Load Generator", MB_ICONEXCLAMATION);
+    }
+}
+
+void Reset(HWND dialog)
+{
+    for (int id : {IDC_LOAD_USER_TARGET, IDC_LOAD_PRIVILEGED_TARGET, IDC_LOAD_PAGED_TARGET,
+                   IDC_LOAD_PHYSICAL_TARGET}) {
+        SetDlgItemTextW(dialog, id, L"0");
+        SendDlgItemMessageW(dialog, id, EM_SETMODIFY, TRUE, 0);
+    }
+    Apply(dialog);
+}
+
+void InitDialog(HWND dialog)
+{
+    app::state.loadGeneratorDialog = dialog;
+    ShowTargets(dialog);
+    core::WideString unknown(core::TextId(IDS_UNKNOWN));
+    SetDlgItemTextW(dialog, IDC_LOAD_USER_ACTUAL, unknown.Chars());
+    for (int id : {IDC_LOAD_USER_TARGET, IDC_LOAD_PRIVILEGED_TARGET, IDC_LOAD_PAGED_TARGET,
+                   IDC_LOAD_PHYSICAL_TARGET})
+        SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, TARGET_CHARS, 0);
+    SetPagedMemory(dialog, loadGenerator.pagedMemoryTarget);
+    loadGenerator.applyEnabled = 0;
+    EnableApply(dialog);
+    StopWorker();
+    StartWorker();
+}
+
+void OnCommand(HWND dialog, int id, int code)
+{
+    switch (id) {
+    case IDC_LOAD_USER_TARGET:
+    case IDC_LOAD_PRIVILEGED_TARGET:
+    case IDC_LOAD_PAGED_TARGET:
+    case IDC_LOAD_PHYSICAL_TARGET:
+        if (code == EN_CHANGE && !loadGenerator.applyEnabled) {
+            loadGenerator.applyEnabled = 1;
+            EnableApply(dialog);
+        }
+        break;
+    case IDCANCEL:
+        DestroyWindow(dialog);
+        break;
+    case IDC_LOAD_APPLY:
+        Apply(dialog);
+        break;
+    case IDC_LOAD_RESET:
+        Reset(dialog);
+        break;
+    }
+}
+
+const perf::PerfInstanceDefinition* FindThread(perf::SnapshotView view, const perf::PerfObjectType* object,
+                                               uint32_t threadId)
+{
+    const perf::PerfCounterDefinition* idCounter = perf::FindCounter(view, object, perf::counterTable.idThreadIndex);
+    if (!idCounter)
+        return nullptr;
+    const perf::PerfInstanceDefinition* instance = perf::FirstInstance(view, object);
+    for (uint32_t i = 0; instance && i < perf::InstanceCount(object); ++i) {
+        const uint8_t* id = perf::CounterData(view, instance, idCounter);
+        if (id && perf::ReadU32(view, id) == threadId)
+            return instance;
+        instance = perf::NextInstance(view, instance);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void SetPagedMemory(HWND dialog, uint32_t bytes)
+{
+    LoadGeneratorState& s = loadGenerator;
+    uint32_t pageSize = PageSize();
+    uint32_t size = bytes <= LargestPagedCount(pageSize) ? RoundUpToPages(bytes, pageSize) : s.pagedMemorySize;
+    if (size != s.pagedMemorySize) {
+        if (s.pagedMemoryBlock) {
+            VirtualFree(s.pagedMemoryBlock, 0, MEM_RELEASE);
+            s.pagedMemoryBlock = nullptr;
+        }
+        if (size) {
+            s.pagedMemoryBlock = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+            if (!s.pagedMemoryBlock)
+                size = 0;
+        }
+        for (size_t offset = 0; offset < size; offset += pageSize)
+            s.pagedMemoryBlock[offset] = 0xFF;
+        s.pagedMemorySize = size;
+    }
+    SizeText shown = ShownSize(s.pagedMemorySize);
+    core::WideString text;
+    text.FormatResource(shown.megabytes ? IDS_SIZE_MB : IDS_SIZE_KB, shown.number);
+    SetDlgItemTextW(dialog, IDC_LOAD_PAGED_ACTUAL, text.Chars());
+}
+
+void UpdateLoadGeneratorActuals()
+{
+    HWND dialog = app::state.loadGeneratorDialog;
+    if (!dialog)
+        return;
+    core::WideString user(core::TextId(IDS_UNKNOWN));
+    core::WideString privileged(core::TextId(IDS_UNKNOWN));
+    const perf::CounterNameTable& names = perf::counterTable;
+    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
+    perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
+    const perf::PerfObjectType* currentThreads = perf::FindObject(current, names.threadObjectIndex);
+    const perf::PerfObjectType* previousThreads = perf::FindObject(previous, names.threadObjectIndex);
+    uint32_t id = loadGenerator.workerThreadId;
+    const perf::PerfInstanceDefinition* now = id ? FindThread(current, currentThreads, id) : nullptr;
+    const perf::PerfInstanceDefinition* before = id ? FindThread(previous, previousThreads, id) : nullptr;
+    if (now && before && perf::IsLocalMachine()) {
+        double value = 0;
+        perf::ComputeCounterValue({current, now, perf::FindCounter(current, currentThreads, names.userTimeIndex)},
+                                  {previous, before, perf::FindCounter(previous, previousThreads, names.userTimeIndex)},
+                                  value, user, perf::DISPLAY_NATURAL);
+        perf::ComputeCounterValue(
+            {current, now, perf::FindCounter(current, currentThreads, names.privilegedTimeIndex)},
+            {previous, before, perf::FindCounter(previous, previousThreads, names.privilegedTimeIndex)}, value,
+            privileged, perf::DISPLAY_NATURAL);
+    }
+    SetDlgItemTextW(dialog, IDC_LOAD_USER_ACTUAL, user.Chars());
+    SetDlgItemTextW(dialog, IDC_LOAD_PRIVILEGED_ACTUAL, privileged.Chars());
+}
+
+void ToggleLoadGenerator(HWND owner)
+{
+    if (app::state.loadGeneratorDialog) {
+        DestroyWindow(app::state.loadGeneratorDialog);
+        return;
+    }
+    HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), owner,
+                                     LoadGeneratorDialogProc, 0);
+    app::state.loadGeneratorDialog = dialog;
+    if (dialog)
+        ShowWindow(dialog, SW_SHOW);
+}
+
+INT_PTR CALLBACK LoadGeneratorDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_ACTIVATE:
+        app::state.activeModelessDialog = LOWORD(wParam) ? dialog : nullptr;
+        return FALSE; // the dialog manager still saves and restores the focus
+    case WM_DESTROY:
+        if (app::state.loadGeneratorDialog == dialog)
+            app::state.loadGeneratorDialog = nullptr;
+        if (app::state.activeModelessDialog == dialog)
+            app::state.activeModelessDialog = nullptr;
+        StopWorker();
+        SetPagedMemory(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace dialogs

@@ -1,0 +1,194 @@
+#include "dialogs/Configuration.h"
+
+#include "app/AppTestSupport.h"
+#include "support/MessageBoxCatcher.h"
+#include "view/ViewWindow.h"
+
+#include <dlgs.h>
+
+#include <string>
+
+using namespace testing_support;
+
+namespace {
+
+// The colour chooser picks this colour (CLR_INVALID: it is cancelled) and
+// remembers the colour it was offered; the font chooser picks this size.
+COLORREF chooseColor = CLR_INVALID, offeredColor = CLR_INVALID;
+int choosePoints = 0;
+
+UINT_PTR CALLBACK ColorHook(HWND chooser, UINT message, WPARAM, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return 0;
+    offeredColor = reinterpret_cast<CHOOSECOLORW*>(lParam)->rgbResult;
+    if (chooseColor != CLR_INVALID) {
+        // As typed into its red, green and blue fields (COLOR_RED to COLOR_BLUE).
+        SetDlgItemInt(chooser, 706, GetRValue(chooseColor), FALSE);
+        SetDlgItemInt(chooser, 707, GetGValue(chooseColor), FALSE);
+        SetDlgItemInt(chooser, 708, GetBValue(chooseColor), FALSE);
+    }
+    PostMessageW(chooser, WM_COMMAND, chooseColor != CLR_INVALID ? IDOK : IDCANCEL, 0);
+    return 0;
+}
+
+UINT_PTR CALLBACK FontHook(HWND chooser, UINT message, WPARAM, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        std::wstring size = std::to_wstring(choosePoints);
+        SendDlgItemMessageW(chooser, cmb3, CB_SELECTSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(size.c_str()));
+        SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(cmb3, CBN_SELCHANGE), LPARAM(GetDlgItem(chooser, cmb3)));
+        PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    }
+    return 0;
+}
+
+class ConfigurationDialog : public ViewWindowTest {
+protected:
+    void SetUp() override
+    {
+        ViewWindowTest::SetUp();
+        dialogs::chooserHooks = {ColorHook, FontHook};
+        DeleteStoredSettings();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(expectedBoxes, catcher.boxes.size());
+        DestroyWindow(dialog);
+        KillTimer(window, app::UPDATE_TIMER_ID);
+        dialogs::chooserHooks = {};
+        DeleteStoredSettings();
+        if (!stored.empty())
+            WriteStoredSettings(stored);
+        ViewWindowTest::TearDown();
+    }
+
+    void Open()
+    {
+        DestroyWindow(dialog);
+        dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), window,
+                                    dialogs::ConfigDialogProc, 0);
+        ASSERT_NE(nullptr, dialog);
+    }
+    void Press(int id) { SendMessageW(dialog, WM_COMMAND, id, LPARAM(GetDlgItem(dialog, id))); }
+    void Check(int id, bool on)
+    {
+        CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED);
+        Press(id);
+    }
+    void TypePeriod(const wchar_t* text) // as typed: the edit's modified flag is set
+    {
+        SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, text);
+        SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
+    }
+    bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG_APPLY)) != FALSE; }
+    HFONT SampleFont() { return HFONT(SendDlgItemMessageW(dialog, IDC_CONFIG_SAMPLE, WM_GETFONT, 0, 0)); }
+
+    MessageBoxCatcher catcher;
+    size_t expectedBoxes = 0;
+    HWND dialog = nullptr;
+    std::vector<uint8_t> stored = ReadStoredSettings();
+};
+
+} // namespace
+
+TEST_F(ConfigurationDialog, ThePeriodIsWholeMillisecondsTheDialogsOwnTextReadsBackAndNegativeOrTooLongIsRefused)
+{
+    struct Case {
+        const wchar_t* typed;
+        uint32_t milliseconds, autoUpdate;
+    };
+    for (Case c : {Case{L"2.500", 2500, 1}, Case{L"3", 3000, 1}, Case{L"0.0015", 1, 1}, Case{L"0.010", 10, 1},
+                   Case{L" 4.35 s", 4350, 1}, Case{L"0", 0, 0}, Case{L"soon", 0, 0}}) {
+        app::settings = app::SettingsRecord();
+        Open();
+        TypePeriod(c.typed);
+        Press(IDC_CONFIG_APPLY);
+        EXPECT_EQ(c.milliseconds, app::settings.updateIntervalMs) << c.typed;
+        EXPECT_EQ(c.autoUpdate, app::settings.autoUpdate) << c.typed;
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG_PERIOD))) << "the apply leaves the edit alone";
+        KillTimer(window, app::UPDATE_TIMER_ID);
+    }
+    for (uint32_t milliseconds : {10u, 1005u, 4350u, 4294967295u}) {
+        app::settings.updateIntervalMs = milliseconds;
+        Open();
+        EXPECT_TRUE(ApplyEnabled()) << "filling the edit counts as a change";
+        SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
+        Press(IDC_CONFIG_APPLY);
+        EXPECT_EQ(milliseconds, app::settings.updateIntervalMs) << WindowText(GetDlgItem(dialog, IDC_CONFIG_PERIOD));
+        KillTimer(window, app::UPDATE_TIMER_ID);
+    }
+
+    expectedBoxes = 3;
+    for (const wchar_t* refused : {L"-0.001", L"4294967.296", L"1e99"}) {
+        Open();
+        Check(IDC_CONFIG_HEX_IDS, true);
+        TypePeriod(refused);
+        Press(IDOK);
+        EXPECT_EQ(4294967295u, app::settings.updateIntervalMs) << refused;
+        EXPECT_EQ(0u, app::settings.hexIds) << "nothing is applied";
+        EXPECT_TRUE(ApplyEnabled()) << "the dialog keeps its changes";
+    }
+    EXPECT_TRUE(ReadStoredSettings().empty());
+    EXPECT_NE(std::wstring::npos, catcher.boxes.at(0).text.find(L"cannot be negative"));
+    EXPECT_NE(std::wstring::npos, catcher.boxes.at(2).text.find(L"too long"));
+}
+
+TEST_F(ConfigurationDialog, BarColorsGoToAndFromTheSystemColor)
+{
+    Open();
+    chooseColor = RGB(1, 2, 3);
+    Press(IDC_CONFIG_PROCESS_COLOR);
+    EXPECT_EQ(GetSysColor(COLOR_APPWORKSPACE), offeredColor) << "0xFFFFFFFF is offered as the system colour";
+    chooseColor = GetSysColor(COLOR_APPWORKSPACE);
+    Press(IDC_CONFIG_THREAD_COLOR);
+    chooseColor = CLR_INVALID;
+    Press(IDC_CONFIG_DECREASE_COLOR);
+    Press(IDC_CONFIG_APPLY);
+    EXPECT_EQ(RGB(1, 2, 3), app::settings.processColor);
+    EXPECT_EQ(0xFFFFFFFFu, app::settings.threadColor);
+    EXPECT_EQ(RGB(0, 128, 0), app::settings.decreaseColor) << "cancelled: unchanged";
+    EXPECT_EQ(app::APP_WORKSPACE_BRUSH, app::display.threadBrush);
+    EXPECT_NE(app::APP_WORKSPACE_BRUSH, app::display.processBrush);
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSaves)
+{
+    Start(NumberedProcesses(40));
+    Open();
+    int rowHeight = app::display.rowHeight;
+    choosePoints = 20;
+    Press(IDC_CONFIG_CHANGE_FONT);
+    HFONT sample = SampleFont();
+    Press(IDC_CONFIG_CHANGE_FONT);
+    EXPECT_EQ(OBJ_FONT, GetObjectType(SampleFont()));
+    EXPECT_EQ(0u, GetObjectType(sample)) << "the replaced sample font is deleted";
+    Check(IDC_CONFIG_HEX_IDS, true);
+    Press(IDC_CONFIG_APPLY);
+    EXPECT_GT(app::display.rowHeight, rowHeight);
+    EXPECT_EQ(view::PageRows(window), view::state.scrollRange.page) << "the scroll range follows the row height";
+    EXPECT_EQ(1u, app::settings.pendingChanges);
+
+    // A sample that shows the view's font shows the new one after Apply.
+    Open();
+    Check(IDC_CONFIG_TRAY_TOTAL, false);
+    Press(IDC_CONFIG_APPLY);
+    EXPECT_EQ(OBJ_FONT, GetObjectType(SampleFont()));
+    Check(IDC_CONFIG_HEX_IDS, false);
+    Press(IDCANCEL);
+    EXPECT_EQ(1u, app::settings.hexIds) << "cancel drops only what was not applied";
+    EXPECT_EQ(0u, app::settings.trayShowTotal);
+    EXPECT_TRUE(ReadStoredSettings().empty()) << "neither Apply nor Cancel saves";
+
+    app::settings.suppressSave = 1;
+    Open();
+    Press(IDOK);
+    EXPECT_TRUE(ReadStoredSettings().empty());
+    app::settings.suppressSave = 0;
+    Open();
+    TypePeriod(L"1.25");
+    Press(IDOK);
+    EXPECT_EQ(1250u, app::settings.updateIntervalMs);
+    EXPECT_EQ(Bytes(app::settings), ReadStoredSettings());
+}

@@ -1,0 +1,218 @@
+#include "dialogs/LoadGenerator.h"
+
+#include "app/AppState.h"
+#include "dialogs/Values.h"
+#include "perf/PerfData.h"
+#include "resources/resource.h"
+#include "support/MessageBoxCatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+
+using namespace dialogs;
+using testing_support::WindowText;
+
+TEST(LoadTargets, SizeSuffixesWholePagesShownSizesAndTheDutyCycle)
+{
+    auto read = [](const wchar_t* text, bool suffixes = true, uint32_t limit = UINT32_MAX) {
+        ReadResult r = ReadTarget(text, suffixes, limit);
+        return r.status == ReadStatus::ok ? std::to_wstring(r.value) : L"status " + std::to_wstring(int(r.status));
+    };
+    EXPECT_EQ(L"2097152", read(L"2M"));
+    EXPECT_EQ(L"3072", read(L" 3 k"));
+    EXPECT_EQ(L"12", read(L"12X"));
+    EXPECT_EQ(L"2", read(L"2M", false));
+    EXPECT_EQ(L"status 1", read(L"M")) << "no number: the target stays";
+    EXPECT_EQ(L"status 2", read(L"-5"));
+    for (const wchar_t* tooLarge : {L"5G", L"4G", L"4294967296", L"99999999999999999999999"})
+        EXPECT_EQ(L"status 3", read(tooLarge)) << tooLarge;
+    EXPECT_EQ(L"status 3", read(L"4294963201", true, LargestPagedCount(4096)));
+
+    EXPECT_EQ(4096u, RoundUpToPages(1, 4096));
+    EXPECT_EQ(0xFFFFF000u, RoundUpToPages(LargestPagedCount(4096), 4096));
+    EXPECT_FALSE(ShownSize(1 << 20).megabytes);
+    EXPECT_TRUE(ShownSize(2 << 20).megabytes && ShownSize(2 << 20).number == 2);
+
+    EXPECT_EQ(500u, SleepAfterBurst(50));
+    EXPECT_EQ(0u, SleepAfterBurst(150)) << "above 100 % counts as 100 %";
+    EXPECT_EQ(0u, SleepAfterBurst(UINT32_MAX));
+    EXPECT_EQ(2000u, BurstPasses(150, 2000.0));
+}
+
+namespace {
+
+bool ThreadEnded(uint32_t id)
+{
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
+    if (!thread)
+        return true;
+    bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    return ended;
+}
+
+// The worker runs about one cycle a second.
+bool WaitForCycles(uint32_t cycles)
+{
+    uint32_t start = loadGenerator.cyclesRun;
+    for (int i = 0; i < 3000 && loadGenerator.cyclesRun - start < cycles; ++i)
+        Sleep(10);
+    return loadGenerator.cyclesRun - start >= cycles;
+}
+
+class LoadGeneratorDialog : public ::testing::Test {
+protected:
+    void SetUp() override { app::state.instance = GetModuleHandleW(nullptr); }
+    void TearDown() override
+    {
+        Close();
+        loadGenerator.createThread = CreateThread;
+        EXPECT_EQ(expectedBoxes, catcher.boxes.size());
+    }
+
+    void Open()
+    {
+        dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), nullptr,
+                                    LoadGeneratorDialogProc, 0);
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ(dialog, app::state.loadGeneratorDialog);
+    }
+    void Close()
+    {
+        DestroyWindow(dialog);
+        EXPECT_EQ(nullptr, app::state.loadGeneratorDialog);
+        EXPECT_EQ(nullptr, app::state.activeModelessDialog) << "the message loop would feed a closed dialog";
+    }
+    void Type(int id, const wchar_t* text) // as typed: the edit's modified flag is set
+    {
+        SetDlgItemTextW(dialog, id, text);
+        SendDlgItemMessageW(dialog, id, EM_SETMODIFY, TRUE, 0);
+    }
+    void Press(int id) { SendMessageW(dialog, WM_COMMAND, id, reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))); }
+    std::wstring Text(int id) { return WindowText(GetDlgItem(dialog, id)); }
+
+    testing_support::MessageBoxCatcher catcher;
+    size_t expectedBoxes = 0;
+    HWND dialog = nullptr;
+};
+
+} // namespace
+
+TEST_F(LoadGeneratorDialog, PagedMemoryIsWholePagesAndTargetsThatDoNotFitAreRefused)
+{
+    Open();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
+    Type(IDC_LOAD_PAGED_TARGET, L"1");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
+    Press(IDC_LOAD_APPLY);
+    EXPECT_EQ(L"4 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
+    Type(IDC_LOAD_PAGED_TARGET, L"2M");
+    Press(IDC_LOAD_APPLY);
+    EXPECT_EQ(L"2 MB", Text(IDC_LOAD_PAGED_ACTUAL));
+    EXPECT_EQ(0xFFu, loadGenerator.pagedMemoryBlock[(2 << 20) - 4096]) << "every page is touched";
+    Type(IDC_LOAD_PAGED_TARGET, L"1M");
+    Press(IDC_LOAD_APPLY);
+    EXPECT_EQ(L"1024 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+
+    expectedBoxes = 3;
+    for (const wchar_t* tooLarge : {L"5G", L"4294963201"}) {
+        Type(IDC_LOAD_PAGED_TARGET, tooLarge);
+        Press(IDC_LOAD_APPLY);
+        EXPECT_EQ(1u << 20, loadGenerator.pagedMemoryTarget) << tooLarge;
+        EXPECT_EQ(L"1048576", Text(IDC_LOAD_PAGED_TARGET)) << "the edit shows the target kept";
+        EXPECT_EQ(L"1024 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+    }
+    Type(IDC_LOAD_USER_TARGET, L"4294967296");
+    Type(IDC_LOAD_PHYSICAL_TARGET, L"3K");
+    Press(IDC_LOAD_APPLY);
+    EXPECT_EQ(0u, loadGenerator.userCpuTarget);
+    EXPECT_EQ(3072u, loadGenerator.physicalMemoryTarget) << "the others are still read";
+    EXPECT_EQ(L"Load Generator", catcher.boxes.at(0).caption);
+
+    // Reset releases the block, which must not be written to afterwards.
+    Press(IDC_LOAD_RESET);
+    EXPECT_EQ(L"0 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+    EXPECT_EQ(nullptr, loadGenerator.pagedMemoryBlock);
+    for (int id : {IDC_LOAD_USER_TARGET, IDC_LOAD_PRIVILEGED_TARGET, IDC_LOAD_PAGED_TARGET, IDC_LOAD_PHYSICAL_TARGET})
+        EXPECT_EQ(L"0", Text(id));
+    EXPECT_EQ(0u, loadGenerator.physicalMemoryTarget);
+}
+
+TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirst)
+{
+    Open();
+    SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_EQ(dialog, app::state.activeModelessDialog);
+    Type(IDC_LOAD_USER_TARGET, L"150");
+    Type(IDC_LOAD_PAGED_TARGET, L"1M");
+    Press(IDC_LOAD_APPLY);
+    ASSERT_TRUE(WaitForCycles(2));
+    uint32_t first = loadGenerator.workerThreadId;
+    ASSERT_NE(0u, first);
+    Close();
+    EXPECT_TRUE(ThreadEnded(first)) << "closing waits for its worker";
+    EXPECT_EQ(0u, loadGenerator.pagedMemorySize);
+    double rate = loadGenerator.passesPerSecond;
+    EXPECT_GT(rate, 0.0);
+    EXPECT_EQ(0u, loadGenerator.sleepMs) << "150 % is run as 100 %";
+
+    // Reopened without a worker, whose identifier then names no other thread.
+    loadGenerator.createThread = [](LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                    LPDWORD) -> HANDLE { return nullptr; };
+    loadGenerator.workerThreadId = GetCurrentThreadId();
+    Open();
+    EXPECT_EQ(0u, loadGenerator.workerThreadId);
+    EXPECT_EQ(L"150", Text(IDC_LOAD_USER_TARGET));
+    EXPECT_EQ(L"1048576", Text(IDC_LOAD_PAGED_TARGET));
+    EXPECT_EQ(L"1024 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+    EXPECT_EQ(rate, loadGenerator.passesPerSecond) << "the calibration is kept";
+    Close();
+
+    loadGenerator.createThread = CreateThread;
+    Open();
+    uint32_t second = loadGenerator.workerThreadId;
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(ThreadEnded(first)) << "the new worker does not take over the old one's stop request";
+    EXPECT_FALSE(ThreadEnded(second));
+    Press(IDC_LOAD_RESET);
+    Close();
+    EXPECT_TRUE(ThreadEnded(second));
+}
+
+TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
+{
+    perf::SetSourceForTesting(nullptr);
+    perf::ReleaseSampleData();
+    Open();
+    Type(IDC_LOAD_USER_TARGET, L"50");
+    Press(IDC_LOAD_APPLY);
+    ASSERT_TRUE(WaitForCycles(2)) << "the worker has taken the target and measured its rate";
+    HANDLE worker = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, loadGenerator.workerThreadId);
+    ASSERT_NE(nullptr, worker);
+
+    // Each sample right after a burst, two cycles apart: the thread's own
+    // times against the samples' time base.
+    int64_t userTime[3] = {}, sampleTime[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(WaitForCycles(2));
+        perf::TakeSnapshot(nullptr);
+        FILETIME created, ended, kernel, user;
+        ASSERT_TRUE(GetThreadTimes(worker, &created, &ended, &kernel, &user));
+        userTime[i] = int64_t(ULARGE_INTEGER{{user.dwLowDateTime, user.dwHighDateTime}}.QuadPart);
+        const perf::PerfDataBlockHeader* header = perf::BlockHeader(perf::perfData.currentSnapshot.View());
+        ASSERT_NE(nullptr, header);
+        sampleTime[i] = perf::Value64(header->PerfTime100nSec);
+        UpdateLoadGeneratorActuals();
+        EXPECT_TRUE(i > 0 || Text(IDC_LOAD_USER_ACTUAL) == L"Unknown") << "one sample measures nothing";
+    }
+    CloseHandle(worker);
+    double actual = wcstod(Text(IDC_LOAD_USER_ACTUAL).c_str(), nullptr);
+    double measured = 100.0 * double(userTime[2] - userTime[1]) / double(sampleTime[2] - sampleTime[1]);
+    EXPECT_NEAR(50.0, actual, 10.0) << Text(IDC_LOAD_USER_ACTUAL);
+    EXPECT_NEAR(measured, actual, 5.0);
+    Press(IDC_LOAD_RESET);
+    perf::ReleaseSampleData();
+}
