@@ -1,4 +1,5 @@
 #include "actions/ObjectCommands.h"
+#include "actions/Priority.h"
 
 #include "app/AppState.h"
 #include "app/Commands.h"
@@ -46,28 +47,22 @@ TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(child.process()));
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST);
     EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(thread.Get()));
+    // Wine reports boost on whatever was set: only the commands' success shows.
+    EXPECT_TRUE(actions::PerformProcessPriorityCommand(nullptr, child.process(), CMD_DISABLE_PROCESS_BOOST));
+    EXPECT_TRUE(actions::PerformThreadPriorityCommand(nullptr, child.mainThread(), CMD_DISABLE_THREAD_BOOST));
 
     // Each of these leaves both as they are: the other kind's row, id 0, or
     // (after the switch) another machine's ids, which name nothing here.
-    struct Case {
-        uint32_t kind;
-        DWORD id;
-        unsigned command;
-    };
-    const Case local[] = {{model::isThread, child.processId(), CMD_PRIORITY_CLASS_IDLE},
-                          {model::isProcess, 0, CMD_PRIORITY_CLASS_IDLE},
-                          {model::isProcess, child.threadId(), CMD_THREAD_PRIORITY_BASE},
-                          {model::isThread, 0, CMD_THREAD_PRIORITY_BASE}};
-    const Case remote[] = {{model::isProcess, child.processId(), CMD_PRIORITY_CLASS_IDLE},
-                           {model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE},
-                           {model::isThread, child.threadId(), CMD_TERMINATE_THREAD}};
-    for (Case c : local)
-        Run(c.kind, c.id, c.command);
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &key));
-    perf::perfData.perfDataKey.Reset(key);
-    for (Case c : remote)
-        Run(c.kind, c.id, c.command);
+    Run(model::isThread, child.processId(), CMD_PRIORITY_CLASS_IDLE);
+    Run(model::isProcess, 0, CMD_PRIORITY_CLASS_IDLE);
+    Run(model::isProcess, child.threadId(), CMD_THREAD_PRIORITY_BASE);
+    Run(model::isThread, 0, CMD_THREAD_PRIORITY_BASE);
+    HKEY remote = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, &remote));
+    perf::perfData.perfDataKey.Reset(remote);
+    Run(model::isProcess, child.processId(), CMD_PRIORITY_CLASS_IDLE);
+    Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE);
+    Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD);
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(child.process()));
     EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(thread.Get()));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(child.process(), 0));
@@ -81,9 +76,6 @@ TEST_F(ObjectCommands, GrantFormsAddTheRightTheyNeed)
     ChildProcess restricted(QUERY_ONLY_SDDL), child(nullptr, THREAD_QUERY_ONLY_SDDL);
     ASSERT_TRUE(restricted.started() && child.started());
     MessageBoxCatcher catcher;
-    Run(model::isProcess, restricted.processId(), CMD_TERMINATE_PROCESS);
-    ASSERT_EQ(1u, catcher.boxes.size());
-    EXPECT_EQ(L"Terminate Process failed, Win32 Error=0x5 (5)\nAccess denied.\r\n", catcher.boxes[0].text);
     Run(model::isProcess, restricted.processId(), CMD_PRIORITY_CLASS_HIGH + GRANT_OFFSET);
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(restricted.process()));
     Run(model::isProcess, restricted.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
@@ -93,7 +85,7 @@ TEST_F(ObjectCommands, GrantFormsAddTheRightTheyNeed)
     EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
     Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD + GRANT_OFFSET);
     EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(child.process()));
-    EXPECT_EQ(1u, catcher.boxes.size());
+    EXPECT_TRUE(catcher.boxes.empty());
 }
 
 TEST_F(ObjectCommands, ProcessThatEndedIsReportedAtOpen)

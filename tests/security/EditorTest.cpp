@@ -123,7 +123,7 @@ protected:
     model::InstanceRecord record;
 };
 
-TEST_F(EditorCommand, TheObjectOutlivesTheCallersHandleWhileTheEditorHoldsIt)
+TEST_F(EditorCommand, TheObjectOutlivesTheCallWhileTheEditorHoldsIt)
 {
     ChildProcess child;
     ASSERT_TRUE(child.started());
@@ -138,12 +138,9 @@ TEST_F(EditorCommand, TheObjectOutlivesTheCallersHandleWhileTheEditorHoldsIt)
     // Past the call and the caller's handle, the object still answers.
     EXPECT_NE(L"", SecurityText(seen.kept));
     EXPECT_EQ(0u, seen.kept->Release());
-}
 
-TEST_F(EditorCommand, SecurityDetailsOpensTheEditorOnTheSelectedRow)
-{
-    ChildProcess child;
-    ASSERT_TRUE(child.started());
+    // Security Details opens it on the selected row, with the probed rights.
+    seen = SeenByEditor();
     Edit(model::isProcess, child.processId());
     EXPECT_EQ(L"test_child.exe", seen.name);
     EXPECT_EQ(0x13u, seen.info.dwFlags) << "every right, audits included";

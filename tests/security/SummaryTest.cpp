@@ -51,6 +51,16 @@ BOOL WINAPI FakeLookup(LPCWSTR, PSID, LPWSTR name, LPDWORD, LPWSTR domain, LPDWO
     return TRUE;
 }
 
+std::wstring Account(const wchar_t* sidText, bool named)
+{
+    PSID sid = nullptr;
+    EXPECT_TRUE(ConvertStringSidToSidW(sidText, &sid)) << sidText;
+    core::LocalMemory<PSID> owned{sid};
+    core::WideString text;
+    EXPECT_EQ(named, security::AccountText(sid, text)) << sidText;
+    return text.Chars();
+}
+
 TEST(Summary, SidAndAccountTexts)
 {
     // An authority beyond 32 bits prints as twelve hexadecimal digits.
@@ -62,29 +72,14 @@ TEST(Summary, SidAndAccountTexts)
     FreeSid(made);
     EXPECT_STREQ(L"S-1-0x01020ab000ff-7-4294967295", text.Chars());
 
-    const struct {
-        const wchar_t* sid;
-        security::LookupAccountFunction lookup;
-        SID_NAME_USE use;
-        bool named;
-        const wchar_t* text;
-    } cases[] = {
-        {L"S-1-5-32-544", LookupAccountSidW, SidTypeUnknown, true, L"Alias BUILTIN\\Administrators"},
-        {L"S-1-5-21-1-2-3-4444", LookupAccountSidW, SidTypeUnknown, false, L"S-1-5-21-1-2-3-4444"},
-        // A type without a word reads as the SID, not as a blank account.
-        {L"S-1-5-5-0-1234", FakeLookup, static_cast<SID_NAME_USE>(11), false, L"S-1-5-5-0-1234"},
-        {L"S-1-5-5-0-1234", FakeLookup, SidTypeUnknown, true, L"Unknown NT AUTHORITY\\LogonSessionId_0_1234"},
-    };
-    for (const auto& c : cases) {
-        PSID sid = nullptr;
-        ASSERT_TRUE(ConvertStringSidToSidW(c.sid, &sid)) << c.sid;
-        core::LocalMemory<PSID> owned{sid};
-        security::lookupAccount = c.lookup;
-        fakeUse = c.use;
-        core::WideString account;
-        EXPECT_EQ(c.named, security::AccountText(sid, account)) << c.text;
-        EXPECT_STREQ(c.text, account.Chars());
-    }
+    EXPECT_EQ(L"Alias BUILTIN\\Administrators", Account(L"S-1-5-32-544", true));
+    EXPECT_EQ(L"S-1-5-21-1-2-3-4444", Account(L"S-1-5-21-1-2-3-4444", false)) << "no one resolves it";
+    // A type without a word reads as the SID, not as a blank account.
+    security::lookupAccount = FakeLookup;
+    fakeUse = static_cast<SID_NAME_USE>(11);
+    EXPECT_EQ(L"S-1-5-5-0-1234", Account(L"S-1-5-5-0-1234", false));
+    fakeUse = SidTypeUnknown;
+    EXPECT_EQ(L"Unknown NT AUTHORITY\\LogonSessionId_0_1234", Account(L"S-1-5-5-0-1234", true));
     security::lookupAccount = LookupAccountSidW;
 }
 
