@@ -37,6 +37,8 @@ std::vector<uint8_t> CountersBlock()
     w.BeginObject({232, 233});
     for (uint32_t index : {6u, 804u, 2000u, 2002u, 2004u, 2006u, 2008u, 2010u, 2012u, 2014u, 2016u, 2018u, 2020u})
         w.AddCounter({index, index + 1, perf::TYPE_RAWCOUNT, 8});
+    w.BeginObject({240, 241}); // only for the walk past the thread counters to run into
+    w.AddCounter({3000, 3001, perf::TYPE_RAWCOUNT, 8});
     return w.Finish();
 }
 
