@@ -54,8 +54,9 @@ std::wstring Item(unsigned command, const std::wstring& text, bool greyed, bool 
     return text + L" #" + std::to_wstring(command) + (checked ? L" checked" : L"") + (greyed ? L" greyed" : L"");
 }
 
-// The set right, the grant form, or neither; the middle classes only when asked for.
-TEST(Priority, ProcessItemsFollowTheRightsAndTheClass)
+// The set right, the grant form, or neither; the middle classes only when
+// asked for; the current value checked.
+TEST(Priority, ItemsFollowTheRightsAndTheCurrentValue)
 {
     ChildProcess child;
     ASSERT_TRUE(child.started());
@@ -76,15 +77,10 @@ TEST(Priority, ProcessItemsFollowTheRightsAndTheClass)
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_IDLE + offset, L"Idle", greyed, false), classes.front());
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_HIGH + offset, L"High", greyed, true), classes[classCount - 2]);
     }
-}
 
-// Values between the named priorities exist only in the real-time class and
-// show, greyed, where they fall.
-TEST(Priority, ThreadItemsShowTheCurrentPriorityWhereItFalls)
-{
-    ChildProcess child;
-    ASSERT_TRUE(child.started());
-    ASSERT_TRUE(SetPriorityClass(child.process(), REALTIME_PRIORITY_CLASS));
+    // Thread priorities between the named ones exist only in the real-time
+    // class and show, greyed, where they fall.
+    ASSERT_TRUE(SetPriorityClass(process, REALTIME_PRIORITY_CLASS));
     core::KernelHandle thread{OpenThread(THREAD_ALL_ACCESS, FALSE, child.threadId())};
     ASSERT_TRUE(thread);
     for (auto [value, text, position, offset] :
@@ -102,7 +98,6 @@ TEST(Priority, ThreadItemsShowTheCurrentPriorityWhereItFalls)
         EXPECT_EQ(Item(CMD_THREAD_PRIORITY_BASE + offset, L"Normal", greyed, false), priorities[position == 1 ? 4 : 3]);
     }
 }
-
 
 // The selected row, and the thread-open function, as the program has them.
 class ObjectCommands : public ::testing::Test {
