@@ -25,6 +25,7 @@ struct ActionsRun {
     std::unique_ptr<RegisteredDebugger> debugger;
     int step = 0;
     DWORD priorityClass = 0, exitCode = STILL_ACTIVE;
+    LRESULT hit = 0;
     bool clicked = false, screenshot = false, cancelled = false, attached = false, nothingStarted = false,
          runningAfterAll = false;
     std::wstring dialogText;
@@ -80,6 +81,7 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
         wchar_t text[128] = {};
         GetDlgItemTextW(FindWaitDialog(), IDC_DEBUG_WAIT_TEXT, text, 128);
         r.dialogText = text;
+        r.hit = SendMessageW(FindWaitDialog(), WM_NCHITTEST, 0, 0); // the whole face drags
         r.screenshot = SaveScreenshot(L"e2e-debugger-wait.bmp");
         // Esc reaches the dialog's Cancel through the message loop's dialog step.
         PostMessageW(GetFocus() ? GetFocus() : FindWaitDialog(), WM_KEYDOWN, VK_ESCAPE, 1);
@@ -135,6 +137,7 @@ TEST_F(ActionsEndToEnd, PriorityDebuggerAndTerminateOnAClickedSleepingProcess)
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), actions.priorityClass);
     EXPECT_EQ(L"Waiting for the debugger to attach to test_child", actions.dialogText);
     EXPECT_TRUE(actions.screenshot);
+    EXPECT_EQ(HTCAPTION, actions.hit);
     EXPECT_TRUE(actions.cancelled);
     EXPECT_TRUE(actions.attached);
     EXPECT_TRUE(actions.nothingStarted);

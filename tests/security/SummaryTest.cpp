@@ -15,16 +15,9 @@ using namespace testing_support;
 using security::OBJECT_PROCESS;
 using Lines = std::vector<std::wstring>;
 
-core::LocalMemory<PSID> Sid(const wchar_t* text)
+Lines Checked(HMENU menu)
 {
-    PSID sid = nullptr;
-    EXPECT_TRUE(ConvertStringSidToSidW(text, &sid)) << text;
-    return core::LocalMemory<PSID>{sid};
-}
-
-Lines Checked(const Lines& lines)
-{
-    Lines checked;
+    Lines lines = MenuLines(menu), checked;
     std::copy_if(lines.begin(), lines.end(), std::back_inserter(checked),
                  [](const std::wstring& l) { return l.ends_with(L" checked"); });
     return checked;
@@ -34,14 +27,7 @@ Lines CheckedRights(DWORD mask, unsigned type)
 {
     core::Menu menu{CreatePopupMenu()};
     security::AppendRightsItems(mask, type, menu.Get());
-    return Checked(MenuLines(menu.Get()));
-}
-
-std::wstring Account(PSID sid, bool expected)
-{
-    core::WideString text;
-    EXPECT_EQ(expected, security::AccountText(sid, text));
-    return text.Chars();
+    return Checked(menu.Get());
 }
 
 TEST(Summary, RightsAreNamedByObjectTypeAndUnnamedHeldBitsListed)
@@ -65,51 +51,45 @@ BOOL WINAPI FakeLookup(LPCWSTR, PSID, LPWSTR name, LPDWORD, LPWSTR domain, LPDWO
     return TRUE;
 }
 
+std::wstring Account(const wchar_t* sidText, bool named)
+{
+    PSID sid = nullptr;
+    EXPECT_TRUE(ConvertStringSidToSidW(sidText, &sid)) << sidText;
+    core::LocalMemory<PSID> owned{sid};
+    core::WideString text;
+    EXPECT_EQ(named, security::AccountText(sid, text)) << sidText;
+    return text.Chars();
+}
+
 TEST(Summary, SidAndAccountTexts)
 {
-    // An authority beyond 32 bits prints as twelve hexadecimal digits.
-    SID_IDENTIFIER_AUTHORITY wide = {{0x01, 0x02, 0x0A, 0xB0, 0x00, 0xFF}};
-    PSID made = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&wide, 2, 7, 4294967295u, 0, 0, 0, 0, 0, 0, &made));
-    core::WideString text;
-    security::SidToText(made, text);
-    FreeSid(made);
-    EXPECT_STREQ(L"S-1-0x01020ab000ff-7-4294967295", text.Chars());
-
-    EXPECT_EQ(L"Alias BUILTIN\\Administrators", Account(Sid(L"S-1-5-32-544").Get(), true));
-    EXPECT_EQ(L"S-1-5-21-1-2-3-4444", Account(Sid(L"S-1-5-21-1-2-3-4444").Get(), false)) << "no one resolves it";
-
+    EXPECT_EQ(L"Alias BUILTIN\\Administrators", Account(L"S-1-5-32-544", true));
+    EXPECT_EQ(L"S-1-5-21-1-2-3-4444", Account(L"S-1-5-21-1-2-3-4444", false)) << "no one resolves it";
     // A type without a word reads as the SID, not as a blank account.
-    core::LocalMemory<PSID> session = Sid(L"S-1-5-5-0-1234");
     security::lookupAccount = FakeLookup;
     fakeUse = static_cast<SID_NAME_USE>(11);
-    EXPECT_EQ(L"S-1-5-5-0-1234", Account(session.Get(), false));
+    EXPECT_EQ(L"S-1-5-5-0-1234", Account(L"S-1-5-5-0-1234", false));
     fakeUse = SidTypeUnknown;
-    EXPECT_EQ(L"Unknown NT AUTHORITY\\LogonSessionId_0_1234", Account(session.Get(), true));
+    EXPECT_EQ(L"Unknown NT AUTHORITY\\LogonSessionId_0_1234", Account(L"S-1-5-5-0-1234", true));
     security::lookupAccount = LookupAccountSidW;
 }
 
-// Reading a system list takes the security privilege, enabled.
-bool EnableSecurityPrivilege()
+Lines Summary(HANDLE process, DWORD mask, core::Menu& menu)
 {
-    core::KernelHandle token;
-    TOKEN_PRIVILEGES privileges = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-    return OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put()) &&
-           LookupPrivilegeValueW(nullptr, SE_SECURITY_NAME, &privileges.Privileges[0].Luid) &&
-           AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr) &&
-           GetLastError() == ERROR_SUCCESS;
-}
-
-Lines Summary(HANDLE process, DWORD mask)
-{
-    core::Menu menu{CreatePopupMenu()};
+    menu.Reset(CreatePopupMenu());
     security::AppendSecuritySummary(process, OBJECT_PROCESS, mask, menu.Get());
     return MenuLines(menu.Get());
 }
 
 TEST(Summary, SecuritySummaryOfAProcess)
 {
-    ASSERT_TRUE(EnableSecurityPrivilege());
+    // Reading a system list takes the security privilege, enabled.
+    core::KernelHandle token;
+    TOKEN_PRIVILEGES privileges = {1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, token.Put()) &&
+                LookupPrivilegeValueW(nullptr, SE_SECURITY_NAME, &privileges.Privileges[0].Luid) &&
+                AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr) &&
+                GetLastError() == ERROR_SUCCESS);
     ChildProcess child(L"D:P(D;;0x1;;;S-1-5-21-9-9-9-1001)(A;;0x1F0FFF;;;WD)S:(AU;SA;0x1;;;WD)");
     ASSERT_TRUE(child.started());
     core::KernelHandle process{OpenProcess(READ_CONTROL | ACCESS_SYSTEM_SECURITY, FALSE, child.processId())};
@@ -120,24 +100,23 @@ TEST(Summary, SecuritySummaryOfAProcess)
     DWORD machineChars = MAX_COMPUTERNAME_LENGTH + 1;
     ASSERT_TRUE(GetComputerNameW(machine, &machineChars));
     std::wstring account = std::wstring(L"group ") + machine + L"\\None #1";
-    core::Menu menu{CreatePopupMenu()};
-    security::AppendSecuritySummary(process.Get(), OBJECT_PROCESS, READ_CONTROL, menu.Get());
+    core::Menu menu;
     EXPECT_EQ((Lines{L"Owner: " + account, L"Group: " + account, L"---", L"DACL #1 disabled",
                      L"Deny S-1-5-21-9-9-9-1001 >", L"Grant Group \\Everyone >"}),
-              MenuLines(menu.Get()));
-    EXPECT_EQ(Lines{L"Force process termination #1 checked"}, Checked(MenuLines(GetSubMenu(menu.Get(), 4))));
+              Summary(process.Get(), READ_CONTROL, menu));
+    EXPECT_EQ(Lines{L"Force process termination #1 checked"}, Checked(GetSubMenu(menu.Get(), 4)));
 
     // Only the system list; Wine lists its audit entry as unused, with no SID.
-    Lines audits = Summary(process.Get(), ACCESS_SYSTEM_SECURITY);
+    Lines audits = Summary(process.Get(), ACCESS_SYSTEM_SECURITY, menu);
     ASSERT_EQ(3u, audits.size());
     EXPECT_EQ(L"SACL #1 disabled", audits[1]);
     EXPECT_TRUE(audits[2] == L"Audit Success Group \\Everyone >" || audits[2] == L"NotUsed  >") << audits[2];
 
     EXPECT_EQ(Lines{L"You don't have rights to read any security on this object. #1 disabled"},
-              Summary(process.Get(), SYNCHRONIZE));
+              Summary(process.Get(), SYNCHRONIZE, menu));
     // A mask that claims more than the handle holds: the platform's refusal shows.
     core::KernelHandle weak{OpenProcess(SYNCHRONIZE, FALSE, child.processId())};
-    EXPECT_EQ(Lines{L"Couldn't get security information. (5) #1 disabled"}, Summary(weak.Get(), READ_CONTROL));
+    EXPECT_EQ(Lines{L"Couldn't get security information. (5) #1 disabled"}, Summary(weak.Get(), READ_CONTROL, menu));
 }
 
 } // namespace

@@ -43,13 +43,4 @@ inline std::vector<std::wstring> MenuLines(HMENU menu)
     return lines;
 }
 
-// The sub-menu at the position whose line starts with `prefix`, or null.
-inline HMENU SubMenuOf(HMENU menu, const std::wstring& prefix)
-{
-    for (int i = 0; i < GetMenuItemCount(menu); ++i)
-        if (HMENU sub = GetSubMenu(menu, i); sub && MenuLine(menu, i).rfind(prefix, 0) == 0)
-            return sub;
-    return nullptr;
-}
-
 } // namespace testing_support

@@ -9,7 +9,6 @@ namespace testing_support {
 
 RegisteredDebugger::RegisteredDebugger(const std::wstring& arguments)
 {
-    GetProfileStringW(L"AeDebug", L"Debugger", L"", saved, 256);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, TEST_DEBUGGER_KEY, TEST_DEBUGGER_VALUE);
     std::wstring line = L"\"" + TestFolder() + L"test_debugger.exe\" " + arguments;
     WriteProfileStringW(L"AeDebug", L"Debugger", line.c_str());
@@ -17,7 +16,7 @@ RegisteredDebugger::RegisteredDebugger(const std::wstring& arguments)
 
 RegisteredDebugger::~RegisteredDebugger()
 {
-    WriteProfileStringW(L"AeDebug", L"Debugger", saved[0] ? saved : nullptr);
+    WriteProfileStringW(L"AeDebug", L"Debugger", nullptr);
 }
 
 std::wstring RegisteredDebugger::Outcome(DWORD* debuggerId) const

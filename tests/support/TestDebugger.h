@@ -1,5 +1,5 @@
 // The test debugger (test_debugger.exe) registered in win.ini's [AeDebug] for
-// as long as the owner lives, and what it noted about its run.
+// as long as the owner lives (then no debugger is), and what it noted.
 #pragma once
 
 #include <windows.h>
@@ -22,9 +22,6 @@ public:
     // What the debugger noted ("signalled", "waiting", ...), empty when none
     // ran; its process id in `debuggerId`.
     std::wstring Outcome(DWORD* debuggerId = nullptr) const;
-
-private:
-    wchar_t saved[256] = {};
 };
 
 // The debugger wait dialog among the current thread's windows, or null.
