@@ -53,7 +53,6 @@ struct PerfDataState {
     DataSource* testSource = nullptr;
     RegistryConnector connectRegistry = RegConnectRegistryW;
     RemoteConnectedHook remoteConnectedHook = nullptr;
-    SnapshotRetiredHook snapshotRetiredHook = nullptr;
 };
 
 extern PerfDataState perfData;
