@@ -116,16 +116,12 @@ void ReportConnectionFailure(HWND owner, const wchar_t* machineName, LSTATUS sta
 // refused before anything else changes.
 LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, ConnectionKey& perfDataKey)
 {
-    HKEY key = nullptr;
-    LSTATUS status = perfData.connectRegistry(uncName, HKEY_LOCAL_MACHINE, &key);
+    LSTATUS status = perfData.connectRegistry(uncName, HKEY_LOCAL_MACHINE, machineKey.Put());
     if (status != ERROR_SUCCESS)
         return status;
-    machineKey.Reset(key);
-    key = nullptr;
-    status = perfData.connectRegistry(uncName, HKEY_PERFORMANCE_DATA, &key);
+    status = perfData.connectRegistry(uncName, HKEY_PERFORMANCE_DATA, perfDataKey.Put());
     if (status != ERROR_SUCCESS)
         return status;
-    perfDataKey.Reset(key);
     RegistrySource remote(machineKey.Get(), perfDataKey.Get());
     IndexedMultiString names;
     status = ReadEnglishCounterNames(remote, names);
