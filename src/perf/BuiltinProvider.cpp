@@ -2,12 +2,13 @@
 
 #include "core/Module.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
-#include <cwctype>
-#include <string>
+#include <span>
+#include <string_view>
 
 namespace perf {
 
@@ -130,6 +131,12 @@ uint32_t AbsolutePriority(int classBase, LONG relative)
     return static_cast<uint32_t>(priority < 1 ? 1 : priority > 31 ? 31 : priority);
 }
 
+std::u16string_view Ordinal(uint32_t n, char16_t* scratch, size_t scratchCount)
+{
+    int written = swprintf(reinterpret_cast<wchar_t*>(scratch), scratchCount, L"%u", n);
+    return {scratch, written > 0 ? static_cast<size_t>(written) : 0};
+}
+
 // The platform's instance name: the image name without a trailing ".exe".
 std::u16string_view ProcessInstanceName(const SystemProcessEntry& entry, char16_t* scratch, size_t scratchCount)
 {
@@ -144,14 +151,7 @@ std::u16string_view ProcessInstanceName(const SystemProcessEntry& entry, char16_
     const wchar_t* fixed = id == 0 ? L"Idle" : id == 4 ? L"System" : nullptr;
     if (fixed)
         return {reinterpret_cast<const char16_t*>(fixed), wcslen(fixed)};
-    int written = swprintf(reinterpret_cast<wchar_t*>(scratch), scratchCount, L"%u", static_cast<unsigned>(id));
-    return {scratch, written > 0 ? static_cast<size_t>(written) : 0};
-}
-
-std::u16string_view Ordinal(uint32_t n, char16_t* scratch, size_t scratchCount)
-{
-    int written = swprintf(reinterpret_cast<wchar_t*>(scratch), scratchCount, L"%u", n);
-    return {scratch, written > 0 ? static_cast<size_t>(written) : 0};
+    return Ordinal(static_cast<uint32_t>(id), scratch, scratchCount);
 }
 
 void AppendMultiString(std::vector<wchar_t>& out, uint32_t index, const wchar_t* text)
@@ -216,6 +216,36 @@ BlockTimes CurrentTimes()
     return times;
 }
 
+// The object's header and counter definitions; both objects are timed in
+// 100-ns units, which Elapsed Time counts in.
+void BeginObject(SnapshotWriter& writer, uint32_t nameIndex, std::span<const CounterSpec> counters,
+                 const BlockTimes& times)
+{
+    ObjectSpec object;
+    object.nameIndex = nameIndex;
+    object.helpIndex = nameIndex + 1;
+    object.perfTime = times.perfTime100nSec;
+    object.perfFreq = 10000000;
+    writer.BeginObject(object);
+    for (const CounterSpec& counter : counters)
+        writer.AddCounter(counter);
+}
+
+// Answers as a registry value does: the bytes when they fit (only their size
+// when no buffer is given), else ERROR_MORE_DATA with the size needed.
+LSTATUS CopyValue(const void* data, size_t bytes, uint8_t* buffer, DWORD* size)
+{
+    DWORD needed = static_cast<DWORD>(bytes);
+    if (buffer && *size < needed) {
+        *size = needed;
+        return ERROR_MORE_DATA;
+    }
+    if (buffer)
+        std::memcpy(buffer, data, needed);
+    *size = needed;
+    return ERROR_SUCCESS;
+}
+
 QuerySystemInformation SystemQuery()
 {
     static auto query = core::FindExport<QuerySystemInformation>(GetModuleHandleW(L"ntdll.dll"),
@@ -262,8 +292,7 @@ bool BuiltinProvider::ReadProcessorTimes()
     if (!query || query(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, processors.data(),
                         static_cast<ULONG>(processors.size() * sizeof(ProcessorTimes)), &length) < 0)
         return false;
-    processors.resize(length / sizeof(ProcessorTimes) < processors.size() ? length / sizeof(ProcessorTimes)
-                                                                          : processors.size());
+    processors.resize(std::min(processors.size(), size_t(length / sizeof(ProcessorTimes))));
     return true;
 }
 
@@ -322,14 +351,7 @@ int BuiltinProvider::BasePriority(const SystemProcessEntry& process) const
 
 void BuiltinProvider::WriteProcessObject(const BlockTimes& times)
 {
-    ObjectSpec object;
-    object.nameIndex = PROCESS_OBJECT;
-    object.helpIndex = PROCESS_OBJECT + 1;
-    object.perfTime = times.perfTime100nSec; // Elapsed Time counts in 100-ns units
-    object.perfFreq = 10000000;
-    writer.BeginObject(object);
-    for (const CounterSpec& counter : processCounters)
-        writer.AddCounter(counter);
+    BeginObject(writer, PROCESS_OBJECT, processCounters, times);
     totals.assign(P_COUNT, 0);
     uint64_t values[P_COUNT] = {};
     auto add = [&](std::u16string_view name) {
@@ -377,14 +399,7 @@ void BuiltinProvider::WriteProcessObject(const BlockTimes& times)
 
 void BuiltinProvider::WriteThreadObject(const BlockTimes& times)
 {
-    ObjectSpec object;
-    object.nameIndex = THREAD_OBJECT;
-    object.helpIndex = THREAD_OBJECT + 1;
-    object.perfTime = times.perfTime100nSec;
-    object.perfFreq = 10000000;
-    writer.BeginObject(object);
-    for (const CounterSpec& counter : threadCounters)
-        writer.AddCounter(counter);
+    BeginObject(writer, THREAD_OBJECT, threadCounters, times);
     totals.assign(T_COUNT, 0);
     uint64_t values[T_COUNT] = {};
     char16_t scratch[16];
@@ -471,13 +486,7 @@ LSTATUS BuiltinProvider::QuerySnapshot(const wchar_t* valueName, uint8_t* buffer
     // As on the platform, asking for threads brings their processes along.
     bool process = thread || ValueNameAsks(valueName, PROCESS_OBJECT);
     const std::vector<uint8_t>& block = CollectBlock(process, thread);
-    if (block.size() > *size) {
-        *size = static_cast<DWORD>(block.size());
-        return ERROR_MORE_DATA;
-    }
-    std::memcpy(buffer, block.data(), block.size());
-    *size = static_cast<DWORD>(block.size());
-    return ERROR_SUCCESS;
+    return CopyValue(block.data(), block.size(), buffer, size);
 }
 
 LSTATUS BuiltinProvider::OpenNameKey(const wchar_t* path, HKEY* key)
@@ -495,15 +504,7 @@ LSTATUS BuiltinProvider::QueryNameValue(HKEY key, const wchar_t* valueName, uint
     if (key != ENGLISH_NAMES_KEY || (!help && _wcsicmp(valueName, L"Counter") != 0))
         return ERROR_FILE_NOT_FOUND;
     const std::vector<wchar_t>& value = NameValue(help);
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (buffer && *size < bytes) {
-        *size = bytes;
-        return ERROR_MORE_DATA;
-    }
-    if (buffer)
-        std::memcpy(buffer, value.data(), bytes);
-    *size = bytes;
-    return ERROR_SUCCESS;
+    return CopyValue(value.data(), value.size() * sizeof(wchar_t), buffer, size);
 }
 
 void BuiltinProvider::CloseNameKey(HKEY)
