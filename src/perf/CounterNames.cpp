@@ -158,13 +158,6 @@ const wchar_t* Lookup(const IndexedMultiString& table, uint32_t index)
     return text && *text ? text : nullptr;
 }
 
-} // namespace
-
-LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table)
-{
-    return ReadIndexedMultiString(CurrentSource(), key, valueName, table);
-}
-
 bool LoadCounterTables(HWND owner, unsigned language)
 {
     core::WideString path;
@@ -190,6 +183,8 @@ bool LoadCounterTables(HWND owner, unsigned language)
         core::ReportWin32Failure(owner, core::TextId(IDS_OP_READ_COUNTER_HELP), status, MB_ICONHAND);
     return true;
 }
+
+} // namespace
 
 LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names)
 {

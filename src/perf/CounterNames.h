@@ -48,11 +48,9 @@ extern CounterNameTable counterTable;
 // boxes owned by `owner`.
 bool EnsureCounterTables(HWND owner);
 bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage);
-bool LoadCounterTables(HWND owner, unsigned language);
-// ERROR_INVALID_DATA, changing nothing, when the value's indexes are out of
-// proportion to its length.
-LSTATUS ReadIndexedMultiString(HKEY key, const wchar_t* valueName, IndexedMultiString& table);
-// The same through a given source, before it becomes the connection's own.
+// A value of a language key of `source` (which need not be the connection's
+// own yet). ERROR_INVALID_DATA, changing nothing, when the value's indexes are
+// out of proportion to its length.
 LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valueName,
                                IndexedMultiString& table);
 // The English "Counter" value of a source.

@@ -20,7 +20,7 @@ protected:
         replay.nameKeys[L"009"][L"Test"] = value;
         HKEY key = nullptr;
         EXPECT_EQ(ERROR_SUCCESS, replay.OpenNameKey(L"perflib\\009", &key));
-        return ReadIndexedMultiString(key, L"Test", table);
+        return ReadIndexedMultiString(replay, key, L"Test", table);
     }
 
     static std::vector<std::wstring> WithNames(std::vector<std::wstring> names,
