@@ -96,8 +96,9 @@ bool MakeInterval(uint32_t code, const CounterSample& current, const CounterSamp
 {
     const PerfDataBlockHeader* nowHeader = BlockHeader(current.block);
     const PerfDataBlockHeader* beforeHeader = BlockHeader(previous.block);
-    interval.now = CounterData(current.block, current.instance, current.counter, ReadSize(code));
-    interval.before = CounterData(previous.block, previous.instance, previous.counter, ReadSize(code));
+    uint32_t size = ReadSize(code);
+    interval.now = CounterData(current.block, current.instance, current.counter, size);
+    interval.before = CounterData(previous.block, previous.instance, previous.counter, size);
     if (!nowHeader || !beforeHeader || !interval.now || !interval.before)
         return false;
     interval.ticks = static_cast<double>(Value64(nowHeader->PerfTime) - Value64(beforeHeader->PerfTime));
