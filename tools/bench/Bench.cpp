@@ -200,19 +200,7 @@ class Canvas {
 public:
     static constexpr int WIDTH = 1280, HEIGHT = 1024;
 
-    Canvas() : dc(CreateCompatibleDC(nullptr))
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = WIDTH;
-        info.bmiHeader.biHeight = -HEIGHT;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        previous = SelectObject(dc.Get(), bitmap.Get());
-    }
-    ~Canvas() { SelectObject(dc.Get(), previous); }
+    Canvas() : dc(CreateCompatibleDC(nullptr)), bitmap(ScreenBitmap()), selection(dc.Get(), bitmap.Get()) {}
 
     void Paint() const
     {
@@ -223,9 +211,21 @@ public:
     }
 
 private:
+    static HBITMAP ScreenBitmap()
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = WIDTH;
+        info.bmiHeader.biHeight = -HEIGHT;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    }
+
     core::MemoryDc dc;
     core::Bitmap bitmap;
-    HGDIOBJ previous = nullptr;
+    core::SelectionGuard selection; // released first: the bitmap is deleted unselected
 };
 
 struct Timing {

@@ -79,6 +79,8 @@ int Bench()
 {
     using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
     auto query = core::FindExport<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation");
+    if (!query)
+        return 1;
     const int rounds = 5000;
     perf::BuiltinProvider provider;
     size_t bytes = provider.CollectBlock(true, true).size();
