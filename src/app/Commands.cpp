@@ -25,12 +25,8 @@ namespace app {
 namespace {
 
 using view::FOCUS;
+using view::RowCount;
 using view::SELECT;
-
-int32_t RowCount()
-{
-    return static_cast<int32_t>(model::state.displayCount());
-}
 
 void SelectAndFocus(HWND window, int32_t row)
 {

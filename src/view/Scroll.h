@@ -18,9 +18,13 @@ enum ExpandMode : uint32_t {
     TOGGLE_ROW = 0x30000,
 };
 
-// Mask bits: 0x1 range, 0x2 page, 0x4 position, 0x8 disable instead of hiding.
-BOOL SetVerticalScroll(HWND window, int bar, unsigned mask, int minimum, int maximum, unsigned page, int position,
-                       BOOL redraw);
+// SetScrollInfo on the vertical bar; `mask` holds the SIF_ flags of the fields set.
+BOOL SetVerticalScroll(HWND window, UINT mask, int minimum, int maximum, unsigned page, int position, BOOL redraw);
+
+// The rows listed.
+int32_t RowCount();
+// `row` kept inside the positions the bar's range and page allow for the top row.
+int32_t ClampTopRow(const SCROLLINFO& info, int32_t row);
 
 // Makes `row` the top row, as far as the scroll range allows.
 void ScrollToRow(HWND window, int32_t row);
