@@ -88,13 +88,9 @@ void ViewAs(HWND window, uint32_t choice)
 // The displayed counter's help text under its name.
 void ShowCounterHelp(HWND window)
 {
-    const perf::CounterNameTable& names = perf::counterTable;
     uint32_t index = perf::selection.counterIndex;
-    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
     const perf::PerfCounterDefinition* counter =
-        perf::FindCounter(current, perf::FindObject(current, names.processObjectIndex), index);
-    if (!counter)
-        counter = perf::FindCounter(current, perf::FindObject(current, names.threadObjectIndex), index);
+        view::FindProcessOrThreadCounter(perf::perfData.currentSnapshot.View(), index);
     uint32_t helpIndex = counter && counter->CounterHelpTitleIndex ? counter->CounterHelpTitleIndex : index + 1;
     const wchar_t* help = perf::CounterHelp(helpIndex);
     core::WideString noHelp(core::TextId(IDS_NO_COUNTER_HELP));
