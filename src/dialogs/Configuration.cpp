@@ -18,7 +18,7 @@ ChooserHooks chooserHooks;
 
 namespace {
 
-constexpr COLORREF SYSTEM_COLOR = 0xFFFFFFFF;
+using app::SYSTEM_COLOR;
 constexpr int PERIOD_CHARS = 32;
 
 struct ConfigDialog {
