@@ -8,7 +8,7 @@
 #include "dialogs/ComputerName.h"
 #include "dialogs/Configuration.h"
 #include "dialogs/LoadGenerator.h"
-#include "model/DisplayList.h"
+#include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
@@ -69,10 +69,7 @@ void ToggleOption(HWND window, bool& option, bool resetColumns)
     option = !option;
     if (resetColumns)
         view::state.columns = view::ColumnWidths();
-    InvalidateRect(window, nullptr, TRUE);
-    model::BuildDisplayList();
-    view::UpdateScrollRange(window);
-    UpdateWindow(window);
+    view::RelistRows(window);
 }
 
 void ViewAs(HWND window, uint32_t choice)

@@ -170,6 +170,11 @@ void SetAllExpanded(HWND window, ExpandMode mode)
         else
             r->flags &= ~uint32_t(model::expanded);
     }
+    RelistRows(window);
+}
+
+void RelistRows(HWND window)
+{
     model::BuildDisplayList();
     UpdateScrollRange(window);
     InvalidateRect(window, nullptr, TRUE);

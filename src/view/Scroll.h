@@ -33,6 +33,8 @@ void UpdateScrollRange(HWND window);
 void SelectRow(HWND window, int32_t row, uint32_t flags);
 void ToggleThreads(HWND window, int32_t row, ExpandMode mode);
 void SetAllExpanded(HWND window, ExpandMode mode);
+// Lists the rows again from the records held and repaints them all.
+void RelistRows(HWND window);
 
 // Whole rows that fit in the client area.
 int32_t PageRows(HWND window);
