@@ -22,12 +22,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exit 0
 fi
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'WINEPREFIX="$PWD/$build/wine-virtual" wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source tools/xvfb.sh
+start_xvfb 90 100 'WINEPREFIX="$PWD/$build/wine-virtual" wineserver -k 2>/dev/null'
 
 tools/wine-run.sh --virtual "$build" "$exe" "$@" &
 program=$!

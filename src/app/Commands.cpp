@@ -8,7 +8,7 @@
 #include "dialogs/ComputerName.h"
 #include "dialogs/Configuration.h"
 #include "dialogs/LoadGenerator.h"
-#include "model/DisplayList.h"
+#include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
@@ -25,12 +25,8 @@ namespace app {
 namespace {
 
 using view::FOCUS;
+using view::RowCount;
 using view::SELECT;
-
-int32_t RowCount()
-{
-    return static_cast<int32_t>(model::state.displayCount());
-}
 
 void SelectAndFocus(HWND window, int32_t row)
 {
@@ -73,10 +69,7 @@ void ToggleOption(HWND window, bool& option, bool resetColumns)
     option = !option;
     if (resetColumns)
         view::state.columns = view::ColumnWidths();
-    InvalidateRect(window, nullptr, TRUE);
-    model::BuildDisplayList();
-    view::UpdateScrollRange(window);
-    UpdateWindow(window);
+    view::RelistRows(window);
 }
 
 void ViewAs(HWND window, uint32_t choice)
@@ -92,13 +85,9 @@ void ViewAs(HWND window, uint32_t choice)
 // The displayed counter's help text under its name.
 void ShowCounterHelp(HWND window)
 {
-    const perf::CounterNameTable& names = perf::counterTable;
     uint32_t index = perf::selection.counterIndex;
-    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
     const perf::PerfCounterDefinition* counter =
-        perf::FindCounter(current, perf::FindObject(current, names.processObjectIndex), index);
-    if (!counter)
-        counter = perf::FindCounter(current, perf::FindObject(current, names.threadObjectIndex), index);
+        view::FindProcessOrThreadCounter(perf::perfData.currentSnapshot.View(), index);
     uint32_t helpIndex = counter && counter->CounterHelpTitleIndex ? counter->CounterHelpTitleIndex : index + 1;
     const wchar_t* help = perf::CounterHelp(helpIndex);
     core::WideString noHelp(core::TextId(IDS_NO_COUNTER_HELP));

@@ -13,7 +13,7 @@ namespace {
 
 HBRUSH BarBrush(COLORREF color)
 {
-    return color == 0xFFFFFFFF ? APP_WORKSPACE_BRUSH : CreateSolidBrush(color);
+    return color == SYSTEM_COLOR ? APP_WORKSPACE_BRUSH : CreateSolidBrush(color);
 }
 
 void DeleteBrush(HBRUSH brush)

@@ -6,7 +6,9 @@
 namespace app {
 
 constexpr int TRAY_LEVELS = 15;
-// The system brush used for a colour of 0xFFFFFFFF; it is never deleted.
+// A bar colour that follows the system's application-workspace colour.
+constexpr COLORREF SYSTEM_COLOR = 0xFFFFFFFF;
+// The system brush used for SYSTEM_COLOR; it is never deleted.
 const HBRUSH APP_WORKSPACE_BRUSH = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
 
 struct DisplayResources {

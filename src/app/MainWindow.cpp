@@ -14,19 +14,12 @@
 #include "view/Tray.h"
 #include "view/ViewState.h"
 
-#include <algorithm>
-
 namespace app {
 
 namespace {
 
 // Registered at creation: the shell broadcasts it when the taskbar is recreated.
 UINT taskbarCreatedMessage = 0;
-
-int32_t RowCount()
-{
-    return static_cast<int32_t>(model::state.displayCount());
-}
 
 void PostSelectRow(HWND window, int32_t row, uint32_t flags)
 {
@@ -36,7 +29,7 @@ void PostSelectRow(HWND window, int32_t row, uint32_t flags)
 void OnCreate(HWND window)
 {
     StartUpdateTimer(window);
-    view::SetVerticalScroll(window, SB_VERT, 0x17, 0, 0, 0, 0, TRUE);
+    view::SetVerticalScroll(window, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, TRUE);
     PostMessageW(window, WM_COMMAND, CMD_UPDATE_NOW, 0);
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
 }
@@ -69,8 +62,7 @@ int32_t ThumbPosition(HWND window)
     info.cbSize = sizeof(info);
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
     GetScrollInfo(window, SB_VERT, &info);
-    int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
-    return std::clamp(info.nTrackPos, info.nMin, largest);
+    return view::ClampTopRow(info, info.nTrackPos);
 }
 
 void OnVerticalScroll(HWND window, WPARAM wParam)
@@ -98,7 +90,7 @@ void OnVerticalScroll(HWND window, WPARAM wParam)
     }
     case SB_THUMBPOSITION:
         view::state.topRow = ThumbPosition(window);
-        view::SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, view::state.topRow, TRUE);
+        view::SetVerticalScroll(window, SIF_POS, 0, 0, 0, view::state.topRow, TRUE);
         break;
     }
 }
@@ -109,7 +101,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
 {
     int x = LOWORD(lParam);
     int32_t row = view::RowAt(HIWORD(lParam));
-    if (row < 0 || row >= RowCount())
+    if (row < 0 || row >= view::RowCount())
         return;
     const model::InstanceRecord& r = *model::state.displayList[row];
     int depth = static_cast<int>(r.depth), h = view::RowHeight(), g = display.glyphWidth;
@@ -125,13 +117,13 @@ LRESULT OnRightButtonDown(HWND window, LPARAM lParam)
 {
     int32_t row = view::RowAt(HIWORD(lParam));
     bool restore = false;
-    if (row >= 0 && row < RowCount()) {
+    if (row >= 0 && row < view::RowCount()) {
         restore = model::state.focusRow >= 0;
         PostSelectRow(window, row, restore ? view::SELECT : view::SELECT | view::FOCUS);
     } else {
         row = model::state.focusRow; // below the rows: the focus row's menu
     }
-    const model::InstanceRecord* record = row >= 0 && row < RowCount() ? model::state.displayList[row] : nullptr;
+    const model::InstanceRecord* record = row >= 0 && row < view::RowCount() ? model::state.displayList[row] : nullptr;
     // The menu's own loop delivers the posted selection while it is open.
     actions::ShowContextMenu(window, LOWORD(lParam), HIWORD(lParam), record);
     if (restore)

@@ -172,8 +172,7 @@ int RunProgram(HINSTANCE instance, int show)
 
     SaveSettings();
     perf::ConnectToMachine(nullptr, nullptr);
-    view::SetTrayIcon(view::TRAY_ID_HIGHEST, nullptr, nullptr);
-    view::SetTrayIcon(view::TRAY_ID_TOTAL, nullptr, nullptr);
+    view::RemoveTrayIcons();
     return 0; // the display resources, accelerators and library go with their owners
 }
 

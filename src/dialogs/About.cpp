@@ -41,8 +41,10 @@ void FormatOsLine(const OSVERSIONINFOW& version, core::WideString& line)
 {
     DWORD build =
         version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? LOWORD(version.dwBuildNumber) : version.dwBuildNumber;
-    wchar_t servicePack[129] = {};
-    wcsncpy(servicePack, version.szCSDVersion, 128);
+    // The field need not be terminated.
+    constexpr size_t SERVICE_PACK_CHARS = sizeof(OSVERSIONINFOW::szCSDVersion) / sizeof(wchar_t);
+    wchar_t servicePack[SERVICE_PACK_CHARS + 1] = {};
+    wcsncpy(servicePack, version.szCSDVersion, SERVICE_PACK_CHARS);
     line.FormatResource(IDS_ABOUT_OS, PlatformName(version), static_cast<int>(version.dwMajorVersion),
                         static_cast<int>(version.dwMinorVersion), static_cast<int>(build), servicePack);
 }

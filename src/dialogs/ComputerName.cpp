@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 
 #include <cwchar>
+#include <iterator>
 
 namespace dialogs {
 
@@ -25,7 +26,7 @@ INT_PTR OnComputerNameOk(HWND dialog)
 {
     auto* name = reinterpret_cast<wchar_t*>(GetWindowLongPtrW(dialog, DWLP_USER));
     wchar_t typed[64] = {};
-    GetDlgItemTextW(dialog, IDC_COMPUTER_NAME, typed, 64);
+    GetDlgItemTextW(dialog, IDC_COMPUTER_NAME, typed, static_cast<int>(std::size(typed)));
     const wchar_t* start = typed[0] == L'\\' && typed[1] == L'\\' ? typed + 2 : typed;
     if (!name || !IsValidComputerName(start)) {
         MessageBeep(MB_ICONEXCLAMATION);

@@ -3,12 +3,14 @@
 #include "app/AppState.h"
 #include "app/DisplayResources.h"
 #include "app/Startup.h"
+#include "core/Handles.h"
 #include "dialogs/Values.h"
 #include "resources/resource.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
 
 #include <memory>
+#include <utility>
 
 namespace dialogs {
 
@@ -16,12 +18,12 @@ ChooserHooks chooserHooks;
 
 namespace {
 
-constexpr COLORREF SYSTEM_COLOR = 0xFFFFFFFF;
+using app::SYSTEM_COLOR;
 constexpr int PERIOD_CHARS = 32;
 
 struct ConfigDialog {
     app::SettingsRecord working;
-    HFONT sampleFont = nullptr; // null while the sample shows the view's font
+    core::Font sampleFont; // none while the sample shows the view's font
 };
 
 ConfigDialog* DialogState(HWND dialog)
@@ -93,12 +95,10 @@ void ChangeFont(HWND dialog, ConfigDialog& state)
         return;
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
     // The sample lets go of the old font before it is deleted.
-    HFONT font = CreateFontIndirectW(&state.working.font);
+    core::Font font(CreateFontIndirectW(&state.working.font));
     if (font) {
-        SetSampleFont(dialog, font);
-        if (state.sampleFont)
-            DeleteObject(state.sampleFont);
-        state.sampleFont = font;
+        SetSampleFont(dialog, font.Get());
+        state.sampleFont = std::move(font);
     }
     MarkChange(dialog, state);
 }
@@ -167,9 +167,8 @@ void DrawColorButton(ConfigDialog& state, const DRAWITEMSTRUCT& item)
     if (!disabled) {
         if (*color == SYSTEM_COLOR) {
             FillRect(item.hDC, &face, app::APP_WORKSPACE_BRUSH);
-        } else if (HBRUSH brush = CreateSolidBrush(*color)) {
-            FillRect(item.hDC, &face, brush);
-            DeleteObject(brush);
+        } else if (core::Brush brush(CreateSolidBrush(*color)); brush) {
+            FillRect(item.hDC, &face, brush.Get());
         }
     }
     if (item.itemState & ODS_FOCUS)
@@ -290,8 +289,6 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     case WM_DESTROY:
         if (state) {
             SetSampleFont(dialog, nullptr);
-            if (state->sampleFont)
-                DeleteObject(state->sampleFont);
             delete state;
             SetWindowLongPtrW(dialog, DWLP_USER, 0);
         }

@@ -341,9 +341,9 @@ void ToggleLoadGenerator(HWND owner)
         DestroyWindow(app::state.loadGeneratorDialog);
         return;
     }
+    // The dialog records itself in the state while it initialises.
     HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), owner,
                                      LoadGeneratorDialogProc, 0);
-    app::state.loadGeneratorDialog = dialog;
     if (dialog)
         ShowWindow(dialog, SW_SHOW);
 }

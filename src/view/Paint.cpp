@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
 
 namespace view {
 
@@ -114,7 +115,7 @@ void RowPainter::PaintIds()
     wchar_t id[16];
     for (int32_t i = rows.first; i < rows.end; ++i) {
         const InstanceRecord& r = Row(i);
-        swprintf(id, 16, in.hexIds ? L"%x" : L"%d", static_cast<int>(r.id));
+        swprintf(id, std::size(id), in.hexIds ? L"%x" : L"%d", static_cast<int>(r.id));
         TextColourFor(r);
         SIZE size = {};
         DrawTextAt(dc, Indent(r) + g, Top(i), id, &size);

@@ -36,17 +36,21 @@ void ChooseDefaultCounter(perf::SnapshotView current)
 
 void FindCounterType(perf::SnapshotView current)
 {
-    const perf::CounterNameTable& names = perf::counterTable;
-    uint32_t index = perf::selection.counterIndex;
-    const perf::PerfCounterDefinition* counter =
-        perf::FindCounter(current, perf::FindObject(current, names.processObjectIndex), index);
-    if (!counter)
-        counter = perf::FindCounter(current, perf::FindObject(current, names.threadObjectIndex), index);
-    if (counter)
+    if (const perf::PerfCounterDefinition* counter = FindProcessOrThreadCounter(current, perf::selection.counterIndex))
         perf::selection.counterType = counter->CounterType;
 }
 
 } // namespace
+
+const perf::PerfCounterDefinition* FindProcessOrThreadCounter(perf::SnapshotView snapshot, uint32_t index)
+{
+    const perf::CounterNameTable& names = perf::counterTable;
+    const perf::PerfCounterDefinition* counter =
+        perf::FindCounter(snapshot, perf::FindObject(snapshot, names.processObjectIndex), index);
+    if (!counter)
+        counter = perf::FindCounter(snapshot, perf::FindObject(snapshot, names.threadObjectIndex), index);
+    return counter;
+}
 
 void UpdateNow(HWND window)
 {

@@ -12,11 +12,6 @@ namespace {
 
 using model::InstanceRecord;
 
-int32_t RowCount()
-{
-    return static_cast<int32_t>(model::state.displayCount());
-}
-
 void InvalidateRow(HWND window, int32_t row, BOOL erase)
 {
     RECT client = {};
@@ -53,18 +48,27 @@ void ScrollIntoView(HWND window, int32_t row)
 
 } // namespace
 
-BOOL SetVerticalScroll(HWND window, int bar, unsigned mask, int minimum, int maximum, unsigned page, int position,
-                       BOOL redraw)
+BOOL SetVerticalScroll(HWND window, UINT mask, int minimum, int maximum, unsigned page, int position, BOOL redraw)
 {
     SCROLLINFO info = {};
     info.cbSize = sizeof(info);
-    info.fMask = ((mask & 0x1) ? SIF_RANGE : 0) | ((mask & 0x2) ? SIF_PAGE : 0) | ((mask & 0x4) ? SIF_POS : 0) |
-                 ((mask & 0x8) ? SIF_DISABLENOSCROLL : 0);
+    info.fMask = mask;
     info.nMin = minimum;
     info.nMax = maximum;
     info.nPage = page;
     info.nPos = position;
-    return SetScrollInfo(window, bar, &info, redraw);
+    return SetScrollInfo(window, SB_VERT, &info, redraw);
+}
+
+int32_t RowCount()
+{
+    return static_cast<int32_t>(model::state.displayCount());
+}
+
+int32_t ClampTopRow(const SCROLLINFO& info, int32_t row)
+{
+    int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
+    return std::clamp(row, info.nMin, largest);
 }
 
 int32_t PageRows(HWND window)
@@ -85,11 +89,10 @@ void ScrollToRow(HWND window, int32_t row)
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL;
     GetScrollInfo(window, SB_VERT, &info);
-    int32_t largest = std::max(info.nMin, info.nMax - static_cast<int32_t>(info.nPage));
-    int32_t top = std::clamp(row, info.nMin, largest);
+    int32_t top = ClampTopRow(info, row);
     // Setting the bar redraws it, which costs more than the rest of a refresh.
     if (info.nPos != top)
-        SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, top, TRUE);
+        SetVerticalScroll(window, SIF_POS, 0, 0, 0, top, TRUE);
     int32_t old = std::exchange(state.topRow, top);
     if (old != top)
         ScrollWindow(window, 0, (old - top) * RowHeight(), nullptr, nullptr);
@@ -99,7 +102,7 @@ void UpdateScrollRange(HWND window)
 {
     ScrollRange range = {RowCount(), PageRows(window)};
     if (range.maximum != state.scrollRange.maximum || range.page != state.scrollRange.page) {
-        SetVerticalScroll(window, SB_VERT, 0x1 | 0x2, 0, range.maximum, range.page, 0, TRUE);
+        SetVerticalScroll(window, SIF_RANGE | SIF_PAGE, 0, range.maximum, range.page, 0, TRUE);
         state.scrollRange = range;
     }
     ScrollToRow(window, state.topRow);
@@ -167,6 +170,11 @@ void SetAllExpanded(HWND window, ExpandMode mode)
         else
             r->flags &= ~uint32_t(model::expanded);
     }
+    RelistRows(window);
+}
+
+void RelistRows(HWND window)
+{
     model::BuildDisplayList();
     UpdateScrollRange(window);
     InvalidateRect(window, nullptr, TRUE);

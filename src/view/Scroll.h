@@ -18,9 +18,13 @@ enum ExpandMode : uint32_t {
     TOGGLE_ROW = 0x30000,
 };
 
-// Mask bits: 0x1 range, 0x2 page, 0x4 position, 0x8 disable instead of hiding.
-BOOL SetVerticalScroll(HWND window, int bar, unsigned mask, int minimum, int maximum, unsigned page, int position,
-                       BOOL redraw);
+// SetScrollInfo on the vertical bar; `mask` holds the SIF_ flags of the fields set.
+BOOL SetVerticalScroll(HWND window, UINT mask, int minimum, int maximum, unsigned page, int position, BOOL redraw);
+
+// The rows listed.
+int32_t RowCount();
+// `row` kept inside the positions the bar's range and page allow for the top row.
+int32_t ClampTopRow(const SCROLLINFO& info, int32_t row);
 
 // Makes `row` the top row, as far as the scroll range allows.
 void ScrollToRow(HWND window, int32_t row);
@@ -29,6 +33,8 @@ void UpdateScrollRange(HWND window);
 void SelectRow(HWND window, int32_t row, uint32_t flags);
 void ToggleThreads(HWND window, int32_t row, ExpandMode mode);
 void SetAllExpanded(HWND window, ExpandMode mode);
+// Lists the rows again from the records held and repaints them all.
+void RelistRows(HWND window);
 
 // Whole rows that fit in the client area.
 int32_t PageRows(HWND window);

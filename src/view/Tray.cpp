@@ -40,12 +40,6 @@ bool ShowsProcessorTime()
            perf::perfData.currentSnapshot && perf::perfData.previousSnapshot;
 }
 
-void RemoveTrayIcons()
-{
-    SetTrayIcon(TRAY_ID_HIGHEST, nullptr, nullptr);
-    SetTrayIcon(TRAY_ID_TOTAL, nullptr, nullptr);
-}
-
 struct TrayLoad {
     double sum = 0;
     double fullScale = 1; // the 100 % mark: the number of processors
@@ -115,6 +109,12 @@ void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip)
     // show after a removal or a restart of the shell.
     if (!tray.notify(NIM_MODIFY, &record))
         tray.notify(NIM_ADD, &record);
+}
+
+void RemoveTrayIcons()
+{
+    SetTrayIcon(TRAY_ID_HIGHEST, nullptr, nullptr);
+    SetTrayIcon(TRAY_ID_TOTAL, nullptr, nullptr);
 }
 
 void UpdateTray()

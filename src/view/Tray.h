@@ -34,6 +34,7 @@ extern TrayState tray;
 // null, the tip is cut to 127 characters); with neither, removes it. Failures
 // are not reported: the next refresh tries again.
 void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip);
+void RemoveTrayIcons();
 
 // Recomputes both icons from the process records of the latest refresh; both
 // go while the counter shown is not a processor time or both are switched off.

@@ -144,7 +144,7 @@ TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBits)
 {
     Start(NumberedProcesses(40000));
     // Where a drag left the thumb; the message carries only its low 16 bits.
-    view::SetVerticalScroll(window, SB_VERT, 0x4, 0, 0, 0, 39000, FALSE);
+    view::SetVerticalScroll(window, SIF_POS, 0, 0, 0, 39000, FALSE);
     Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 39000 & 0xFFFF));
     EXPECT_EQ(39000, Top());
     Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 39000 & 0xFFFF));
