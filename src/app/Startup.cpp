@@ -50,7 +50,9 @@ Span VisibleSpan(LONG low, LONG high, LONG screenLow, LONG screenHigh)
     // screen's own extent.
     if (int64_t{high} - low > int64_t{screenHigh} - screenLow)
         return {screenLow, screenHigh - screenLow, visible};
-    return {low, high - low, visible};
+    // A reversed or far-flung pair is thrown away by the caller; the
+    // difference is still taken in 64 bits so that it cannot overflow.
+    return {low, static_cast<int>(int64_t{high} - low), visible};
 }
 
 RECT ScreenRectangle()
