@@ -1,6 +1,7 @@
 #include "actions/ContextMenu.h"
 
 #include "actions/Debugger.h"
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "actions/Priority.h"
 #include "app/AppState.h"
@@ -154,11 +155,6 @@ void AppendCounters(HMENU menu)
     AppendPopup(menu, only, 0, IDS_MENU_THREAD_ONLY);
 }
 
-bool IsRowOf(const model::InstanceRecord* record, uint32_t kind)
-{
-    return record && record->Has(kind) && record->id != 0 && perf::IsLocalMachine();
-}
-
 } // namespace
 
 void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record)
@@ -196,11 +192,11 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
     AppendString(m, Checked(localMachine), CMD_LOCAL_MACHINE, IDS_MENU_LOCAL_MACHINE);
     AppendString(m, Checked(!localMachine), CMD_REMOTE_MACHINE, IDS_MENU_REMOTE_MACHINE);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    if (IsRowOf(record, model::isProcess)) {
+    if (IsLocalRow(record, model::isProcess)) {
         AppendProcessMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    if (app::state.openThreadFn && IsRowOf(record, model::isThread)) {
+    if (app::state.openThreadFn && IsLocalRow(record, model::isThread)) {
         AppendThreadMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }

@@ -1,12 +1,12 @@
 #include "actions/Debugger.h"
 
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
 #include "core/Report.h"
 #include "model/Records.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 
 namespace actions {
@@ -40,14 +40,6 @@ bool SkipIntegerConversion(const wchar_t*& p)
         return false;
     ++p;
     return true;
-}
-
-const model::InstanceRecord* SelectedLocalProcess()
-{
-    const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || !record->Has(model::isProcess) || record->id == 0)
-        return nullptr;
-    return record;
 }
 
 void Report(HWND window, unsigned operation)
@@ -157,8 +149,9 @@ core::WideString ReadRegisteredDebugger()
 
 void LaunchDebugger(HWND window, unsigned command)
 {
-    const model::InstanceRecord* record = SelectedLocalProcess();
-    if (!record || (command != CMD_DEBUG_PROCESS && command != CMD_DEBUG_PROCESS + GRANT_OFFSET))
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    bool debugCommand = command == CMD_DEBUG_PROCESS || command == CMD_DEBUG_PROCESS + GRANT_OFFSET;
+    if (!debugCommand || !IsLocalRow(record, model::isProcess))
         return;
     // A failure box runs messages, and a refresh then rebuilds the records.
     DWORD processId = record->id;

@@ -47,14 +47,10 @@ bool IsThreadAction(unsigned command)
            (command >= CMD_THREAD_PRIORITY_FIRST && command <= CMD_THREAD_PRIORITY_LAST);
 }
 
-// The selected record when it is a row of the given kind with a real id on
-// the local machine; a remote machine's ids mean nothing here.
 const model::InstanceRecord* SelectedLocal(uint32_t kind)
 {
     const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || !record->Has(kind) || record->id == 0)
-        return nullptr;
-    return record;
+    return IsLocalRow(record, kind) ? record : nullptr;
 }
 
 void Report(HWND window, unsigned operation)
@@ -79,6 +75,11 @@ core::KernelHandle OpenForCommand(HWND window, unsigned command, DWORD id, OpenF
 }
 
 } // namespace
+
+bool IsLocalRow(const model::InstanceRecord* record, uint32_t kind)
+{
+    return record && record->Has(kind) && record->id != 0 && perf::IsLocalMachine();
+}
 
 bool IsProcessCommand(unsigned command)
 {

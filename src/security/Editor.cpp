@@ -1,9 +1,9 @@
 #include "security/Editor.h"
 
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "app/AppState.h"
 #include "model/Records.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
 
@@ -233,7 +233,7 @@ ULONG EditObjectSecurity(HWND window, HANDLE object, unsigned objectType, const 
 void EditSelectedSecurity(HWND window)
 {
     const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || record->id == 0)
+    if (!actions::IsLocalRow(record, model::isProcess | model::isThread))
         return;
     DWORD mask = 0;
     core::KernelHandle object;
