@@ -5,7 +5,6 @@
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
-#include "core/Report.h"
 #include "model/Records.h"
 #include "resources/resource.h"
 
@@ -39,27 +38,6 @@ bool SkipIntegerConversion(const wchar_t*& p)
     if (*p != L'd' && *p != L'u' && *p != L'x')
         return false;
     ++p;
-    return true;
-}
-
-void Report(HWND window, unsigned operation)
-{
-    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
-}
-
-// Adds every process right for the current user to the process's access
-// list, for the debugger to use; the handle that did it is not needed after.
-bool GrantDebugRights(HWND window, DWORD processId)
-{
-    core::KernelHandle process{OpenProcess(MAXIMUM_ALLOWED, FALSE, processId)};
-    if (!process) {
-        Report(window, IDS_OP_OPEN_PROCESS);
-        return false;
-    }
-    if (!GrantSelfAccess(process, 0, DEBUG_RIGHTS)) {
-        Report(window, IDS_OP_CHANGE_PROCESS_SECURITY);
-        return false;
-    }
     return true;
 }
 
@@ -156,7 +134,10 @@ void LaunchDebugger(HWND window, unsigned command)
     // A failure box runs messages, and a refresh then rebuilds the records.
     DWORD processId = record->id;
     core::WideString processName(record->label);
-    if (command != CMD_DEBUG_PROCESS && !GrantDebugRights(window, processId))
+    // The grant form adds every process right for the debugger to use; the
+    // handle that did it is not needed after.
+    if (command != CMD_DEBUG_PROCESS && !OpenForAction(window, processId, OpenProcess, IDS_OP_OPEN_PROCESS,
+                                                       DEBUG_RIGHTS, IDS_OP_CHANGE_PROCESS_SECURITY))
         return;
     core::WideString registered = ReadRegisteredDebugger();
     if (!registered.Length())

@@ -1,10 +1,9 @@
 #include "actions/Priority.h"
 
+#include "actions/Open.h"
 #include "core/Handles.h"
-#include "core/Report.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
-
 
 namespace actions {
 
@@ -152,7 +151,7 @@ namespace {
 bool Reported(HWND owner, BOOL succeeded, unsigned operation)
 {
     if (!succeeded)
-        core::ReportWin32Failure(owner, core::TextId(operation), 0, 0);
+        ReportLastError(owner, operation);
     return succeeded != FALSE;
 }
 
