@@ -99,8 +99,8 @@ SecurityInformation::SecurityInformation(HANDLE source, unsigned objectType, con
     : objectType(objectType), flags(flags)
 {
     HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, source, self, &object, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        object = nullptr;
+    if (!DuplicateHandle(self, source, self, object.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS))
+        object.Release();
     lstrcpynW(objectName, name ? name : L"", static_cast<int>(std::size(objectName)));
     if (objectType == OBJECT_PROCESS)
         AppendEntries(PROCESS_ENTRIES);
@@ -109,11 +109,7 @@ SecurityInformation::SecurityInformation(HANDLE source, unsigned objectType, con
     AppendEntries(STANDARD_ENTRIES);
 }
 
-SecurityInformation::~SecurityInformation()
-{
-    if (object)
-        CloseHandle(object);
-}
+SecurityInformation::~SecurityInformation() = default;
 
 void SecurityInformation::AppendEntries(const SI_ACCESS* entries)
 {
@@ -163,7 +159,7 @@ HRESULT SecurityInformation::GetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
         return E_FAIL; // a process or thread has no default security to offer
     // The editor frees the descriptor with LocalFree.
     return FromWin32(static_cast<LONG>(
-        GetSecurityInfo(object, SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
+        GetSecurityInfo(object.Get(), SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
 }
 
 HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
@@ -177,7 +173,7 @@ HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
         dacl = nullptr;
     if (!GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present)
         sacl = nullptr;
-    return FromWin32(static_cast<LONG>(SetSecurityInfo(object, SE_KERNEL_OBJECT, parts, owner, group, dacl, sacl)));
+    return FromWin32(static_cast<LONG>(SetSecurityInfo(object.Get(), SE_KERNEL_OBJECT, parts, owner, group, dacl, sacl)));
 }
 
 HRESULT SecurityInformation::GetAccessRights(const GUID*, DWORD, PSI_ACCESS* entries, ULONG* count,
