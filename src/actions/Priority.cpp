@@ -114,14 +114,11 @@ void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
     int current = GetThreadPriority(thread);
     for (const ThreadPriority& entry : NAMED_THREAD_PRIORITIES) {
         // A value between the named ones is shown, greyed, where it falls.
-        if (entry.value == THREAD_PRIORITY_LOWEST && current >= -14 && current <= -3) {
+        bool below = entry.value == THREAD_PRIORITY_LOWEST && current >= -14 && current <= -3;
+        bool above = entry.value == THREAD_PRIORITY_TIME_CRITICAL && current >= 3 && current <= 14;
+        if (below || above) {
             core::WideString text;
-            text.Format(L"%d", current);
-            AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
-        }
-        if (entry.value == THREAD_PRIORITY_TIME_CRITICAL && current >= 3 && current <= 14) {
-            core::WideString text;
-            text.Format(L"+%d", current);
+            text.Format(L"%+d", current);
             AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
         }
         AppendItem(priorities.Get(), flags, base + entry.value, entry.text);
