@@ -96,8 +96,33 @@ void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
     AppendText(menu, Checked(index == perf::selection.counterIndex), command, text.Chars());
 }
 
-// The walk stops at the object's own count: the bytes after its last
-// definition are its instances, not more counters.
+// The object's counters, as many as the commands from `first` to `last`
+// have room for: those the other object has too go into `shared` (or are
+// left out without it), the rest into a sub-menu titled `onlyTitle`. The walk
+// stops at the object's own count: the bytes after its last definition are
+// its instances, not more counters.
+void AppendObjectCounters(HMENU menu, HMENU shared, perf::SnapshotView snapshot, const perf::PerfObjectType* object,
+                          const perf::PerfObjectType* other, unsigned first, unsigned last, unsigned noneTitle,
+                          unsigned onlyTitle)
+{
+    const perf::PerfCounterDefinition* counter = perf::FirstCounter(snapshot, object);
+    if (!counter) {
+        AppendItem(menu, MF_GRAYED, CMD_NONE, noneTitle);
+        return;
+    }
+    core::Menu only{CreatePopupMenu()};
+    uint32_t count = std::min<uint32_t>(object->NumCounters, last - first + 1);
+    for (uint32_t p = 0; counter && p < count; ++p) {
+        uint32_t index = counter->CounterNameTitleIndex;
+        if (!perf::FindCounter(snapshot, other, index))
+            AppendCounter(only.Get(), first + p, index);
+        else if (shared)
+            AppendCounter(shared, first + p, index);
+        counter = perf::NextCounter(snapshot, counter);
+    }
+    AppendSubmenu(menu, only, 0, onlyTitle);
+}
+
 // Counters both objects have go into the menu itself (as Process counters);
 // the others into "Process-only" and "Thread-only".
 void AppendCounters(HMENU menu)
@@ -105,35 +130,10 @@ void AppendCounters(HMENU menu)
     perf::SnapshotView snapshot = perf::perfData.currentSnapshot.View();
     const perf::PerfObjectType* process = perf::FindObject(snapshot, perf::counterTable.processObjectIndex);
     const perf::PerfObjectType* thread = perf::FindObject(snapshot, perf::counterTable.threadObjectIndex);
-    const perf::PerfCounterDefinition* counter = perf::FirstCounter(snapshot, process);
-    if (!counter) {
-        AppendItem(menu, MF_GRAYED, CMD_NONE, IDS_MENU_NO_PROCESS_COUNTERS);
-    } else {
-        core::Menu only{CreatePopupMenu()};
-        uint32_t count =
-            std::min<uint32_t>(process->NumCounters, CMD_PROCESS_COUNTER_LAST - CMD_PROCESS_COUNTER_FIRST + 1);
-        for (uint32_t p = 0; counter && p < count; ++p) {
-            uint32_t index = counter->CounterNameTitleIndex;
-            bool shared = perf::FindCounter(snapshot, thread, index) != nullptr;
-            AppendCounter(shared ? menu : only.Get(), CMD_PROCESS_COUNTER_FIRST + p, index);
-            counter = perf::NextCounter(snapshot, counter);
-        }
-        AppendSubmenu(menu, only, 0, IDS_MENU_PROCESS_ONLY);
-    }
-    counter = perf::FirstCounter(snapshot, thread);
-    if (!counter) {
-        AppendItem(menu, MF_GRAYED, CMD_NONE, IDS_MENU_NO_THREAD_COUNTERS);
-        return;
-    }
-    core::Menu only{CreatePopupMenu()};
-    uint32_t count = std::min<uint32_t>(thread->NumCounters, CMD_THREAD_COUNTER_LAST - CMD_THREAD_COUNTER_FIRST + 1);
-    for (uint32_t p = 0; counter && p < count; ++p) {
-        uint32_t index = counter->CounterNameTitleIndex;
-        if (!perf::FindCounter(snapshot, process, index))
-            AppendCounter(only.Get(), CMD_THREAD_COUNTER_FIRST + p, index);
-        counter = perf::NextCounter(snapshot, counter);
-    }
-    AppendSubmenu(menu, only, 0, IDS_MENU_THREAD_ONLY);
+    AppendObjectCounters(menu, menu, snapshot, process, thread, CMD_PROCESS_COUNTER_FIRST, CMD_PROCESS_COUNTER_LAST,
+                         IDS_MENU_NO_PROCESS_COUNTERS, IDS_MENU_PROCESS_ONLY);
+    AppendObjectCounters(menu, nullptr, snapshot, thread, process, CMD_THREAD_COUNTER_FIRST, CMD_THREAD_COUNTER_LAST,
+                         IDS_MENU_NO_THREAD_COUNTERS, IDS_MENU_THREAD_ONLY);
 }
 
 } // namespace
