@@ -1,6 +1,7 @@
 #include "actions/ContextMenu.h"
 
 #include "actions/Debugger.h"
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "actions/Priority.h"
 #include "app/AppState.h"
@@ -25,25 +26,6 @@ void AppendText(HMENU menu, UINT flags, UINT_PTR command, const wchar_t* text)
     AppendMenuW(menu, MF_STRING | flags, command, text);
 }
 
-void AppendString(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
-{
-    core::WideString text(core::TextId(textId));
-    AppendText(menu, flags, command, text.Chars());
-}
-
-// Hangs `submenu` under `menu`, which then owns it.
-void AppendPopup(HMENU menu, core::Menu& submenu, UINT flags, const wchar_t* text)
-{
-    if (AppendMenuW(menu, MF_POPUP | MF_STRING | flags, reinterpret_cast<UINT_PTR>(submenu.Get()), text))
-        submenu.Release();
-}
-
-void AppendPopup(HMENU menu, core::Menu& submenu, UINT flags, unsigned textId)
-{
-    core::WideString text(core::TextId(textId));
-    AppendPopup(menu, submenu, flags, text.Chars());
-}
-
 UINT Checked(bool on)
 {
     return on ? MF_CHECKED : MF_UNCHECKED;
@@ -57,9 +39,9 @@ void AppendConfirmation(HMENU menu, DWORD mask, DWORD needed, unsigned command, 
     unsigned chosen = (mask & needed) == needed ? command : (mask & WRITE_DAC) ? command + GRANT_OFFSET : CMD_NONE;
     UINT greyed = chosen == CMD_NONE ? MF_GRAYED : 0;
     core::Menu confirm{CreatePopupMenu()};
-    AppendString(confirm.Get(), greyed, chosen, confirmId);
-    AppendString(confirm.Get(), 0, CMD_NONE, cancelId);
-    AppendPopup(menu, confirm, greyed, titleId);
+    AppendItem(confirm.Get(), greyed, chosen, confirmId);
+    AppendItem(confirm.Get(), 0, CMD_NONE, cancelId);
+    AppendSubmenu(menu, confirm, greyed, titleId);
 }
 
 // Rights, the editor's entry and (with Control held) the summary.
@@ -67,14 +49,14 @@ void AppendSecurityItems(HMENU menu, HANDLE object, unsigned objectType, DWORD m
 {
     core::Menu rights{CreatePopupMenu()};
     security::AppendRightsItems(mask, objectType, rights.Get());
-    AppendPopup(menu, rights, 0, IDS_MENU_YOUR_RIGHTS);
+    AppendSubmenu(menu, rights, 0, IDS_MENU_YOUR_RIGHTS);
     UINT greyed = (mask & (READ_CONTROL | ACCESS_SYSTEM_SECURITY)) ? 0 : MF_GRAYED;
     if (app::state.editSecurityFn)
-        AppendString(menu, greyed, CMD_EDIT_SECURITY, IDS_MENU_SECURITY_DETAILS);
+        AppendItem(menu, greyed, CMD_EDIT_SECURITY, IDS_MENU_SECURITY_DETAILS);
     if (GetKeyState(VK_CONTROL) < 0) {
         core::Menu summary{CreatePopupMenu()};
         security::AppendSecuritySummary(object, objectType, mask, summary.Get());
-        AppendPopup(menu, summary, greyed, IDS_MENU_SECURITY_DETAILS);
+        AppendSubmenu(menu, summary, greyed, IDS_MENU_SECURITY_DETAILS);
     }
 }
 
@@ -82,7 +64,7 @@ void AppendTitled(HMENU menu, core::Menu& submenu, unsigned titleId, const model
 {
     core::WideString title(core::TextId(titleId));
     title.AppendFormat(L": %ls", record.label);
-    AppendPopup(menu, submenu, 0, title.Chars());
+    AppendSubmenu(menu, submenu, 0, title.Chars());
 }
 
 void AppendViewAs(HMENU menu)
@@ -98,10 +80,10 @@ void AppendViewAs(HMENU menu)
         // A choice without a label is left out but keeps its number.
         if (unsigned label = perf::DisplayTypeLabel(type)) {
             bool on = s.displayType == type || (s.displayType == perf::DISPLAY_NATURAL && n == 0);
-            AppendString(choices.Get(), Checked(on), CMD_VIEW_AS_FIRST + n, label);
+            AppendItem(choices.Get(), Checked(on), CMD_VIEW_AS_FIRST + n, label);
         }
     }
-    AppendPopup(menu, choices, 0, IDS_MENU_VIEW_AS);
+    AppendSubmenu(menu, choices, 0, IDS_MENU_VIEW_AS);
 }
 
 void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
@@ -114,8 +96,33 @@ void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
     AppendText(menu, Checked(index == perf::selection.counterIndex), command, text.Chars());
 }
 
-// The walk stops at the object's own count: the bytes after its last
-// definition are its instances, not more counters.
+// The object's counters, as many as the commands from `first` to `last`
+// have room for: those the other object has too go into `shared` (or are
+// left out without it), the rest into a sub-menu titled `onlyTitle`. The walk
+// stops at the object's own count: the bytes after its last definition are
+// its instances, not more counters.
+void AppendObjectCounters(HMENU menu, HMENU shared, perf::SnapshotView snapshot, const perf::PerfObjectType* object,
+                          const perf::PerfObjectType* other, unsigned first, unsigned last, unsigned noneTitle,
+                          unsigned onlyTitle)
+{
+    const perf::PerfCounterDefinition* counter = perf::FirstCounter(snapshot, object);
+    if (!counter) {
+        AppendItem(menu, MF_GRAYED, CMD_NONE, noneTitle);
+        return;
+    }
+    core::Menu only{CreatePopupMenu()};
+    uint32_t count = std::min<uint32_t>(object->NumCounters, last - first + 1);
+    for (uint32_t p = 0; counter && p < count; ++p) {
+        uint32_t index = counter->CounterNameTitleIndex;
+        if (!perf::FindCounter(snapshot, other, index))
+            AppendCounter(only.Get(), first + p, index);
+        else if (shared)
+            AppendCounter(shared, first + p, index);
+        counter = perf::NextCounter(snapshot, counter);
+    }
+    AppendSubmenu(menu, only, 0, onlyTitle);
+}
+
 // Counters both objects have go into the menu itself (as Process counters);
 // the others into "Process-only" and "Thread-only".
 void AppendCounters(HMENU menu)
@@ -123,43 +130,31 @@ void AppendCounters(HMENU menu)
     perf::SnapshotView snapshot = perf::perfData.currentSnapshot.View();
     const perf::PerfObjectType* process = perf::FindObject(snapshot, perf::counterTable.processObjectIndex);
     const perf::PerfObjectType* thread = perf::FindObject(snapshot, perf::counterTable.threadObjectIndex);
-    const perf::PerfCounterDefinition* counter = perf::FirstCounter(snapshot, process);
-    if (!counter) {
-        AppendString(menu, MF_GRAYED, CMD_NONE, IDS_MENU_NO_PROCESS_COUNTERS);
-    } else {
-        core::Menu only{CreatePopupMenu()};
-        uint32_t count =
-            std::min<uint32_t>(process->NumCounters, CMD_PROCESS_COUNTER_LAST - CMD_PROCESS_COUNTER_FIRST + 1);
-        for (uint32_t p = 0; counter && p < count; ++p) {
-            uint32_t index = counter->CounterNameTitleIndex;
-            bool shared = perf::FindCounter(snapshot, thread, index) != nullptr;
-            AppendCounter(shared ? menu : only.Get(), CMD_PROCESS_COUNTER_FIRST + p, index);
-            counter = perf::NextCounter(snapshot, counter);
-        }
-        AppendPopup(menu, only, 0, IDS_MENU_PROCESS_ONLY);
-    }
-    counter = perf::FirstCounter(snapshot, thread);
-    if (!counter) {
-        AppendString(menu, MF_GRAYED, CMD_NONE, IDS_MENU_NO_THREAD_COUNTERS);
-        return;
-    }
-    core::Menu only{CreatePopupMenu()};
-    uint32_t count = std::min<uint32_t>(thread->NumCounters, CMD_THREAD_COUNTER_LAST - CMD_THREAD_COUNTER_FIRST + 1);
-    for (uint32_t p = 0; counter && p < count; ++p) {
-        uint32_t index = counter->CounterNameTitleIndex;
-        if (!perf::FindCounter(snapshot, process, index))
-            AppendCounter(only.Get(), CMD_THREAD_COUNTER_FIRST + p, index);
-        counter = perf::NextCounter(snapshot, counter);
-    }
-    AppendPopup(menu, only, 0, IDS_MENU_THREAD_ONLY);
-}
-
-bool IsRowOf(const model::InstanceRecord* record, uint32_t kind)
-{
-    return record && record->Has(kind) && record->id != 0 && perf::IsLocalMachine();
+    AppendObjectCounters(menu, menu, snapshot, process, thread, CMD_PROCESS_COUNTER_FIRST, CMD_PROCESS_COUNTER_LAST,
+                         IDS_MENU_NO_PROCESS_COUNTERS, IDS_MENU_PROCESS_ONLY);
+    AppendObjectCounters(menu, nullptr, snapshot, thread, process, CMD_THREAD_COUNTER_FIRST, CMD_THREAD_COUNTER_LAST,
+                         IDS_MENU_NO_THREAD_COUNTERS, IDS_MENU_THREAD_ONLY);
 }
 
 } // namespace
+
+void AppendItem(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
+{
+    core::WideString text(core::TextId(textId));
+    AppendText(menu, flags, command, text.Chars());
+}
+
+void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, const wchar_t* text)
+{
+    if (AppendMenuW(menu, MF_POPUP | MF_STRING | flags, reinterpret_cast<UINT_PTR>(submenu.Get()), text))
+        submenu.Release();
+}
+
+void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, unsigned textId)
+{
+    core::WideString text(core::TextId(textId));
+    AppendSubmenu(menu, submenu, flags, text.Chars());
+}
 
 void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record)
 {
@@ -193,31 +188,31 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
     core::Menu menu{CreatePopupMenu()};
     HMENU m = menu.Get();
     bool localMachine = perf::perfData.machineKey.Get() == HKEY_LOCAL_MACHINE;
-    AppendString(m, Checked(localMachine), CMD_LOCAL_MACHINE, IDS_MENU_LOCAL_MACHINE);
-    AppendString(m, Checked(!localMachine), CMD_REMOTE_MACHINE, IDS_MENU_REMOTE_MACHINE);
+    AppendItem(m, Checked(localMachine), CMD_LOCAL_MACHINE, IDS_MENU_LOCAL_MACHINE);
+    AppendItem(m, Checked(!localMachine), CMD_REMOTE_MACHINE, IDS_MENU_REMOTE_MACHINE);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    if (IsRowOf(record, model::isProcess)) {
+    if (IsLocalRow(record, model::isProcess)) {
         AppendProcessMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    if (app::state.openThreadFn && IsRowOf(record, model::isThread)) {
+    if (app::state.openThreadFn && IsLocalRow(record, model::isThread)) {
         AppendThreadMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
     const model::ModelState& s = model::state;
-    AppendString(m, Checked(s.showTotal), CMD_SHOW_TOTAL, IDS_MENU_SHOW_TOTAL);
-    AppendString(m, Checked(s.showIdle), CMD_SHOW_IDLE, IDS_MENU_SHOW_IDLE);
-    AppendString(m, Checked(s.showHierarchy), CMD_SHOW_HIERARCHY, IDS_MENU_SHOW_HIERARCHY);
-    AppendString(m, 0, CMD_UPDATE_NOW, IDS_MENU_UPDATE_NOW);
-    AppendString(m, 0, CMD_CONFIGURE, IDS_MENU_CONFIGURE);
-    AppendString(m, Checked(app::state.loadGeneratorDialog != nullptr) | (localMachine ? 0 : MF_GRAYED),
+    AppendItem(m, Checked(s.showTotal), CMD_SHOW_TOTAL, IDS_MENU_SHOW_TOTAL);
+    AppendItem(m, Checked(s.showIdle), CMD_SHOW_IDLE, IDS_MENU_SHOW_IDLE);
+    AppendItem(m, Checked(s.showHierarchy), CMD_SHOW_HIERARCHY, IDS_MENU_SHOW_HIERARCHY);
+    AppendItem(m, 0, CMD_UPDATE_NOW, IDS_MENU_UPDATE_NOW);
+    AppendItem(m, 0, CMD_CONFIGURE, IDS_MENU_CONFIGURE);
+    AppendItem(m, Checked(app::state.loadGeneratorDialog != nullptr) | (localMachine ? 0 : MF_GRAYED),
                  CMD_LOAD_GENERATOR, IDS_MENU_LOAD_GENERATOR);
     AppendViewAs(m);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     AppendCounters(m);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    AppendString(m, 0, CMD_ABOUT_COUNTER, IDS_MENU_ABOUT_COUNTER);
-    AppendString(m, 0, CMD_ABOUT, IDS_MENU_ABOUT);
+    AppendItem(m, 0, CMD_ABOUT_COUNTER, IDS_MENU_ABOUT_COUNTER);
+    AppendItem(m, 0, CMD_ABOUT, IDS_MENU_ABOUT);
     return menu;
 }
 

@@ -1,12 +1,11 @@
 #include "actions/Debugger.h"
 
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "app/AppState.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
-#include "core/Report.h"
 #include "model/Records.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 
 namespace actions {
@@ -39,35 +38,6 @@ bool SkipIntegerConversion(const wchar_t*& p)
     if (*p != L'd' && *p != L'u' && *p != L'x')
         return false;
     ++p;
-    return true;
-}
-
-const model::InstanceRecord* SelectedLocalProcess()
-{
-    const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || !record->Has(model::isProcess) || record->id == 0)
-        return nullptr;
-    return record;
-}
-
-void Report(HWND window, unsigned operation)
-{
-    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
-}
-
-// Adds every process right for the current user to the process's access
-// list, for the debugger to use; the handle that did it is not needed after.
-bool GrantDebugRights(HWND window, DWORD processId)
-{
-    core::KernelHandle process{OpenProcess(MAXIMUM_ALLOWED, FALSE, processId)};
-    if (!process) {
-        Report(window, IDS_OP_OPEN_PROCESS);
-        return false;
-    }
-    if (!GrantSelfAccess(process, 0, DEBUG_RIGHTS)) {
-        Report(window, IDS_OP_CHANGE_PROCESS_SECURITY);
-        return false;
-    }
     return true;
 }
 
@@ -157,13 +127,17 @@ core::WideString ReadRegisteredDebugger()
 
 void LaunchDebugger(HWND window, unsigned command)
 {
-    const model::InstanceRecord* record = SelectedLocalProcess();
-    if (!record || (command != CMD_DEBUG_PROCESS && command != CMD_DEBUG_PROCESS + GRANT_OFFSET))
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    bool debugCommand = command == CMD_DEBUG_PROCESS || command == CMD_DEBUG_PROCESS + GRANT_OFFSET;
+    if (!debugCommand || !IsLocalRow(record, model::isProcess))
         return;
     // A failure box runs messages, and a refresh then rebuilds the records.
     DWORD processId = record->id;
     core::WideString processName(record->label);
-    if (command != CMD_DEBUG_PROCESS && !GrantDebugRights(window, processId))
+    // The grant form adds every process right for the debugger to use; the
+    // handle that did it is not needed after.
+    if (command != CMD_DEBUG_PROCESS && !OpenForAction(window, processId, OpenProcess, IDS_OP_OPEN_PROCESS,
+                                                       DEBUG_RIGHTS, IDS_OP_CHANGE_PROCESS_SECURITY))
         return;
     core::WideString registered = ReadRegisteredDebugger();
     if (!registered.Length())

@@ -4,8 +4,6 @@
 #include "actions/Priority.h"
 #include "app/AppState.h"
 #include "core/Handles.h"
-#include "core/Report.h"
-#include "core/WideString.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
@@ -47,38 +45,18 @@ bool IsThreadAction(unsigned command)
            (command >= CMD_THREAD_PRIORITY_FIRST && command <= CMD_THREAD_PRIORITY_LAST);
 }
 
-// The selected record when it is a row of the given kind with a real id on
-// the local machine; a remote machine's ids mean nothing here.
 const model::InstanceRecord* SelectedLocal(uint32_t kind)
 {
     const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || !record->Has(kind) || record->id == 0)
-        return nullptr;
-    return record;
-}
-
-void Report(HWND window, unsigned operation)
-{
-    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
-}
-
-// Opens with MAXIMUM_ALLOWED, which includes WRITE_DAC when the grant needs it.
-core::KernelHandle OpenForCommand(HWND window, unsigned command, DWORD id, OpenFunction open, unsigned openFailure,
-                                  DWORD rightToGrant, unsigned grantFailure)
-{
-    core::KernelHandle object{open(MAXIMUM_ALLOWED, FALSE, id)};
-    if (!object) {
-        Report(window, openFailure);
-        return {};
-    }
-    if (command != WithoutGrant(command) && !GrantSelfAccess(object, 0, rightToGrant)) {
-        Report(window, grantFailure);
-        return {};
-    }
-    return object;
+    return IsLocalRow(record, kind) ? record : nullptr;
 }
 
 } // namespace
+
+bool IsLocalRow(const model::InstanceRecord* record, uint32_t kind)
+{
+    return record && record->Has(kind) && record->id != 0 && perf::IsLocalMachine();
+}
 
 bool IsProcessCommand(unsigned command)
 {
@@ -100,13 +78,13 @@ void RunProcessCommand(HWND window, unsigned command)
     // both against the list), so both are granted; the same for threads.
     DWORD right = action == CMD_TERMINATE_PROCESS ? PROCESS_TERMINATE
                                                   : PROCESS_SET_INFORMATION | PROCESS_SET_LIMITED;
-    core::KernelHandle process = OpenForCommand(window, command, record->id, OpenProcess, IDS_OP_OPEN_PROCESS,
-                                                right, IDS_OP_CHANGE_PROCESS_SECURITY);
+    core::KernelHandle process = OpenForAction(window, record->id, OpenProcess, IDS_OP_OPEN_PROCESS,
+                                               command != action ? right : 0, IDS_OP_CHANGE_PROCESS_SECURITY);
     if (!process)
         return;
     if (action == CMD_TERMINATE_PROCESS) {
         if (!TerminateProcess(process.Get(), 0))
-            Report(window, IDS_OP_TERMINATE_PROCESS);
+            ReportLastError(window, IDS_OP_TERMINATE_PROCESS);
         return;
     }
     PerformProcessPriorityCommand(window, process.Get(), action);
@@ -120,13 +98,13 @@ void RunThreadCommand(HWND window, unsigned command)
     unsigned action = WithoutGrant(command);
     DWORD right = action == CMD_TERMINATE_THREAD ? THREAD_TERMINATE
                                                  : THREAD_SET_INFORMATION | THREAD_SET_LIMITED_INFORMATION;
-    core::KernelHandle thread = OpenForCommand(window, command, record->id, app::state.openThreadFn,
-                                               IDS_OP_OPEN_THREAD, right, IDS_OP_CHANGE_THREAD_SECURITY);
+    core::KernelHandle thread = OpenForAction(window, record->id, app::state.openThreadFn, IDS_OP_OPEN_THREAD,
+                                              command != action ? right : 0, IDS_OP_CHANGE_THREAD_SECURITY);
     if (!thread)
         return;
     if (action == CMD_TERMINATE_THREAD) {
         if (!TerminateThread(thread.Get(), THREAD_TERMINATED_EXIT_CODE))
-            Report(window, IDS_OP_TERMINATE_THREAD);
+            ReportLastError(window, IDS_OP_TERMINATE_THREAD);
         return;
     }
     PerformThreadPriorityCommand(window, thread.Get(), action);

@@ -3,9 +3,15 @@
 // action performed, and every failure reported in a box.
 #pragma once
 
+#include "model/Records.h"
+
 #include <windows.h>
 
 namespace actions {
+
+// Whether the row is one of `kind` (either flag, when both are given) with a
+// real id on the local machine: another machine's ids name nothing here.
+bool IsLocalRow(const model::InstanceRecord* record, uint32_t kind);
 
 // Whether the command (with or without the grant offset) is one of the
 // process commands of RunProcessCommand, or the thread ones.

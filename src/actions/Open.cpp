@@ -1,6 +1,8 @@
 #include "actions/Open.h"
 
 #include "app/AppState.h"
+#include "core/Report.h"
+#include "core/WideString.h"
 
 #include <aclapi.h>
 
@@ -76,6 +78,26 @@ bool GrantSelfAccess(core::KernelHandle& handle, DWORD extra, DWORD rights)
         return false;
     handle.Reset(duplicate);
     return true;
+}
+
+core::KernelHandle OpenForAction(HWND window, DWORD id, OpenFunction open, unsigned openFailure,
+                                 DWORD rightToGrant, unsigned grantFailure)
+{
+    core::KernelHandle object{open(MAXIMUM_ALLOWED, FALSE, id)};
+    if (!object) {
+        ReportLastError(window, openFailure);
+        return {};
+    }
+    if (rightToGrant != 0 && !GrantSelfAccess(object, 0, rightToGrant)) {
+        ReportLastError(window, grantFailure);
+        return {};
+    }
+    return object;
+}
+
+void ReportLastError(HWND window, unsigned operation)
+{
+    core::ReportWin32Failure(window, core::TextId(operation), 0, 0);
 }
 
 } // namespace actions

@@ -25,4 +25,14 @@ core::KernelHandle OpenThreadProbed(DWORD threadId, DWORD& granted);
 // the handle is the one given.
 bool GrantSelfAccess(core::KernelHandle& handle, DWORD extra, DWORD rights);
 
+// Opens the object with MAXIMUM_ALLOWED, which includes WRITE_DAC when the
+// list may be changed, and unless `rightToGrant` is 0 grants the user that
+// right first. A failure is reported in a box owned by `window`, under
+// `openFailure` or `grantFailure` (string ids), and no handle comes back.
+core::KernelHandle OpenForAction(HWND window, DWORD id, OpenFunction open, unsigned openFailure,
+                                 DWORD rightToGrant, unsigned grantFailure);
+
+// Reports the thread's last error for the operation (a string id) in a box.
+void ReportLastError(HWND window, unsigned operation);
+
 } // namespace actions

@@ -1,10 +1,10 @@
 #include "actions/Priority.h"
 
+#include "actions/ContextMenu.h"
+#include "actions/Open.h"
 #include "core/Handles.h"
-#include "core/Report.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
-
 
 namespace actions {
 
@@ -57,33 +57,17 @@ ChangeAccess AccessFor(DWORD mask, DWORD setRight)
     return {0, false};
 }
 
-void AppendText(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
-{
-    core::WideString text;
-    text.LoadResourceString(textId);
-    AppendMenuW(menu, flags, command, text.Chars());
-}
-
-// Hangs `submenu` under `menu`, which then owns it.
-void AppendSubmenu(HMENU menu, core::Menu& submenu, unsigned textId)
-{
-    core::WideString text;
-    text.LoadResourceString(textId);
-    if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(submenu.Get()), text.Chars()))
-        submenu.Release();
-}
-
 // One item: checked while boost is on, and choosing it flips the state.
 void AppendBoostItem(HMENU menu, bool queried, BOOL disabled, ChangeAccess access, unsigned enableCommand,
                      unsigned disableCommand, unsigned textId)
 {
     if (!queried) {
-        AppendText(menu, MF_STRING | MF_GRAYED, CMD_NONE, textId);
+        AppendItem(menu, MF_STRING | MF_GRAYED, CMD_NONE, textId);
         return;
     }
     UINT flags = MF_STRING | (disabled ? MF_UNCHECKED : MF_CHECKED) | (access.enabled ? 0 : MF_GRAYED);
     unsigned command = disabled ? enableCommand : disableCommand;
-    AppendText(menu, flags, access.enabled ? command + access.offset : CMD_NONE, textId);
+    AppendItem(menu, flags, access.enabled ? command + access.offset : CMD_NONE, textId);
 }
 
 } // namespace
@@ -102,7 +86,7 @@ void AppendProcessPriorityItems(HMENU menu, HANDLE process, DWORD mask, bool wit
     UINT flags = MF_STRING | (access.enabled ? 0 : MF_GRAYED);
     for (const PriorityClass& entry : PRIORITY_CLASSES)
         if (!entry.middle || withMiddleClasses)
-            AppendText(classes.Get(), flags, entry.command + access.offset, entry.text);
+            AppendItem(classes.Get(), flags, entry.command + access.offset, entry.text);
     DWORD current = GetPriorityClass(process);
     if (current == 0)
         return;
@@ -111,7 +95,7 @@ void AppendProcessPriorityItems(HMENU menu, HANDLE process, DWORD mask, bool wit
             CheckMenuRadioItem(classes.Get(), CMD_PRIORITY_CLASS_IDLE + access.offset,
                                CMD_PRIORITY_CLASS_REALTIME + access.offset, entry.command + access.offset,
                                MF_BYCOMMAND);
-    AppendSubmenu(menu, classes, IDS_MENU_PRIORITY_CLASS);
+    AppendSubmenu(menu, classes, 0, IDS_MENU_PRIORITY_CLASS);
 }
 
 void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
@@ -130,21 +114,18 @@ void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask)
     int current = GetThreadPriority(thread);
     for (const ThreadPriority& entry : NAMED_THREAD_PRIORITIES) {
         // A value between the named ones is shown, greyed, where it falls.
-        if (entry.value == THREAD_PRIORITY_LOWEST && current >= -14 && current <= -3) {
+        bool below = entry.value == THREAD_PRIORITY_LOWEST && current >= -14 && current <= -3;
+        bool above = entry.value == THREAD_PRIORITY_TIME_CRITICAL && current >= 3 && current <= 14;
+        if (below || above) {
             core::WideString text;
-            text.Format(L"%d", current);
+            text.Format(L"%+d", current);
             AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
         }
-        if (entry.value == THREAD_PRIORITY_TIME_CRITICAL && current >= 3 && current <= 14) {
-            core::WideString text;
-            text.Format(L"+%d", current);
-            AppendMenuW(priorities.Get(), MF_STRING | MF_GRAYED, base + current, text.Chars());
-        }
-        AppendText(priorities.Get(), flags, base + entry.value, entry.text);
+        AppendItem(priorities.Get(), flags, base + entry.value, entry.text);
     }
     if (current >= THREAD_PRIORITY_IDLE && current <= THREAD_PRIORITY_TIME_CRITICAL)
         CheckMenuRadioItem(priorities.Get(), base - 15, base + 15, base + current, MF_BYCOMMAND);
-    AppendSubmenu(menu, priorities, IDS_MENU_PRIORITY);
+    AppendSubmenu(menu, priorities, 0, IDS_MENU_PRIORITY);
 }
 
 namespace {
@@ -152,7 +133,7 @@ namespace {
 bool Reported(HWND owner, BOOL succeeded, unsigned operation)
 {
     if (!succeeded)
-        core::ReportWin32Failure(owner, core::TextId(operation), 0, 0);
+        ReportLastError(owner, operation);
     return succeeded != FALSE;
 }
 

@@ -1,9 +1,10 @@
 #include "security/Editor.h"
 
+#include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "app/AppState.h"
+#include "core/WideString.h"
 #include "model/Records.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
 
@@ -23,57 +24,52 @@ const GUID NO_OBJECT_TYPE = {};
 constexpr DWORD GENERAL = SI_ACCESS_GENERAL;
 constexpr DWORD SPECIFIC = SI_ACCESS_SPECIFIC;
 
-const wchar_t* Name(unsigned id)
-{
-    return MAKEINTRESOURCEW(id);
-}
-
 // Each list ends at an entry with mask 0.
 const SI_ACCESS PROCESS_ENTRIES[] = {
-    {&NO_OBJECT_TYPE, 0x1F0FFF, Name(IDS_FULL_PROCESS_ACCESS), GENERAL},
-    {&NO_OBJECT_TYPE, 0x020410, Name(IDS_RIGHT_GENERIC_READ), GENERAL},
-    {&NO_OBJECT_TYPE, 0x120000, Name(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
-    {&NO_OBJECT_TYPE, 0x020BEF, Name(IDS_RIGHT_GENERIC_WRITE), GENERAL},
-    {&NO_OBJECT_TYPE, 0x0D0000, Name(IDS_OP_CHANGE_PROCESS_SECURITY), GENERAL},
-    {&NO_OBJECT_TYPE, 0x1F0FFF, Name(IDS_FULL_PROCESS_ACCESS), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x800, Name(IDS_RIGHT_PROCESS_SET_PORT), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x400, Name(IDS_RIGHT_PROCESS_QUERY_INFORMATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x200, Name(IDS_RIGHT_PROCESS_SET_INFORMATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x100, Name(IDS_RIGHT_PROCESS_SET_QUOTA), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x80, Name(IDS_RIGHT_PROCESS_CREATE_PROCESS), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x40, Name(IDS_RIGHT_PROCESS_DUP_HANDLE), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x20, Name(IDS_RIGHT_PROCESS_VM_WRITE), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x10, Name(IDS_RIGHT_PROCESS_VM_READ), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x8, Name(IDS_RIGHT_PROCESS_VM_OPERATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x4, Name(IDS_RIGHT_PROCESS_SET_SESSIONID), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x2, Name(IDS_RIGHT_PROCESS_CREATE_THREAD), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x1, Name(IDS_RIGHT_PROCESS_TERMINATE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1F0FFF, core::TextId(IDS_FULL_PROCESS_ACCESS), GENERAL},
+    {&NO_OBJECT_TYPE, 0x020410, core::TextId(IDS_RIGHT_GENERIC_READ), GENERAL},
+    {&NO_OBJECT_TYPE, 0x120000, core::TextId(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x020BEF, core::TextId(IDS_RIGHT_GENERIC_WRITE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x0D0000, core::TextId(IDS_OP_CHANGE_PROCESS_SECURITY), GENERAL},
+    {&NO_OBJECT_TYPE, 0x1F0FFF, core::TextId(IDS_FULL_PROCESS_ACCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x800, core::TextId(IDS_RIGHT_PROCESS_SET_PORT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x400, core::TextId(IDS_RIGHT_PROCESS_QUERY_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x200, core::TextId(IDS_RIGHT_PROCESS_SET_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x100, core::TextId(IDS_RIGHT_PROCESS_SET_QUOTA), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x80, core::TextId(IDS_RIGHT_PROCESS_CREATE_PROCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x40, core::TextId(IDS_RIGHT_PROCESS_DUP_HANDLE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x20, core::TextId(IDS_RIGHT_PROCESS_VM_WRITE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x10, core::TextId(IDS_RIGHT_PROCESS_VM_READ), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x8, core::TextId(IDS_RIGHT_PROCESS_VM_OPERATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x4, core::TextId(IDS_RIGHT_PROCESS_SET_SESSIONID), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x2, core::TextId(IDS_RIGHT_PROCESS_CREATE_THREAD), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1, core::TextId(IDS_RIGHT_PROCESS_TERMINATE), SPECIFIC},
     {},
 };
 
 const SI_ACCESS THREAD_ENTRIES[] = {
-    {&NO_OBJECT_TYPE, 0x1F03FF, Name(IDS_FULL_THREAD_ACCESS), GENERAL},
-    {&NO_OBJECT_TYPE, 0x120000, Name(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
-    {&NO_OBJECT_TYPE, 0x1F03FF, Name(IDS_FULL_THREAD_ACCESS), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x200, Name(IDS_RIGHT_THREAD_DIRECT_IMPERSONATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x100, Name(IDS_RIGHT_THREAD_IMPERSONATE), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x80, Name(IDS_RIGHT_THREAD_SET_THREAD_TOKEN), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x40, Name(IDS_RIGHT_THREAD_QUERY_INFORMATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x20, Name(IDS_RIGHT_THREAD_SET_INFORMATION), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x10, Name(IDS_RIGHT_THREAD_SET_CONTEXT), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x8, Name(IDS_RIGHT_THREAD_GET_CONTEXT), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x4, Name(IDS_RIGHT_THREAD_ALERT), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x2, Name(IDS_RIGHT_THREAD_SUSPEND_RESUME), SPECIFIC},
-    {&NO_OBJECT_TYPE, 0x1, Name(IDS_RIGHT_THREAD_TERMINATE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1F03FF, core::TextId(IDS_FULL_THREAD_ACCESS), GENERAL},
+    {&NO_OBJECT_TYPE, 0x120000, core::TextId(IDS_RIGHT_GENERIC_EXECUTE), GENERAL},
+    {&NO_OBJECT_TYPE, 0x1F03FF, core::TextId(IDS_FULL_THREAD_ACCESS), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x200, core::TextId(IDS_RIGHT_THREAD_DIRECT_IMPERSONATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x100, core::TextId(IDS_RIGHT_THREAD_IMPERSONATE), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x80, core::TextId(IDS_RIGHT_THREAD_SET_THREAD_TOKEN), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x40, core::TextId(IDS_RIGHT_THREAD_QUERY_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x20, core::TextId(IDS_RIGHT_THREAD_SET_INFORMATION), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x10, core::TextId(IDS_RIGHT_THREAD_SET_CONTEXT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x8, core::TextId(IDS_RIGHT_THREAD_GET_CONTEXT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x4, core::TextId(IDS_RIGHT_THREAD_ALERT), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x2, core::TextId(IDS_RIGHT_THREAD_SUSPEND_RESUME), SPECIFIC},
+    {&NO_OBJECT_TYPE, 0x1, core::TextId(IDS_RIGHT_THREAD_TERMINATE), SPECIFIC},
     {},
 };
 
 const SI_ACCESS STANDARD_ENTRIES[] = {
-    {&NO_OBJECT_TYPE, SYNCHRONIZE, Name(IDS_RIGHT_SYNCHRONIZE), SPECIFIC},
-    {&NO_OBJECT_TYPE, WRITE_OWNER, Name(IDS_RIGHT_WRITE_OWNER), SPECIFIC},
-    {&NO_OBJECT_TYPE, WRITE_DAC, Name(IDS_RIGHT_WRITE_DAC), SPECIFIC},
-    {&NO_OBJECT_TYPE, READ_CONTROL, Name(IDS_RIGHT_READ_CONTROL), SPECIFIC},
-    {&NO_OBJECT_TYPE, DELETE, Name(IDS_RIGHT_DELETE), SPECIFIC},
+    {&NO_OBJECT_TYPE, SYNCHRONIZE, core::TextId(IDS_RIGHT_SYNCHRONIZE), SPECIFIC},
+    {&NO_OBJECT_TYPE, WRITE_OWNER, core::TextId(IDS_RIGHT_WRITE_OWNER), SPECIFIC},
+    {&NO_OBJECT_TYPE, WRITE_DAC, core::TextId(IDS_RIGHT_WRITE_DAC), SPECIFIC},
+    {&NO_OBJECT_TYPE, READ_CONTROL, core::TextId(IDS_RIGHT_READ_CONTROL), SPECIFIC},
+    {&NO_OBJECT_TYPE, DELETE, core::TextId(IDS_RIGHT_DELETE), SPECIFIC},
     {},
 };
 
@@ -99,8 +95,8 @@ SecurityInformation::SecurityInformation(HANDLE source, unsigned objectType, con
     : objectType(objectType), flags(flags)
 {
     HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, source, self, &object, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        object = nullptr;
+    if (!DuplicateHandle(self, source, self, object.Put(), 0, FALSE, DUPLICATE_SAME_ACCESS))
+        object.Release();
     lstrcpynW(objectName, name ? name : L"", static_cast<int>(std::size(objectName)));
     if (objectType == OBJECT_PROCESS)
         AppendEntries(PROCESS_ENTRIES);
@@ -109,11 +105,7 @@ SecurityInformation::SecurityInformation(HANDLE source, unsigned objectType, con
     AppendEntries(STANDARD_ENTRIES);
 }
 
-SecurityInformation::~SecurityInformation()
-{
-    if (object)
-        CloseHandle(object);
-}
+SecurityInformation::~SecurityInformation() = default;
 
 void SecurityInformation::AppendEntries(const SI_ACCESS* entries)
 {
@@ -163,7 +155,7 @@ HRESULT SecurityInformation::GetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
         return E_FAIL; // a process or thread has no default security to offer
     // The editor frees the descriptor with LocalFree.
     return FromWin32(static_cast<LONG>(
-        GetSecurityInfo(object, SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
+        GetSecurityInfo(object.Get(), SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
 }
 
 HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
@@ -177,7 +169,8 @@ HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
         dacl = nullptr;
     if (!GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present)
         sacl = nullptr;
-    return FromWin32(static_cast<LONG>(SetSecurityInfo(object, SE_KERNEL_OBJECT, parts, owner, group, dacl, sacl)));
+    return FromWin32(
+        static_cast<LONG>(SetSecurityInfo(object.Get(), SE_KERNEL_OBJECT, parts, owner, group, dacl, sacl)));
 }
 
 HRESULT SecurityInformation::GetAccessRights(const GUID*, DWORD, PSI_ACCESS* entries, ULONG* count,
@@ -233,7 +226,7 @@ ULONG EditObjectSecurity(HWND window, HANDLE object, unsigned objectType, const 
 void EditSelectedSecurity(HWND window)
 {
     const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!perf::IsLocalMachine() || !record || record->id == 0)
+    if (!actions::IsLocalRow(record, model::isProcess | model::isThread))
         return;
     DWORD mask = 0;
     core::KernelHandle object;

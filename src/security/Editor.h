@@ -2,6 +2,8 @@
 // that answers its questions, and the "Security Details" command.
 #pragma once
 
+#include "core/Handles.h"
+
 #include <windows.h>
 
 #include <aclui.h>
@@ -18,7 +20,7 @@ public:
     SecurityInformation(const SecurityInformation&) = delete;
     SecurityInformation& operator=(const SecurityInformation&) = delete;
 
-    bool Valid() const { return object != nullptr; }
+    bool Valid() const { return static_cast<bool>(object); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -37,7 +39,7 @@ private:
     ~SecurityInformation();
     void AppendEntries(const SI_ACCESS* entries);
 
-    HANDLE object = nullptr;
+    core::KernelHandle object;
     unsigned objectType;
     volatile LONG referenceCount = 1;
     DWORD flags;

@@ -1,5 +1,6 @@
 #include "security/Summary.h"
 
+#include "actions/ContextMenu.h"
 #include "core/Handles.h"
 #include "resources/resource.h"
 
@@ -161,8 +162,7 @@ DWORD AppendAclItems(PACL acl, unsigned objectType, HMENU menu)
             text.AppendFormat(L"<unknown trustee type %d>", static_cast<int>(entry.Trustee.TrusteeForm));
         core::Menu rights{CreatePopupMenu()};
         AppendRightsItems(entry.grfAccessPermissions, objectType, rights.Get());
-        if (AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(rights.Get()), text.Chars()))
-            rights.Release();
+        actions::AppendSubmenu(menu, rights, 0, text.Chars());
     }
     return ERROR_SUCCESS;
 }
