@@ -4,13 +4,15 @@
 #include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "actions/Priority.h"
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "core/WideString.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
+#include "ui/Menus.h"
+#include "ui/MessageLoop.h"
 
 #include <algorithm>
 
@@ -18,18 +20,12 @@ namespace actions {
 
 namespace {
 
+using ui::AppendItem;
+using ui::AppendSubmenu;
+using ui::Checked;
+
 // PROCESS_ALL_ACCESS as the debugger needs it, whatever the headers' version.
 constexpr DWORD FULL_PROCESS_ACCESS = 0x1F0FFF;
-
-void AppendText(HMENU menu, UINT flags, UINT_PTR command, const wchar_t* text)
-{
-    AppendMenuW(menu, MF_STRING | flags, command, text);
-}
-
-UINT Checked(bool on)
-{
-    return on ? MF_CHECKED : MF_UNCHECKED;
-}
 
 // A yes/no sub-menu: the command when the right is held, its grant form when
 // the list may be changed, otherwise both it and its entry greyed.
@@ -51,7 +47,7 @@ void AppendSecurityItems(HMENU menu, HANDLE object, unsigned objectType, DWORD m
     security::AppendRightsItems(mask, objectType, rights.Get());
     AppendSubmenu(menu, rights, 0, IDS_MENU_YOUR_RIGHTS);
     UINT greyed = (mask & (READ_CONTROL | ACCESS_SYSTEM_SECURITY)) ? 0 : MF_GRAYED;
-    if (app::state.editSecurityFn)
+    if (ui::platform.editSecurityFn)
         AppendItem(menu, greyed, CMD_EDIT_SECURITY, IDS_MENU_SECURITY_DETAILS);
     if (GetKeyState(VK_CONTROL) < 0) {
         core::Menu summary{CreatePopupMenu()};
@@ -93,7 +89,7 @@ void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
         text.Append(name);
     else if (text.LoadResourceString(IDS_UNKNOWN))
         text.AppendFormat(L" (%d)", static_cast<int>(index));
-    AppendText(menu, Checked(index == perf::selection.counterIndex), command, text.Chars());
+    AppendItem(menu, Checked(index == perf::selection.counterIndex), command, text.Chars());
 }
 
 // The object's counters, as many as the commands from `first` to `last`
@@ -138,24 +134,6 @@ void AppendCounters(HMENU menu)
 
 } // namespace
 
-void AppendItem(HMENU menu, UINT flags, UINT_PTR command, unsigned textId)
-{
-    core::WideString text(core::TextId(textId));
-    AppendText(menu, flags, command, text.Chars());
-}
-
-void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, const wchar_t* text)
-{
-    if (AppendMenuW(menu, MF_POPUP | MF_STRING | flags, reinterpret_cast<UINT_PTR>(submenu.Get()), text))
-        submenu.Release();
-}
-
-void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, unsigned textId)
-{
-    core::WideString text(core::TextId(textId));
-    AppendSubmenu(menu, submenu, flags, text.Chars());
-}
-
 void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record)
 {
     DWORD mask = 0;
@@ -166,7 +144,7 @@ void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record)
     if (ReadRegisteredDebugger().Length() != 0)
         AppendConfirmation(p.Get(), mask, FULL_PROCESS_ACCESS, CMD_DEBUG_PROCESS, IDS_MENU_DEBUG,
                            IDS_MENU_CONFIRM_DEBUG, IDS_MENU_CANCEL_DEBUG);
-    AppendProcessPriorityItems(p.Get(), process.Get(), mask, app::state.isWindows2000OrLater);
+    AppendProcessPriorityItems(p.Get(), process.Get(), mask, ui::platform.isWindows2000OrLater);
     AppendSecurityItems(p.Get(), process.Get(), security::OBJECT_PROCESS, mask);
     AppendTitled(menu, p, IDS_SELECTED_PROCESS, record);
 }
@@ -195,7 +173,7 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
         AppendProcessMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    if (app::state.openThreadFn && IsLocalRow(record, model::isThread)) {
+    if (ui::platform.openThreadFn && IsLocalRow(record, model::isThread)) {
         AppendThreadMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
@@ -205,7 +183,7 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
     AppendItem(m, Checked(s.showHierarchy), CMD_SHOW_HIERARCHY, IDS_MENU_SHOW_HIERARCHY);
     AppendItem(m, 0, CMD_UPDATE_NOW, IDS_MENU_UPDATE_NOW);
     AppendItem(m, 0, CMD_CONFIGURE, IDS_MENU_CONFIGURE);
-    AppendItem(m, Checked(app::state.loadGeneratorDialog != nullptr) | (localMachine ? 0 : MF_GRAYED),
+    AppendItem(m, Checked(ui::messageLoop.loadGeneratorDialog != nullptr) | (localMachine ? 0 : MF_GRAYED),
                  CMD_LOAD_GENERATOR, IDS_MENU_LOAD_GENERATOR);
     AppendViewAs(m);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);

@@ -17,12 +17,6 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record);
 void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record);
 void AppendThreadMenu(HMENU menu, const model::InstanceRecord& record);
 
-// A string item whose text is a string-table id.
-void AppendItem(HMENU menu, UINT flags, UINT_PTR command, unsigned textId);
-// Hangs `submenu` under `menu`, which then owns it.
-void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, const wchar_t* text);
-void AppendSubmenu(HMENU menu, core::Menu& submenu, UINT flags, unsigned textId);
-
 // Shows the menu at a point of the window's client area; the chosen command
 // comes back to the window as WM_COMMAND.
 void ShowContextMenu(HWND window, int x, int y, const model::InstanceRecord* record);

@@ -2,8 +2,8 @@
 
 #include "actions/ObjectCommands.h"
 #include "actions/Open.h"
-#include "app/AppState.h"
-#include "app/Startup.h"
+#include "ui/Platform.h"
+#include "ui/MessageLoop.h"
 #include "core/Handles.h"
 #include "model/Records.h"
 #include "resources/resource.h"
@@ -77,14 +77,14 @@ void RunWaitLoop(HANDLE event, const StartedDebugger& debugger)
                 PostQuitMessage(static_cast<int>(message.wParam));
                 return;
             }
-            app::PumpMessage(message);
+            ui::PumpMessage(message);
         }
     }
 }
 
 void WaitWithDialog(HWND window, HANDLE event, const StartedDebugger& debugger, const wchar_t* processName)
 {
-    HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_DEBUG_WAIT), window,
+    HWND dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_DEBUG_WAIT), window,
                                      WaitForDebuggerDialog, reinterpret_cast<LPARAM>(event));
     if (dialog) {
         ShowWindow(dialog, SW_SHOW);
@@ -168,11 +168,10 @@ INT_PTR CALLBACK WaitForDebuggerDialog(HWND dialog, UINT message, WPARAM wParam,
         SetWindowLongPtrW(dialog, DWLP_MSGRESULT, HTCAPTION);
         return TRUE;
     case WM_ACTIVATE:
-        app::state.activeModelessDialog = LOWORD(wParam) != WA_INACTIVE ? dialog : nullptr;
+        ui::NoteDialogActivation(dialog, LOWORD(wParam) != WA_INACTIVE);
         return TRUE;
     case WM_DESTROY:
-        if (app::state.activeModelessDialog == dialog)
-            app::state.activeModelessDialog = nullptr;
+        ui::ForgetDialog(dialog);
         return TRUE;
     }
     return FALSE;

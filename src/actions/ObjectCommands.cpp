@@ -2,11 +2,13 @@
 
 #include "actions/Open.h"
 #include "actions/Priority.h"
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "security/Editor.h"
+#include "security/Summary.h"
 
 namespace actions {
 
@@ -93,12 +95,12 @@ void RunProcessCommand(HWND window, unsigned command)
 void RunThreadCommand(HWND window, unsigned command)
 {
     const model::InstanceRecord* record = SelectedLocal(model::isThread);
-    if (!app::state.openThreadFn || !record || !IsThreadCommand(command))
+    if (!ui::platform.openThreadFn || !record || !IsThreadCommand(command))
         return;
     unsigned action = WithoutGrant(command);
     DWORD right = action == CMD_TERMINATE_THREAD ? THREAD_TERMINATE
                                                  : THREAD_SET_INFORMATION | THREAD_SET_LIMITED_INFORMATION;
-    core::KernelHandle thread = OpenForAction(window, record->id, app::state.openThreadFn, IDS_OP_OPEN_THREAD,
+    core::KernelHandle thread = OpenForAction(window, record->id, ui::platform.openThreadFn, IDS_OP_OPEN_THREAD,
                                               command != action ? right : 0, IDS_OP_CHANGE_THREAD_SECURITY);
     if (!thread)
         return;
@@ -108,6 +110,25 @@ void RunThreadCommand(HWND window, unsigned command)
         return;
     }
     PerformThreadPriorityCommand(window, thread.Get(), action);
+}
+
+void EditSelectedSecurity(HWND window)
+{
+    const model::InstanceRecord* record = model::state.selectedRecord;
+    if (!IsLocalRow(record, model::isProcess | model::isThread))
+        return;
+    DWORD mask = 0;
+    core::KernelHandle object;
+    unsigned type = 0;
+    if (record->Has(model::isProcess)) {
+        object = OpenProcessProbed(record->id, mask);
+        type = security::OBJECT_PROCESS;
+    } else if (record->Has(model::isThread) && ui::platform.openThreadFn) {
+        object = OpenThreadProbed(record->id, mask);
+        type = security::OBJECT_THREAD;
+    }
+    if (object)
+        security::EditObjectSecurity(window, object.Get(), type, record->label, security::EditorFlags(mask));
 }
 
 } // namespace actions

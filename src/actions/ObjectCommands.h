@@ -23,4 +23,8 @@ bool IsThreadCommand(unsigned command);
 void RunProcessCommand(HWND window, unsigned command);
 void RunThreadCommand(HWND window, unsigned command);
 
+// "Security Details": the platform's access-control editor on the selected
+// process or thread of the local machine.
+void EditSelectedSecurity(HWND window);
+
 } // namespace actions

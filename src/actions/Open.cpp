@@ -1,6 +1,6 @@
 #include "actions/Open.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 
@@ -30,9 +30,9 @@ core::KernelHandle OpenProcessProbed(DWORD processId, DWORD& granted)
 
 core::KernelHandle OpenThreadProbed(DWORD threadId, DWORD& granted)
 {
-    if (!app::state.openThreadFn)
+    if (!ui::platform.openThreadFn)
         return {};
-    return OpenWithProbedAccess(threadId, granted, app::state.openThreadFn);
+    return OpenWithProbedAccess(threadId, granted, ui::platform.openThreadFn);
 }
 
 namespace {

@@ -1,14 +1,17 @@
 #include "actions/Priority.h"
 
-#include "actions/ContextMenu.h"
 #include "actions/Open.h"
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
+#include "ui/Menus.h"
 
 namespace actions {
 
 namespace {
+
+using ui::AppendItem;
+using ui::AppendSubmenu;
 
 struct PriorityClass {
     unsigned command;

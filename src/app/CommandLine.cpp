@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/Settings.h"
+#include "ui/Settings.h"
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "model/Records.h"
@@ -61,7 +61,7 @@ void Placement(const wchar_t* argument)
     int a = 0, b = 0;
     if (swscanf(argument + 1, L"%d,%d", &a, &b) != 2)
         return;
-    RECT& r = settings.windowRect;
+    RECT r = ui::settings.windowRect;
     if (argument[0] == L'@') {
         int64_t width = int64_t{r.right} - r.left, height = int64_t{r.bottom} - r.top;
         r = {a, b, ClampToLong(a + width), ClampToLong(b + height)};
@@ -69,7 +69,8 @@ void Placement(const wchar_t* argument)
         r.right = ClampToLong(int64_t{r.left} + a);
         r.bottom = ClampToLong(int64_t{r.top} + b);
     }
-    settings.suppressSave = 1;
+    ui::RememberWindowRect(r);
+    ui::SuppressSaving();
 }
 
 } // namespace

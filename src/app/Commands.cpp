@@ -13,7 +13,10 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
-#include "security/Editor.h"
+#include "app/Startup.h"
+#include "ui/Platform.h"
+#include "ui/Settings.h"
+#include "view/DisplayResources.h"
 #include "view/Refresh.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
@@ -68,7 +71,7 @@ void ToggleOption(HWND window, bool& option, bool resetColumns)
 {
     option = !option;
     if (resetColumns)
-        view::state.columns = view::ColumnWidths();
+        view::ResetColumns();
     view::RelistRows(window);
 }
 
@@ -98,91 +101,105 @@ void ShowCounterHelp(HWND window)
     MessageBoxW(window, text.Chars(), caption.Chars(), MB_ICONINFORMATION);
 }
 
-bool InRange(unsigned id, unsigned first, unsigned last)
-{
-    return id >= first && id <= last;
-}
-
-bool RunKeyCommand(HWND window, unsigned id)
+void RunOnFocus(HWND window, unsigned id)
 {
     int32_t focus = model::state.focusRow;
     switch (id) {
     case CMD_EXPAND_ROW:
         view::ToggleThreads(window, focus, view::EXPAND_ROW);
-        return true;
-    case CMD_COLLAPSE_OR_PARENT:
-        CollapseOrGoToParent(window);
-        return true;
+        break;
     case CMD_PREVIOUS_ROW:
         if (focus > 0)
             SelectAndFocus(window, focus - 1);
-        return true;
+        break;
     case CMD_NEXT_ROW:
         if (focus < RowCount() - 1)
             SelectAndFocus(window, focus + 1);
-        return true;
-    case CMD_PAGE_DOWN:
-        MovePage(window, 1);
-        return true;
-    case CMD_PAGE_UP:
-        MovePage(window, -1);
-        return true;
-    case CMD_FIRST_ROW:
-        SelectAndFocus(window, 0);
-        return true;
-    case CMD_LAST_ROW:
-        SelectAndFocus(window, RowCount() - 1);
-        return true;
-    case CMD_EXPAND_ALL:
-        view::SetAllExpanded(window, view::EXPAND_ROW);
-        return true;
-    case CMD_COLLAPSE_ALL:
-        view::SetAllExpanded(window, view::COLLAPSE_ROW);
-        return true;
+        break;
     }
-    return false;
 }
 
-void RunViewCommand(HWND window, unsigned id)
+void ConnectLocal(HWND window)
 {
-    model::ModelState& s = model::state;
-    switch (id) {
-    case CMD_UPDATE_NOW:
-        view::UpdateNow(window);
-        break;
-    case CMD_SHOW_TOTAL:
-        ToggleOption(window, s.showTotal, false);
-        break;
-    case CMD_SHOW_IDLE:
-        ToggleOption(window, s.showIdle, false);
-        break;
-    case CMD_SHOW_HIERARCHY:
-        ToggleOption(window, s.showHierarchy, true);
-        break;
-    case CMD_LOCAL_MACHINE:
-        if (perf::ConnectToMachine(window, nullptr))
-            view::UpdateNow(window);
-        break;
-    case CMD_REMOTE_MACHINE:
-        if (dialogs::BrowseAndConnect(window))
-            view::UpdateNow(window);
-        break;
-    case CMD_ABOUT_COUNTER:
-        ShowCounterHelp(window);
-        break;
-    case CMD_ABOUT:
-        dialogs::ShowAboutDialog(window);
-        break;
-    case CMD_CONFIGURE:
-        dialogs::ShowConfigurationDialog(window);
-        break;
-    case CMD_LOAD_GENERATOR:
-        dialogs::ToggleLoadGenerator(window);
-        break;
-    }
+    if (perf::ConnectToMachine(window, nullptr))
+        UpdateNow(window);
+}
+
+void ConnectRemote(HWND window)
+{
+    if (dialogs::BrowseAndConnect(window))
+        UpdateNow(window);
+}
+
+using CommandHandler = void (*)(HWND window, unsigned id);
+
+// One row per command or range of commands. A row marked for the grant form
+// also takes its commands plus GRANT_OFFSET, which grant the right first.
+struct CommandRow {
+    unsigned first;
+    unsigned last;
+    bool grantForm;
+    CommandHandler run;
+};
+
+constexpr CommandRow COMMANDS[] = {
+    {CMD_PROCESS_COUNTER_FIRST, CMD_PROCESS_COUNTER_LAST, false,
+     [](HWND w, unsigned id) { SelectCounter(w, id - CMD_PROCESS_COUNTER_FIRST, perf::counterTable.processObjectIndex); }},
+    {CMD_THREAD_COUNTER_FIRST, CMD_THREAD_COUNTER_LAST, false,
+     [](HWND w, unsigned id) { SelectCounter(w, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex); }},
+    {CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST, false, [](HWND w, unsigned id) { ViewAs(w, id - CMD_VIEW_AS_FIRST); }},
+    {CMD_DEBUG_PROCESS, CMD_DEBUG_PROCESS, true, actions::LaunchDebugger},
+    {CMD_TERMINATE_PROCESS, CMD_TERMINATE_PROCESS, true, actions::RunProcessCommand},
+    {CMD_ENABLE_PROCESS_BOOST, CMD_ENABLE_PROCESS_BOOST, true, actions::RunProcessCommand},
+    {CMD_DISABLE_PROCESS_BOOST, CMD_DISABLE_PROCESS_BOOST, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_IDLE, CMD_PRIORITY_CLASS_IDLE, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_BELOW_NORMAL, CMD_PRIORITY_CLASS_BELOW_NORMAL, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_NORMAL, CMD_PRIORITY_CLASS_NORMAL, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_ABOVE_NORMAL, CMD_PRIORITY_CLASS_ABOVE_NORMAL, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_HIGH, CMD_PRIORITY_CLASS_HIGH, true, actions::RunProcessCommand},
+    {CMD_PRIORITY_CLASS_REALTIME, CMD_PRIORITY_CLASS_REALTIME, true, actions::RunProcessCommand},
+    {CMD_ENABLE_THREAD_BOOST, CMD_DISABLE_THREAD_BOOST, true, actions::RunThreadCommand},
+    {CMD_TERMINATE_THREAD, CMD_TERMINATE_THREAD, true, actions::RunThreadCommand},
+    {CMD_THREAD_PRIORITY_FIRST, CMD_THREAD_PRIORITY_LAST, true, actions::RunThreadCommand},
+    {CMD_EDIT_SECURITY, CMD_EDIT_SECURITY, false, [](HWND w, unsigned) { actions::EditSelectedSecurity(w); }},
+    {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU, false,
+     [](HWND w, unsigned) { actions::ShowContextMenu(w, 0, 0, model::state.selectedRecord); }},
+    {CMD_EXPAND_ROW, CMD_EXPAND_ROW, false, RunOnFocus},
+    {CMD_PREVIOUS_ROW, CMD_NEXT_ROW, false, RunOnFocus},
+    {CMD_COLLAPSE_OR_PARENT, CMD_COLLAPSE_OR_PARENT, false, [](HWND w, unsigned) { CollapseOrGoToParent(w); }},
+    {CMD_PAGE_DOWN, CMD_PAGE_DOWN, false, [](HWND w, unsigned) { MovePage(w, 1); }},
+    {CMD_PAGE_UP, CMD_PAGE_UP, false, [](HWND w, unsigned) { MovePage(w, -1); }},
+    {CMD_FIRST_ROW, CMD_FIRST_ROW, false, [](HWND w, unsigned) { SelectAndFocus(w, 0); }},
+    {CMD_LAST_ROW, CMD_LAST_ROW, false, [](HWND w, unsigned) { SelectAndFocus(w, RowCount() - 1); }},
+    {CMD_EXPAND_ALL, CMD_EXPAND_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::EXPAND_ROW); }},
+    {CMD_COLLAPSE_ALL, CMD_COLLAPSE_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::COLLAPSE_ROW); }},
+    {CMD_UPDATE_NOW, CMD_UPDATE_NOW, false, [](HWND w, unsigned) { UpdateNow(w); }},
+    {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { ToggleOption(w, model::state.showTotal, false); }},
+    {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { ToggleOption(w, model::state.showIdle, false); }},
+    {CMD_SHOW_HIERARCHY, CMD_SHOW_HIERARCHY, false,
+     [](HWND w, unsigned) { ToggleOption(w, model::state.showHierarchy, true); }},
+    {CMD_LOCAL_MACHINE, CMD_LOCAL_MACHINE, false, [](HWND w, unsigned) { ConnectLocal(w); }},
+    {CMD_REMOTE_MACHINE, CMD_REMOTE_MACHINE, false, [](HWND w, unsigned) { ConnectRemote(w); }},
+    {CMD_ABOUT_COUNTER, CMD_ABOUT_COUNTER, false, [](HWND w, unsigned) { ShowCounterHelp(w); }},
+    {CMD_ABOUT, CMD_ABOUT, false, [](HWND w, unsigned) { dialogs::ShowAboutDialog(w); }},
+    {CMD_CONFIGURE, CMD_CONFIGURE, false,
+     [](HWND w, unsigned) { dialogs::ShowConfigurationDialog(w, ApplySettingsChange); }},
+    {CMD_LOAD_GENERATOR, CMD_LOAD_GENERATOR, false, [](HWND w, unsigned) { dialogs::ToggleLoadGenerator(w); }},
+};
+
+bool Routes(const CommandRow& row, unsigned id)
+{
+    auto within = [&row](unsigned n) { return n >= row.first && n <= row.last; };
+    return within(id) || (row.grantForm && id >= GRANT_OFFSET && within(id - GRANT_OFFSET));
 }
 
 } // namespace
+
+void UpdateNow(HWND window)
+{
+    view::UpdateNow(window);
+    dialogs::UpdateLoadGeneratorActuals();
+}
 
 void SelectCounter(HWND window, uint32_t position, uint32_t objectIndex)
 {
@@ -202,35 +219,40 @@ void SelectCounter(HWND window, uint32_t position, uint32_t objectIndex)
     }
     view::RefreshView(window);
     // No growth or shrinkage is shown for the switch itself.
-    for (model::RecordArray* records : {&model::state.processRecords, &model::state.threadRecords}) {
-        for (uint32_t i = 0; i < records->count; ++i)
-            (*records)[i].previousValue = (*records)[i].value;
-    }
+    model::ForgetGrowth();
     InvalidateRect(window, nullptr, TRUE);
 }
 
-LRESULT DispatchCommand(HWND window, unsigned, WPARAM wParam, LPARAM)
+void DispatchCommand(HWND window, unsigned id)
 {
-    unsigned id = LOWORD(wParam);
-    if (InRange(id, CMD_PROCESS_COUNTER_FIRST, CMD_PROCESS_COUNTER_LAST))
-        SelectCounter(window, id - CMD_PROCESS_COUNTER_FIRST, perf::counterTable.processObjectIndex);
-    else if (InRange(id, CMD_THREAD_COUNTER_FIRST, CMD_THREAD_COUNTER_LAST))
-        SelectCounter(window, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex);
-    else if (InRange(id, CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST))
-        ViewAs(window, id - CMD_VIEW_AS_FIRST);
-    else if (id == CMD_DEBUG_PROCESS || id == CMD_DEBUG_PROCESS + GRANT_OFFSET)
-        actions::LaunchDebugger(window, id);
-    else if (actions::IsThreadCommand(id))
-        actions::RunThreadCommand(window, id);
-    else if (actions::IsProcessCommand(id))
-        actions::RunProcessCommand(window, id);
-    else if (id == CMD_CONTEXT_MENU)
-        actions::ShowContextMenu(window, 0, 0, model::state.selectedRecord);
-    else if (id == CMD_EDIT_SECURITY)
-        security::EditSelectedSecurity(window);
-    else if (!RunKeyCommand(window, id))
-        RunViewCommand(window, id);
-    return 0;
+    for (const CommandRow& row : COMMANDS) {
+        if (Routes(row, id)) {
+            row.run(window, id);
+            return;
+        }
+    }
+}
+
+// What depends on the settings follows a change made in Configuration: the
+// timer (restarted when its period or mode changed), fonts and brushes, and
+// the column marks and scroll range that the row height decides.
+void ApplySettingsChange(HWND, const ui::SettingsRecord& before)
+{
+    HWND main = ui::platform.mainWindow;
+    const ui::SettingsRecord& now = ui::settings;
+    bool timerRuns = before.autoUpdate != 0;
+    if (timerRuns && (!now.autoUpdate || now.updateIntervalMs != before.updateIntervalMs)) {
+        StopUpdateTimer(main);
+        timerRuns = false;
+    }
+    view::CreateDisplayResources();
+    if (!timerRuns && main)
+        StartUpdateTimer(main);
+    view::ResetColumns();
+    if (main) {
+        view::UpdateScrollRange(main);
+        InvalidateRect(main, nullptr, TRUE);
+    }
 }
 
 } // namespace app

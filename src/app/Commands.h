@@ -2,14 +2,24 @@
 // that the window posts to itself.
 #pragma once
 
+#include "ui/Settings.h"
+
 #include <windows.h>
 
 #include <cstdint>
 
 namespace app {
 
-// Routes the command in the low 16 bits of wParam; always 0.
-LRESULT DispatchCommand(HWND window, unsigned notifyCode, WPARAM wParam, LPARAM lParam);
+// Runs a menu item's, an accelerator's or the window's own command; an
+// identifier no command has does nothing.
+void DispatchCommand(HWND window, unsigned id);
+
+// A new sample, and the Load Generator's readout of it.
+void UpdateNow(HWND window);
+
+// What follows a change of the settings in Configuration (its OK and Apply);
+// `before` is the record as it was.
+void ApplySettingsChange(HWND window, const ui::SettingsRecord& before);
 
 // Shows the counter at the 0-based position among the counters of the
 // object with that title index; past the last, the default counter returns

@@ -1,13 +1,12 @@
 #include "app/MainWindow.h"
 
 #include "actions/ContextMenu.h"
-#include "app/AppState.h"
 #include "app/Commands.h"
-#include "app/DisplayResources.h"
-#include "app/Settings.h"
 #include "app/Startup.h"
 #include "model/Records.h"
 #include "resources/resource.h"
+#include "ui/Settings.h"
+#include "view/DisplayResources.h"
 #include "view/Paint.h"
 #include "view/Refresh.h"
 #include "view/Scroll.h"
@@ -36,8 +35,15 @@ void OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
-    KillTimer(window, state.updateTimer);
+    StopUpdateTimer(window);
     PostQuitMessage(0);
+}
+
+void SaveWindowRect(HWND window)
+{
+    RECT rectangle = {};
+    if (GetWindowRect(window, &rectangle))
+        ui::RememberWindowRect(rectangle);
 }
 
 // The settings keep the last rectangle the window had while neither
@@ -45,54 +51,14 @@ void OnDestroy(HWND window)
 void RememberRectangle(HWND window)
 {
     if (!IsIconic(window) && !IsZoomed(window))
-        GetWindowRect(window, &settings.windowRect);
+        SaveWindowRect(window);
 }
 
 void OnSize(HWND window, WPARAM sizeType)
 {
     view::UpdateScrollRange(window);
     if (sizeType == SIZE_RESTORED)
-        GetWindowRect(window, &settings.windowRect);
-}
-
-// The thumb's position from the bar itself: the message carries only 16 bits.
-int32_t ThumbPosition(HWND window)
-{
-    SCROLLINFO info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
-    GetScrollInfo(window, SB_VERT, &info);
-    return view::ClampTopRow(info, info.nTrackPos);
-}
-
-void OnVerticalScroll(HWND window, WPARAM wParam)
-{
-    int32_t top = view::state.topRow;
-    switch (LOWORD(wParam)) {
-    case SB_LINEUP:
-        view::ScrollToRow(window, top - 1);
-        break;
-    case SB_LINEDOWN:
-        view::ScrollToRow(window, top + 1);
-        break;
-    case SB_PAGEUP:
-        view::ScrollToRow(window, top - view::PageRows(window));
-        break;
-    case SB_PAGEDOWN:
-        view::ScrollToRow(window, top + view::PageRows(window));
-        break;
-    case SB_THUMBTRACK: {
-        // The bar moves itself while tracking; only the rows follow.
-        int32_t p = ThumbPosition(window);
-        ScrollWindow(window, 0, (top - p) * view::RowHeight(), nullptr, nullptr);
-        view::state.topRow = p;
-        break;
-    }
-    case SB_THUMBPOSITION:
-        view::state.topRow = ThumbPosition(window);
-        view::SetVerticalScroll(window, SIF_POS, 0, 0, 0, view::state.topRow, TRUE);
-        break;
-    }
+        SaveWindowRect(window);
 }
 
 // A click on the expand mark of a row with threads toggles them at once;
@@ -104,7 +70,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
     if (row < 0 || row >= view::RowCount())
         return;
     const model::InstanceRecord& r = *model::state.displayList[row];
-    int depth = static_cast<int>(r.depth), h = view::RowHeight(), g = display.glyphWidth;
+    int depth = static_cast<int>(r.depth), h = view::RowHeight(), g = view::display.glyphWidth;
     if (r.threadCount != 0 && x >= (depth - 1) * h + g && x < depth * h + g)
         view::ToggleThreads(window, row, view::TOGGLE_ROW);
     else
@@ -169,12 +135,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         view::PaintView(window);
         break;
     case WM_COMMAND:
-        return DispatchCommand(window, HIWORD(wParam), wParam, lParam);
+        DispatchCommand(window, LOWORD(wParam));
+        return 0;
     case WM_TIMER:
-        view::UpdateNow(window);
+        UpdateNow(window);
         break;
     case WM_VSCROLL:
-        OnVerticalScroll(window, wParam);
+        view::ScrollByBar(window, LOWORD(wParam));
         break;
     case WM_LBUTTONDOWN:
         OnLeftButtonDown(window, lParam);

@@ -1,16 +1,17 @@
 #include "app/Startup.h"
 
-#include "app/AppState.h"
 #include "app/CommandLine.h"
-#include "app/DisplayResources.h"
 #include "app/MainWindow.h"
-#include "app/Settings.h"
 #include "core/Handles.h"
-#include "core/Module.h"
 #include "core/Report.h"
 #include "core/WideString.h"
+#include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "ui/MessageLoop.h"
+#include "ui/Platform.h"
+#include "ui/Settings.h"
+#include "view/DisplayResources.h"
 #include "view/Tray.h"
 
 #include <algorithm>
@@ -22,10 +23,13 @@ namespace {
 
 constexpr int DEFAULT_SIZE = 200;
 
+// The running update timer's identifier; 0 while none runs.
+UINT_PTR updateTimer = 0;
+
 // The display resources from their creation to the end of the run.
 struct DisplayResourcesLifetime {
-    DisplayResourcesLifetime() { CreateDisplayResources(); }
-    ~DisplayResourcesLifetime() { DestroyDisplayResources(); }
+    DisplayResourcesLifetime() { view::CreateDisplayResources(); }
+    ~DisplayResourcesLifetime() { view::DestroyDisplayResources(); }
     DisplayResourcesLifetime(const DisplayResourcesLifetime&) = delete;
     DisplayResourcesLifetime& operator=(const DisplayResourcesLifetime&) = delete;
 };
@@ -57,7 +61,7 @@ Span VisibleSpan(LONG low, LONG high, LONG screenLow, LONG screenHigh)
 
 RECT ScreenRectangle()
 {
-    if (!state.isWindows2000OrLater)
+    if (!ui::platform.isWindows2000OrLater)
         return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
     return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
@@ -66,28 +70,32 @@ RECT ScreenRectangle()
 HWND CreateMainWindow()
 {
     WindowPlacement placement =
-        InitialWindowPlacement(settings.windowRect, ScreenRectangle(), GetSystemMetrics(SM_CYCAPTION));
+        InitialWindowPlacement(ui::settings.windowRect, ScreenRectangle(), GetSystemMetrics(SM_CYCAPTION));
     return CreateWindowExW(0, MAIN_WINDOW_CLASS, L"Quorlet", WS_OVERLAPPEDWINDOW | WS_VSCROLL, placement.x,
-                           placement.y, placement.width, placement.height, nullptr, nullptr, state.instance,
+                           placement.y, placement.width, placement.height, nullptr, nullptr, ui::platform.instance,
                            nullptr);
 }
 
 // The load generator measures the local machine only.
 void CloseLoadGenerator()
 {
-    if (state.loadGeneratorDialog)
-        DestroyWindow(state.loadGeneratorDialog);
+    if (ui::messageLoop.loadGeneratorDialog)
+        DestroyWindow(ui::messageLoop.loadGeneratorDialog);
 }
+
+struct PlatformLifetime {
+    PlatformLifetime() = default;
+    ~PlatformLifetime() { ui::ReleasePlatform(); }
+    PlatformLifetime(const PlatformLifetime&) = delete;
+    PlatformLifetime& operator=(const PlatformLifetime&) = delete;
+};
 
 } // namespace
 
-void ProbePlatform()
+void InstallHooks()
 {
-    DWORD version = GetVersion();
-    state.isWindows2000OrLater = (version & 0x80000000) == 0 && LOBYTE(LOWORD(version)) >= 5;
-    state.openThreadFn = core::FindExport<OpenThreadFunction>(GetModuleHandleW(L"KERNEL32"), "OpenThread");
-    state.aclUiModule = core::LoadSystemLibrary(L"aclui.dll");
-    state.editSecurityFn = core::FindExport<EditSecurityFunction>(state.aclUiModule, "EditSecurity");
+    perf::SetSnapshotRetiredHook(model::OnSnapshotRetired);
+    perf::SetRemoteConnectedHook(CloseLoadGenerator);
 }
 
 bool RegisterMainWindowClass()
@@ -95,8 +103,8 @@ bool RegisterMainWindowClass()
     WNDCLASSW windowClass = {};
     windowClass.style = CS_HREDRAW | CS_DBLCLKS;
     windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = state.instance;
-    windowClass.hIcon = LoadIconW(state.instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    windowClass.hInstance = ui::platform.instance;
+    windowClass.hIcon = LoadIconW(ui::platform.instance, MAKEINTRESOURCEW(IDI_PROGRAM));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
     windowClass.lpszClassName = MAIN_WINDOW_CLASS;
@@ -127,52 +135,48 @@ WindowPlacement InitialWindowPlacement(const RECT& saved, const RECT& screen, in
 
 void StartUpdateTimer(HWND window)
 {
-    if (!settings.autoUpdate)
+    if (!ui::settings.autoUpdate)
         return;
-    state.updateTimer = SetTimer(window, UPDATE_TIMER_ID, settings.updateIntervalMs, nullptr);
-    if (state.updateTimer == 0) {
+    updateTimer = SetTimer(window, UPDATE_TIMER_ID, ui::settings.updateIntervalMs, nullptr);
+    if (updateTimer == 0) {
         core::ReportWin32Failure(window, core::TextId(IDS_OP_TIMER_CREATION), 0, MB_ICONEXCLAMATION);
-        settings.autoUpdate = 0;
+        ui::SwitchToManualUpdates();
     }
 }
 
-void PumpMessage(MSG& message)
+void StopUpdateTimer(HWND window)
 {
-    if (state.activeModelessDialog && IsDialogMessageW(state.activeModelessDialog, &message))
-        return;
-    if (state.mainWindow && state.accelerators && TranslateAcceleratorW(state.mainWindow, state.accelerators, &message))
-        return;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    if (updateTimer)
+        KillTimer(window, updateTimer);
+    updateTimer = 0;
 }
 
 int RunProgram(HINSTANCE instance, int show)
 {
-    state.instance = instance;
-    perf::SetRemoteConnectedHook(CloseLoadGenerator);
-    ProbePlatform();
+    InstallHooks();
+    ui::ProbePlatform(instance);
     // The state keeps plain copies of what lives for the whole run; these own
     // them on every way out, released in reverse order.
-    core::Module aclUi(state.aclUiModule);
-    LoadSettings();
+    PlatformLifetime platform;
+    ui::LoadSettings();
     ParseCommandLine();
     if (!RegisterMainWindowClass())
         return -1;
     core::Accelerators accelerators(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
-    state.accelerators = accelerators.Get();
+    ui::SetAccelerators(accelerators.Get());
     DisplayResourcesLifetime display;
-    state.mainWindow = CreateMainWindow();
-    if (!state.mainWindow) {
+    ui::SetMainWindow(CreateMainWindow());
+    if (!ui::platform.mainWindow) {
         core::ReportWin32Failure(nullptr, core::TextId(IDS_OP_WINDOW_CREATION), 0, MB_ICONEXCLAMATION);
         return -1;
     }
-    ShowWindow(state.mainWindow, show);
+    ShowWindow(ui::platform.mainWindow, show);
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
-        PumpMessage(message);
+        ui::PumpMessage(message);
 
-    SaveSettings();
+    ui::SaveSettings();
     perf::ConnectToMachine(nullptr, nullptr);
     view::RemoveTrayIcons();
     return 0; // the display resources, accelerators and library go with their owners

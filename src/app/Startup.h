@@ -10,7 +10,10 @@ namespace app {
 // fixed order. Returns the exit code (-1 when the window cannot be made).
 int RunProgram(HINSTANCE instance, int show);
 
-void ProbePlatform();
+// The program's own answers to what the lower layers ask back: installed
+// first thing at start-up (and by whatever else links the pieces together).
+void InstallHooks();
+
 // Registers the main window's class; reports failures and returns false.
 bool RegisterMainWindowClass();
 
@@ -24,10 +27,12 @@ struct WindowPlacement {
 // 200 x 200.
 WindowPlacement InitialWindowPlacement(const RECT& saved, const RECT& screen, int titleHeight);
 
-// Starts the automatic update timer when automatic updates are on.
-void StartUpdateTimer(HWND window);
+constexpr const wchar_t* MAIN_WINDOW_CLASS = L"I_Refuse_To_Use_MFC";
+constexpr UINT_PTR UPDATE_TIMER_ID = 777;
 
-// One step of the message loop: modeless dialog, accelerators, dispatch.
-void PumpMessage(MSG& message);
+// Starts the automatic update timer when automatic updates are on; a failure
+// is reported and switches to manual updates.
+void StartUpdateTimer(HWND window);
+void StopUpdateTimer(HWND window);
 
 } // namespace app

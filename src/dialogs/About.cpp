@@ -1,6 +1,6 @@
 #include "dialogs/About.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "resources/resource.h"
 
 namespace dialogs {
@@ -68,7 +68,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 
 void ShowAboutDialog(HWND owner)
 {
-    DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutDialogProc, 0);
+    DialogBoxParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutDialogProc, 0);
 }
 
 } // namespace dialogs

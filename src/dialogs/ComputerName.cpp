@@ -1,6 +1,6 @@
 #include "dialogs/ComputerName.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "core/Module.h"
 #include "perf/PerfData.h"
@@ -50,7 +50,7 @@ bool BrowseForComputer(HWND owner, wchar_t* name)
     if (browse) {
         browse(owner, 0x001F0002, chosen, MACHINE_NAME_CHARS, &confirmed, nullptr, 0);
     } else {
-        confirmed = DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_COMPUTER_NAME), owner,
+        confirmed = DialogBoxParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_COMPUTER_NAME), owner,
                                     ComputerNameDialogProc, reinterpret_cast<LPARAM>(chosen)) == IDOK;
     }
     if (confirmed)

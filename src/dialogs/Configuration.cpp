@@ -1,13 +1,10 @@
 #include "dialogs/Configuration.h"
 
-#include "app/AppState.h"
-#include "app/DisplayResources.h"
-#include "app/Startup.h"
 #include "core/Handles.h"
 #include "dialogs/Values.h"
 #include "resources/resource.h"
-#include "view/Scroll.h"
-#include "view/ViewState.h"
+#include "ui/Platform.h"
+#include "view/DisplayResources.h"
 
 #include <memory>
 #include <utility>
@@ -18,11 +15,12 @@ ChooserHooks chooserHooks;
 
 namespace {
 
-using app::SYSTEM_COLOR;
+using view::SYSTEM_COLOR;
 constexpr int PERIOD_CHARS = 32;
 
 struct ConfigDialog {
-    app::SettingsRecord working;
+    SettingsApplied applied = nullptr;
+    ui::SettingsRecord working;
     core::Font sampleFont; // none while the sample shows the view's font
 };
 
@@ -31,7 +29,7 @@ ConfigDialog* DialogState(HWND dialog)
     return reinterpret_cast<ConfigDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-COLORREF* ColorField(app::SettingsRecord& record, int id)
+COLORREF* ColorField(ui::SettingsRecord& record, int id)
 {
     switch (id) {
     case IDC_CONFIG_PROCESS_COLOR:
@@ -46,7 +44,7 @@ COLORREF* ColorField(app::SettingsRecord& record, int id)
     return nullptr;
 }
 
-uint32_t* CheckField(app::SettingsRecord& record, int id)
+uint32_t* CheckField(ui::SettingsRecord& record, int id)
 {
     switch (id) {
     case IDC_CONFIG_TRAY_HIGHEST:
@@ -74,9 +72,9 @@ void SetSampleFont(HWND dialog, HFONT font)
 
 void InitDialog(HWND dialog, ConfigDialog& state)
 {
-    state.working = app::settings;
+    state.working = ui::settings;
     state.working.pendingChanges = 0;
-    SetSampleFont(dialog, app::display.viewFont);
+    SetSampleFont(dialog, view::display.viewFont.Get());
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
     wchar_t period[PERIOD_CHARS] = {};
     FormatPeriodSeconds(state.working.updateIntervalMs, period, PERIOD_CHARS);
@@ -114,11 +112,11 @@ void SetAutomatic(HWND dialog, ConfigDialog& state, bool automatic)
 
 bool Apply(HWND dialog, ConfigDialog& state)
 {
-    if (!ApplyConfiguration(dialog, state.working))
+    if (!ApplyConfiguration(dialog, state.working, state.applied))
         return false;
     // Apply replaced the view's font, which the sample may still show.
     if (!state.sampleFont)
-        SetSampleFont(dialog, app::display.viewFont);
+        SetSampleFont(dialog, view::display.viewFont.Get());
     return true;
 }
 
@@ -143,7 +141,7 @@ void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
         Apply(dialog, state);
     } else if (id == IDOK) {
         if (Apply(dialog, state)) {
-            app::SaveSettings();
+            ui::SaveSettings();
             EndDialog(dialog, IDOK);
         }
     } else if (id == IDCANCEL) {
@@ -166,7 +164,7 @@ void DrawColorButton(ConfigDialog& state, const DRAWITEMSTRUCT& item)
     DrawFrameControl(item.hDC, &face, DFC_BUTTON, frame);
     if (!disabled) {
         if (*color == SYSTEM_COLOR) {
-            FillRect(item.hDC, &face, app::APP_WORKSPACE_BRUSH);
+            FillRect(item.hDC, &face, view::APP_WORKSPACE_BRUSH);
         } else if (core::Brush brush(CreateSolidBrush(*color)); brush) {
             FillRect(item.hDC, &face, brush.Get());
         }
@@ -177,7 +175,7 @@ void DrawColorButton(ConfigDialog& state, const DRAWITEMSTRUCT& item)
 
 // The period from the edit, when it was changed; false after telling the
 // user why it is refused.
-bool ReadPeriod(HWND dialog, app::SettingsRecord& working)
+bool ReadPeriod(HWND dialog, ui::SettingsRecord& working)
 {
     HWND edit = GetDlgItem(dialog, IDC_CONFIG_PERIOD);
     if (!SendMessageW(edit, EM_GETMODIFY, 0, 0))
@@ -235,7 +233,7 @@ bool ChooseViewFont(HWND owner, LOGFONTW& font)
     return ChooseFontW(&choice) != FALSE;
 }
 
-bool ApplyConfiguration(HWND dialog, app::SettingsRecord& working)
+bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& working, SettingsApplied applied)
 {
     if (!working.pendingChanges)
         return true;
@@ -243,25 +241,12 @@ bool ApplyConfiguration(HWND dialog, app::SettingsRecord& working)
         return false;
     if (working.updateIntervalMs == 0)
         working.autoUpdate = 0;
-    HWND main = app::state.mainWindow;
-    bool timerRuns = app::settings.autoUpdate != 0;
-    if (timerRuns && (!working.autoUpdate || working.updateIntervalMs != app::settings.updateIntervalMs)) {
-        KillTimer(main, app::state.updateTimer);
-        timerRuns = false;
-    }
-    app::DestroyDisplayResources();
-    app::settings = working;
+    ui::SettingsRecord before = ui::settings;
+    ui::ReplaceSettings(working);
     working.pendingChanges = 0;
     EnableWindow(GetDlgItem(dialog, IDC_CONFIG_APPLY), FALSE);
-    app::CreateDisplayResources();
-    if (!timerRuns && main)
-        app::StartUpdateTimer(main);
-    view::state.columns = view::ColumnWidths();
-    if (main) {
-        // A new font changes the row height, and with it the rows a page holds.
-        view::UpdateScrollRange(main);
-        InvalidateRect(main, nullptr, TRUE);
-    }
+    if (applied)
+        applied(GetParent(dialog), before);
     return true;
 }
 
@@ -271,6 +256,7 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     switch (message) {
     case WM_INITDIALOG: {
         auto owned = std::make_unique<ConfigDialog>();
+        owned->applied = reinterpret_cast<SettingsApplied>(lParam);
         state = owned.release();
         SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
         InitDialog(dialog, *state);
@@ -297,9 +283,10 @@ INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     return FALSE;
 }
 
-void ShowConfigurationDialog(HWND owner)
+void ShowConfigurationDialog(HWND owner, SettingsApplied applied)
 {
-    DialogBoxParamW(app::state.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), owner, ConfigDialogProc, 0);
+    DialogBoxParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), owner, ConfigDialogProc,
+                    reinterpret_cast<LPARAM>(applied));
 }
 
 } // namespace dialogs

@@ -2,7 +2,7 @@
 // the tray icons and hexadecimal IDs, edited on a copy of the settings.
 #pragma once
 
-#include "app/Settings.h"
+#include "ui/Settings.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -22,13 +22,18 @@ extern ChooserHooks chooserHooks;
 bool ChooseBarColor(HWND owner, COLORREF& color, COLORREF* customColors);
 bool ChooseViewFont(HWND owner, LOGFONTW& font);
 
-// Makes the dialog's copy the live settings and rebuilds what depends on
-// them. False, changing nothing, when the period text is refused (the user
-// has been told why).
-bool ApplyConfiguration(HWND dialog, app::SettingsRecord& working);
+// Told, with the dialog's owner and the record as it was, after the dialog's
+// copy became the live settings, so that what depends on them follows.
+using SettingsApplied = void (*)(HWND owner, const ui::SettingsRecord& before);
 
+// Makes the dialog's copy the live settings and tells `applied`. False,
+// changing nothing, when the period text is refused (the user has been told
+// why).
+bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& working, SettingsApplied applied);
+
+// The dialog's creation parameter is its SettingsApplied (or 0: none).
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-void ShowConfigurationDialog(HWND owner);
+void ShowConfigurationDialog(HWND owner, SettingsApplied applied);
 
 } // namespace dialogs

@@ -1,6 +1,7 @@
 #include "dialogs/LoadGenerator.h"
 
-#include "app/AppState.h"
+#include "ui/MessageLoop.h"
+#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "core/Report.h"
 #include "core/WideString.h"
@@ -225,7 +226,7 @@ void Reset(HWND dialog)
 
 void InitDialog(HWND dialog)
 {
-    app::state.loadGeneratorDialog = dialog;
+    ui::RegisterLoadGenerator(dialog);
     ShowTargets(dialog);
     core::WideString unknown(core::TextId(IDS_UNKNOWN));
     SetDlgItemTextW(dialog, IDC_LOAD_USER_ACTUAL, unknown.Chars());
@@ -308,7 +309,7 @@ void SetPagedMemory(HWND dialog, uint32_t bytes)
 
 void UpdateLoadGeneratorActuals()
 {
-    HWND dialog = app::state.loadGeneratorDialog;
+    HWND dialog = ui::messageLoop.loadGeneratorDialog;
     if (!dialog)
         return;
     core::WideString user(core::TextId(IDS_UNKNOWN));
@@ -337,12 +338,12 @@ void UpdateLoadGeneratorActuals()
 
 void ToggleLoadGenerator(HWND owner)
 {
-    if (app::state.loadGeneratorDialog) {
-        DestroyWindow(app::state.loadGeneratorDialog);
+    if (ui::messageLoop.loadGeneratorDialog) {
+        DestroyWindow(ui::messageLoop.loadGeneratorDialog);
         return;
     }
     // The dialog records itself in the state while it initialises.
-    HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), owner,
+    HWND dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), owner,
                                      LoadGeneratorDialogProc, 0);
     if (dialog)
         ShowWindow(dialog, SW_SHOW);
@@ -358,13 +359,10 @@ INT_PTR CALLBACK LoadGeneratorDialogProc(HWND dialog, UINT message, WPARAM wPara
         OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_ACTIVATE:
-        app::state.activeModelessDialog = LOWORD(wParam) ? dialog : nullptr;
+        ui::NoteDialogActivation(dialog, LOWORD(wParam) != WA_INACTIVE);
         return FALSE; // the dialog manager still saves and restores the focus
     case WM_DESTROY:
-        if (app::state.loadGeneratorDialog == dialog)
-            app::state.loadGeneratorDialog = nullptr;
-        if (app::state.activeModelessDialog == dialog)
-            app::state.activeModelessDialog = nullptr;
+        ui::ForgetDialog(dialog);
         StopWorker();
         SetPagedMemory(dialog, 0);
         return TRUE;

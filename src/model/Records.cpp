@@ -314,18 +314,19 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     return k;
 }
 
-namespace {
-
-// Records point into the snapshot they were built from: they go with it.
 void OnSnapshotRetired(const uint8_t* bytes)
 {
     if (!bytes || state.processRecords.builtFrom == bytes || state.threadRecords.builtFrom == bytes)
         ReleaseModel();
 }
 
-const bool retirementHookInstalled = (perf::SetSnapshotRetiredHook(OnSnapshotRetired), true);
-
-} // namespace
+void ForgetGrowth()
+{
+    for (RecordArray* records : {&state.processRecords, &state.threadRecords}) {
+        for (uint32_t i = 0; i < records->count; ++i)
+            (*records)[i].previousValue = (*records)[i].value;
+    }
+}
 
 void ReleaseModel()
 {

@@ -183,6 +183,15 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
 // Copies a snapshot name into a record's label, cut to 31 characters.
 void CopyLabel(wchar_t* label, const wchar_t* name);
 
+// Every record's previous value becomes its value: a change of counter
+// shows no growth or shrinkage.
+void ForgetGrowth();
+
+// Records point into the snapshot they were built from: they go with it.
+// Installed as the snapshots' retirement hook by whatever takes snapshots
+// and builds records on them.
+void OnSnapshotRetired(const uint8_t* bytes);
+
 // Releases records, rows and placeholders.
 void ReleaseModel();
 

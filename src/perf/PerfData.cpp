@@ -19,15 +19,10 @@ namespace {
 constexpr uint32_t SNAPSHOT_DOUBLING_LIMIT = 0x80000;
 constexpr uint32_t SNAPSHOT_STEP = 0x20000;
 
-// Not in perfData, which is initialized at run time: the model installs the
-// hook while the globals are initialized, in an order between files that
-// nothing fixes, and perfData's initialization would undo an earlier install.
-constinit SnapshotRetiredHook snapshotRetiredHook = nullptr;
-
 void RetireSnapshot(const uint8_t* bytes)
 {
-    if (snapshotRetiredHook)
-        snapshotRetiredHook(bytes);
+    if (perfData.snapshotRetiredHook)
+        perfData.snapshotRetiredHook(bytes);
 }
 
 SnapshotBuffer AllocateSnapshot(uint32_t size)
@@ -216,7 +211,7 @@ void TakeSnapshot(HWND owner)
 
 void SetSnapshotRetiredHook(SnapshotRetiredHook hook)
 {
-    snapshotRetiredHook = hook;
+    perfData.snapshotRetiredHook = hook;
 }
 
 void SetRemoteConnectedHook(RemoteConnectedHook hook)

@@ -53,6 +53,7 @@ struct PerfDataState {
     DataSource* testSource = nullptr;
     RegistryConnector connectRegistry = RegConnectRegistryW;
     RemoteConnectedHook remoteConnectedHook = nullptr;
+    SnapshotRetiredHook snapshotRetiredHook = nullptr;
 };
 
 extern PerfDataState perfData;

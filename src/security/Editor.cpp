@@ -1,10 +1,7 @@
 #include "security/Editor.h"
 
-#include "actions/ObjectCommands.h"
-#include "actions/Open.h"
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "core/WideString.h"
-#include "model/Records.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
 
@@ -213,33 +210,14 @@ DWORD EditorFlags(DWORD mask)
 
 ULONG EditObjectSecurity(HWND window, HANDLE object, unsigned objectType, const wchar_t* name, DWORD flags)
 {
-    if (!app::state.editSecurityFn)
+    if (!ui::platform.editSecurityFn)
         return 0;
     auto* information = new SecurityInformation(object, objectType, name, flags);
     if (information->Valid())
-        app::state.editSecurityFn(window, static_cast<ISecurityInformation*>(information));
+        ui::platform.editSecurityFn(window, static_cast<ISecurityInformation*>(information));
     // The editor should have let go by now; if it has not, the object stays
     // alive for it instead of vanishing under it.
     return information->Release();
-}
-
-void EditSelectedSecurity(HWND window)
-{
-    const model::InstanceRecord* record = model::state.selectedRecord;
-    if (!actions::IsLocalRow(record, model::isProcess | model::isThread))
-        return;
-    DWORD mask = 0;
-    core::KernelHandle object;
-    unsigned type = 0;
-    if (record->Has(model::isProcess)) {
-        object = actions::OpenProcessProbed(record->id, mask);
-        type = OBJECT_PROCESS;
-    } else if (record->Has(model::isThread) && app::state.openThreadFn) {
-        object = actions::OpenThreadProbed(record->id, mask);
-        type = OBJECT_THREAD;
-    }
-    if (object)
-        EditObjectSecurity(window, object.Get(), type, record->label, EditorFlags(mask));
 }
 
 } // namespace security

@@ -61,7 +61,4 @@ DWORD EditorFlags(DWORD mask);
 // go of all of them; otherwise the object lives on until it does.
 ULONG EditObjectSecurity(HWND window, HANDLE object, unsigned objectType, const wchar_t* name, DWORD flags);
 
-// "Security Details" on the selected process or thread of the local machine.
-void EditSelectedSecurity(HWND window);
-
 } // namespace security

@@ -1,8 +1,8 @@
 #include "security/Summary.h"
 
-#include "actions/ContextMenu.h"
 #include "core/Handles.h"
 #include "resources/resource.h"
+#include "ui/Menus.h"
 
 #include <aclapi.h>
 
@@ -54,7 +54,7 @@ const wchar_t* AccountTypeWord(SID_NAME_USE use)
 
 void AppendItem(HMENU menu, UINT flags, const wchar_t* text)
 {
-    AppendMenuW(menu, MF_STRING | flags, CMD_NONE, text);
+    ui::AppendItem(menu, flags, CMD_NONE, text);
 }
 
 void AppendSection(HMENU menu, const wchar_t* heading, PACL acl, unsigned objectType)
@@ -162,7 +162,7 @@ DWORD AppendAclItems(PACL acl, unsigned objectType, HMENU menu)
             text.AppendFormat(L"<unknown trustee type %d>", static_cast<int>(entry.Trustee.TrusteeForm));
         core::Menu rights{CreatePopupMenu()};
         AppendRightsItems(entry.grfAccessPermissions, objectType, rights.Get());
-        actions::AppendSubmenu(menu, rights, 0, text.Chars());
+        ui::AppendSubmenu(menu, rights, 0, text.Chars());
     }
     return ERROR_SUCCESS;
 }

@@ -1,7 +1,7 @@
 #include "view/Paint.h"
 
-#include "app/DisplayResources.h"
-#include "app/Settings.h"
+#include "view/DisplayResources.h"
+#include "ui/Settings.h"
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "perf/PerfData.h"
@@ -16,7 +16,7 @@ ViewState state;
 
 int RowHeight()
 {
-    return std::max(1, app::display.rowHeight);
+    return std::max(1, display.rowHeight);
 }
 
 namespace {
@@ -217,18 +217,18 @@ void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWid
 
 PaintInput CurrentPaintInput()
 {
-    const app::DisplayResources& d = app::display;
+    const DisplayResources& d = display;
     PaintInput input;
     input.rows = model::state.displayList.data();
     input.rowCount = model::state.displayCount();
     input.topRow = state.topRow;
     input.statusMessageId = perf::perfData.statusMessageId;
-    input.hexIds = app::settings.hexIds != 0;
-    input.glyphFont = d.glyphFont;
-    input.processBrush = d.processBrush;
-    input.threadBrush = d.threadBrush;
-    input.increaseBrush = d.increaseBrush;
-    input.decreaseBrush = d.decreaseBrush;
+    input.hexIds = ui::settings.hexIds != 0;
+    input.glyphFont = d.glyphFont.Get();
+    input.processBrush = d.processBrush.Get();
+    input.threadBrush = d.threadBrush.Get();
+    input.increaseBrush = d.increaseBrush.Get();
+    input.decreaseBrush = d.decreaseBrush.Get();
     input.rowHeight = RowHeight();
     input.glyphWidth = d.glyphWidth;
     return input;
@@ -248,7 +248,7 @@ void PaintView(HWND window)
     core::SelectionGuard canvas(memory.Get(), bitmap.Get());
     FillRect(memory.Get(), &client, SystemBrush(COLOR_WINDOW));
     {
-        core::SelectionGuard font(memory.Get(), app::display.viewFont);
+        core::SelectionGuard font(memory.Get(), display.viewFont.Get());
         PaintContent(memory.Get(), client, CurrentPaintInput(), state.columns);
     }
     const RECT& dirty = paint.Paint().rcPaint;

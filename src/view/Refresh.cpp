@@ -1,6 +1,5 @@
 #include "view/Refresh.h"
 
-#include "dialogs/LoadGenerator.h"
 #include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
@@ -77,7 +76,6 @@ void RefreshView(HWND window)
         {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1}, s.threadRecords);
     model::BuildDisplayList();
     UpdateScrollRange(window);
-    dialogs::UpdateLoadGeneratorActuals();
     UpdateTray();
 }
 

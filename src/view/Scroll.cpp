@@ -181,4 +181,49 @@ void RelistRows(HWND window)
     UpdateWindow(window);
 }
 
+// The thumb's position from the bar itself: the message carries only 16 bits.
+static int32_t ThumbPosition(HWND window)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
+    GetScrollInfo(window, SB_VERT, &info);
+    return ClampTopRow(info, info.nTrackPos);
+}
+
+void ScrollByBar(HWND window, unsigned request)
+{
+    int32_t top = state.topRow;
+    switch (request) {
+    case SB_LINEUP:
+        ScrollToRow(window, top - 1);
+        break;
+    case SB_LINEDOWN:
+        ScrollToRow(window, top + 1);
+        break;
+    case SB_PAGEUP:
+        ScrollToRow(window, top - PageRows(window));
+        break;
+    case SB_PAGEDOWN:
+        ScrollToRow(window, top + PageRows(window));
+        break;
+    case SB_THUMBTRACK: {
+        // The bar moves itself while tracking; only the rows follow.
+        int32_t p = ThumbPosition(window);
+        ScrollWindow(window, 0, (top - p) * RowHeight(), nullptr, nullptr);
+        state.topRow = p;
+        break;
+    }
+    case SB_THUMBPOSITION:
+        state.topRow = ThumbPosition(window);
+        SetVerticalScroll(window, SIF_POS, 0, 0, 0, state.topRow, TRUE);
+        break;
+    }
+}
+
+void ResetColumns()
+{
+    state.columns = ColumnWidths();
+}
+
 } // namespace view

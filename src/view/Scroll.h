@@ -36,6 +36,11 @@ void SetAllExpanded(HWND window, ExpandMode mode);
 // Lists the rows again from the records held and repaints them all.
 void RelistRows(HWND window);
 
+// A WM_VSCROLL request (its SB_ code): lines, pages and the thumb.
+void ScrollByBar(HWND window, unsigned request);
+// The column marks start again (the font or the ordering changed).
+void ResetColumns();
+
 // Whole rows that fit in the client area.
 int32_t PageRows(HWND window);
 // The row under a client-area y, which may lie past the last row.

@@ -1,8 +1,8 @@
 #include "view/Tray.h"
 
-#include "app/AppState.h"
-#include "app/DisplayResources.h"
-#include "app/Settings.h"
+#include "ui/Platform.h"
+#include "view/DisplayResources.h"
+#include "ui/Settings.h"
 #include "core/WideString.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
@@ -82,9 +82,9 @@ TrayLoad MeasureLoad(const model::RecordArray& records)
 // The gauge image of a share of the whole, 0 to 1.
 HICON GaugeIcon(double share)
 {
-    const double last = app::TRAY_LEVELS - 1;
-    const double level = std::floor(share * app::TRAY_LEVELS);
-    return app::display.trayIcons[static_cast<int>(level >= 0 ? std::min(level, last) : 0)];
+    const double last = TRAY_LEVELS - 1;
+    const double level = std::floor(share * TRAY_LEVELS);
+    return display.trayIcons[static_cast<int>(level >= 0 ? std::min(level, last) : 0)].Get();
 }
 
 } // namespace
@@ -94,7 +94,7 @@ void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip)
     if (id != TRAY_ID_HIGHEST && id != TRAY_ID_TOTAL)
         return;
     NOTIFYICONDATAW& record = tray.records[id - 1];
-    record.hWnd = app::state.mainWindow;
+    record.hWnd = ui::platform.mainWindow;
     record.uID = id;
     record.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     if (!icon && !tip) {
@@ -119,7 +119,7 @@ void RemoveTrayIcons()
 
 void UpdateTray()
 {
-    if (!ShowsProcessorTime() || (!app::settings.trayShowHighest && !app::settings.trayShowTotal)) {
+    if (!ShowsProcessorTime() || (!ui::settings.trayShowHighest && !ui::settings.trayShowTotal)) {
         RemoveTrayIcons();
         return;
     }
@@ -129,7 +129,7 @@ void UpdateTray()
     const TrayLoad load = MeasureLoad(records);
     core::WideString tip;
 
-    if (app::settings.trayShowHighest) {
+    if (ui::settings.trayShowHighest) {
         // The tip is relative to one processor, the gauge to the whole machine.
         const double highest = std::min(load.highest, load.fullScale);
         tip.Format(L"%ls %.3g%%", load.highestRecord->name, highest * 100);
@@ -138,7 +138,7 @@ void UpdateTray()
         SetTrayIcon(TRAY_ID_HIGHEST, nullptr, nullptr);
     }
 
-    if (app::settings.trayShowTotal) {
+    if (ui::settings.trayShowTotal) {
         const double total = std::min(load.sum / load.fullScale, 1.0);
         tip.FormatResource(IDS_TRAY_TOTAL, total * 100);
         SetTrayIcon(TRAY_ID_TOTAL, GaugeIcon(total), tip.Chars());

@@ -1,6 +1,6 @@
 #include "actions/ContextMenu.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfTestSupport.h"
@@ -50,15 +50,15 @@ protected:
         replay.Serve(CountersBlock());
         perf::TakeSnapshot(nullptr);
         perf::selection = {6, perf::TYPE_100NSEC_TIMER, perf::DISPLAY_NATURAL};
-        app::state.openThreadFn = OpenThread;
-        app::state.editSecurityFn = NoEditor;
+        ui::platform.openThreadFn = OpenThread;
+        ui::platform.editSecurityFn = NoEditor;
         SetControl(false);
     }
     void TearDown() override
     {
         SetControl(false);
         WriteProfileStringW(L"AeDebug", L"Debugger", nullptr);
-        app::state = app::AppState();
+        ui::platform = ui::PlatformState();
         perf::selection = perf::CounterSelection();
         perf::perfData.machineKey.Reset(HKEY_LOCAL_MACHINE);
         perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
@@ -143,7 +143,7 @@ TEST_F(ContextMenu, ProcessAndThreadRows)
 
     // A process that cannot be opened, no debugger registered, no editor, Control held.
     WriteProfileStringW(L"AeDebug", L"Debugger", nullptr);
-    app::state.editSecurityFn = nullptr;
+    ui::platform.editSecurityFn = nullptr;
     SetControl(true);
     Build(model::isProcess, 0xFFFFFFF0u);
     EXPECT_EQ((Lines{L"Terminate Process > greyed", L"Your &Rights >", L"&Security Details > greyed"}), Object());
@@ -153,7 +153,7 @@ TEST_F(ContextMenu, ProcessAndThreadRows)
     EXPECT_TRUE(std::all_of(rights.begin(), rights.end(), [](auto& l) { return l.ends_with(L" greyed"); }));
 
     SetControl(false);
-    app::state.editSecurityFn = NoEditor;
+    ui::platform.editSecurityFn = NoEditor;
     EXPECT_EQ(L"Selected Thread: test_child.exe >", Build(model::isThread, child.threadId())[3]);
     EXPECT_EQ((Lines{L"Terminate Thread >", L"Enable Thread Priority Boost #2201 checked", L"Priority >",
                      L"Your &Rights >", L"&Security Details #2021"}),
@@ -162,7 +162,7 @@ TEST_F(ContextMenu, ProcessAndThreadRows)
 
     // With id 0, or without OpenThread, a thread row has no sub-menu.
     EXPECT_EQ(L"Show &Total #2000", Build(model::isThread, 0)[3]);
-    app::state.openThreadFn = nullptr;
+    ui::platform.openThreadFn = nullptr;
     EXPECT_EQ(L"Show &Total #2000", Build(model::isThread, child.threadId())[3]);
 }
 

@@ -1,6 +1,6 @@
 #include "actions/Debugger.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/Commands.h"
 #include "model/Records.h"
 #include "resources/resource.h"
@@ -38,12 +38,12 @@ TEST(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
     record.id = restricted.processId();
     model::CopyLabel(record.label, L"test_child");
     model::state.selectedRecord = &record;
-    app::state.instance = GetModuleHandleW(nullptr);
+    ui::platform.instance = GetModuleHandleW(nullptr);
     MessageBoxCatcher catcher;
     // The test debugger takes the id it should be given, then what to do.
     auto launch = [&](unsigned command, const wchar_t* mode) {
         RegisteredDebugger debugger(L"%ld %lu " + std::to_wstring(record.id) + L" " + mode);
-        app::DispatchCommand(nullptr, 0, command, 0);
+        app::DispatchCommand(nullptr, command);
         DWORD debuggerId = 0;
         std::wstring outcome = debugger.Outcome(&debuggerId);
         // Still attached: the event ended the wait, not the debugger's end.

@@ -2,7 +2,7 @@
 #include "actions/Open.h"
 #include "actions/Priority.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/Commands.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
@@ -42,9 +42,9 @@ TEST(Open, ProbesEveryRightOfProcessesAndThreads)
     granted = 0x1234;
     EXPECT_FALSE(actions::OpenThreadProbed(child.threadId(), granted)) << "no OpenThread";
     EXPECT_EQ(0x1234u, granted);
-    app::state.openThreadFn = OpenThread;
+    ui::platform.openThreadFn = OpenThread;
     EXPECT_TRUE(actions::OpenThreadProbed(child.threadId(), granted));
-    app::state.openThreadFn = nullptr;
+    ui::platform.openThreadFn = nullptr;
     EXPECT_EQ(static_cast<DWORD>(THREAD_ALL_ACCESS), granted & THREAD_ALL_ACCESS);
 }
 
@@ -102,11 +102,11 @@ TEST(Priority, ItemsFollowTheRightsAndTheCurrentValue)
 // The selected row, and the thread-open function, as the program has them.
 class ObjectCommands : public ::testing::Test {
 protected:
-    void SetUp() override { app::state.openThreadFn = OpenThread; }
+    void SetUp() override { ui::platform.openThreadFn = OpenThread; }
     void TearDown() override
     {
         model::state.selectedRecord = nullptr;
-        app::state.openThreadFn = nullptr;
+        ui::platform.openThreadFn = nullptr;
         perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
     }
 
@@ -115,7 +115,7 @@ protected:
         record.flags = kind;
         record.id = id;
         model::state.selectedRecord = &record;
-        app::DispatchCommand(nullptr, 0, command, 0);
+        app::DispatchCommand(nullptr, command);
     }
 
     model::InstanceRecord record;

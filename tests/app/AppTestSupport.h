@@ -2,7 +2,7 @@
 // put back afterwards.
 #pragma once
 
-#include "app/Settings.h"
+#include "ui/Settings.h"
 
 #include <windows.h>
 
@@ -17,7 +17,7 @@ inline std::vector<uint8_t> ReadStoredSettings()
 {
     std::vector<uint8_t> bytes(4096);
     DWORD size = static_cast<DWORD>(bytes.size());
-    if (RegGetValueW(HKEY_CURRENT_USER, app::SETTINGS_KEY, app::SETTINGS_VALUE, RRF_RT_ANY, nullptr, bytes.data(),
+    if (RegGetValueW(HKEY_CURRENT_USER, ui::SETTINGS_KEY, ui::SETTINGS_VALUE, RRF_RT_ANY, nullptr, bytes.data(),
                      &size) != ERROR_SUCCESS)
         size = 0;
     bytes.resize(size);
@@ -26,7 +26,7 @@ inline std::vector<uint8_t> ReadStoredSettings()
 
 inline void WriteStoredSettings(const std::vector<uint8_t>& bytes)
 {
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, app::SETTINGS_KEY, app::SETTINGS_VALUE, REG_BINARY,
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, ui::SETTINGS_KEY, ui::SETTINGS_VALUE, REG_BINARY,
                                              bytes.data(), static_cast<DWORD>(bytes.size())));
 }
 
@@ -36,7 +36,7 @@ inline void DeleteStoredSettings()
     RegDeleteKeyW(HKEY_CURRENT_USER, L"software\\Fendrake");
 }
 
-inline std::vector<uint8_t> Bytes(const app::SettingsRecord& record)
+inline std::vector<uint8_t> Bytes(const ui::SettingsRecord& record)
 {
     auto bytes = reinterpret_cast<const uint8_t*>(&record);
     return {bytes, bytes + sizeof(record)};
@@ -50,7 +50,7 @@ protected:
         DeleteStoredSettings();
         if (!saved.empty())
             WriteStoredSettings(saved);
-        app::settings = app::SettingsRecord();
+        ui::settings = ui::SettingsRecord();
     }
 
     std::vector<uint8_t> saved = ReadStoredSettings();

@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/Settings.h"
+#include "ui/Settings.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
 #include "support/MessageBoxCatcher.h"
@@ -18,7 +18,7 @@ void ResetParsedValues()
 {
     model::state.showHierarchy = false;
     perf::selection = perf::CounterSelection();
-    app::settings = app::SettingsRecord();
+    ui::settings = ui::SettingsRecord();
 }
 
 app::CommandLineResult Parse(std::vector<const wchar_t*> arguments)
@@ -61,17 +61,17 @@ TEST(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
         SCOPED_TRACE(testing::Message() << c.arguments[0]);
         catcher.boxes.clear();
         ResetParsedValues();
-        app::settings.windowRect = c.stored;
+        ui::settings.windowRect = c.stored;
         app::CommandLineResult result = Parse(c.arguments);
         EXPECT_EQ(c.exitCode >= 0, result.exitRequested);
         EXPECT_EQ(c.exitCode >= 0 ? c.exitCode : 0, result.exitCode);
         EXPECT_EQ(c.tree, model::state.showHierarchy);
         EXPECT_EQ(c.counter, perf::selection.counterIndex);
         EXPECT_EQ(c.exitCode >= 0 ? 1u : 0u, catcher.boxes.size()) << "one box for the argument that ends the run";
-        const RECT& r = app::settings.windowRect;
+        const RECT& r = ui::settings.windowRect;
         EXPECT_EQ((std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}),
                   (std::vector<LONG>{r.left, r.top, r.right, r.bottom}));
-        EXPECT_EQ(EqualRect(&c.stored, &c.expected) ? 0u : 1u, app::settings.suppressSave) << "only for this run";
+        EXPECT_EQ(EqualRect(&c.stored, &c.expected) ? 0u : 1u, ui::settings.suppressSave) << "only for this run";
     }
     ResetParsedValues();
 }

@@ -155,7 +155,7 @@ TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBits)
 TEST_F(MainWindow, ARowHeightOfZeroCountsAsOnePixel)
 {
     Start(NumberedProcesses(30));
-    app::display.rowHeight = 0; // a font that failed to load
+    view::display.rowHeight = 0; // a font that failed to load
     Send(WM_SIZE, SIZE_RESTORED);
     Send(WM_LBUTTONDOWN, 0, MAKELPARAM(150, 3));
     EXPECT_EQ(3, Focus());

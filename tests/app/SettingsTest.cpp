@@ -2,38 +2,38 @@
 #include "core/Handles.h"
 #include "support/MessageBoxCatcher.h"
 
-using app::settings;
-using app::SettingsRecord;
+using ui::settings;
+using ui::SettingsRecord;
 using namespace testing_support;
 
 using Settings = StoredSettingsFixture;
 
 TEST_F(Settings, TheRecordGoesToTheRegistryAndBackWhateverTheStoredSize)
 {
-    EXPECT_NE(ERROR_SUCCESS, app::LoadSettings()) << "first run";
+    EXPECT_NE(ERROR_SUCCESS, ui::LoadSettings()) << "first run";
     EXPECT_EQ(Bytes(SettingsRecord()), Bytes(settings));
 
     settings.pendingChanges = 1;
     settings.threadColor = RGB(1, 2, 3);
     settings.windowRect = {-5, 6, 700, 800};
     SettingsRecord saved = settings;
-    app::SaveSettings();
+    ui::SaveSettings();
     EXPECT_EQ(Bytes(saved), ReadStoredSettings());
 
     settings = SettingsRecord();
-    EXPECT_EQ(ERROR_SUCCESS, app::LoadSettings());
+    EXPECT_EQ(ERROR_SUCCESS, ui::LoadSettings());
     saved.pendingChanges = 0;
     EXPECT_EQ(Bytes(saved), Bytes(settings)) << "pendingChanges is 0 after every load";
 
     // A shorter stored value replaces only its leading bytes, a longer one nothing.
     WriteStoredSettings({7, 0, 0, 0, 0x33, 0x22, 0x11, 0});
     settings = SettingsRecord();
-    app::LoadSettings();
+    ui::LoadSettings();
     SettingsRecord expected;
     expected.processColor = 0x00112233;
     EXPECT_EQ(Bytes(expected), Bytes(settings));
     WriteStoredSettings(std::vector<uint8_t>(300, 0xAB));
-    EXPECT_EQ(ERROR_MORE_DATA, app::LoadSettings());
+    EXPECT_EQ(ERROR_MORE_DATA, ui::LoadSettings());
     EXPECT_EQ(Bytes(expected), Bytes(settings));
 }
 
@@ -43,12 +43,12 @@ TEST_F(Settings, StoredValuesThatWouldHarmTheRunAreMended)
     zeroPeriod.updateIntervalMs = 0;
     for (const std::vector<uint8_t>& stored : {std::vector<uint8_t>(216, 0xFF), Bytes(zeroPeriod)}) {
         WriteStoredSettings(stored);
-        ASSERT_EQ(ERROR_SUCCESS, app::LoadSettings());
+        ASSERT_EQ(ERROR_SUCCESS, ui::LoadSettings());
         EXPECT_LT(wcsnlen(settings.font.lfFaceName, LF_FACESIZE), size_t{LF_FACESIZE}) << "a terminated face name";
         EXPECT_FALSE(settings.autoUpdate && settings.updateIntervalMs == 0) << "no timer of 0 ms";
         // A stored suppressSave would keep the record from ever being written again.
         DeleteStoredSettings();
-        app::SaveSettings();
+        ui::SaveSettings();
         EXPECT_FALSE(ReadStoredSettings().empty());
     }
 }
@@ -56,7 +56,7 @@ TEST_F(Settings, StoredValuesThatWouldHarmTheRunAreMended)
 TEST_F(Settings, SuppressedSavingWritesNothingAndAFailedSaveIsReported)
 {
     settings.suppressSave = 1;
-    app::SaveSettings();
+    ui::SaveSettings();
     EXPECT_TRUE(ReadStoredSettings().empty());
 
     // A volatile parent cannot hold the record's non-volatile key.
@@ -65,7 +65,7 @@ TEST_F(Settings, SuppressedSavingWritesNothingAndAFailedSaveIsReported)
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"software\\Fendrake", 0, nullptr,
                                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, parent.Put(), nullptr));
     MessageBoxCatcher catcher;
-    app::SaveSettings();
+    ui::SaveSettings();
     ASSERT_EQ(1u, catcher.boxes.size());
     EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Saving settings: Open registry key failed, Win32 Error=0x3fd (1021)\n"));
     EXPECT_TRUE(ReadStoredSettings().empty());

@@ -1,4 +1,4 @@
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/AppTestSupport.h"
 #include "app/Startup.h"
 #include "core/Handles.h"
@@ -40,13 +40,13 @@ TEST(InitialWindowPlacement, TakesTheSavedRectangleOnlyWhenEnoughOfItIsOnScreen)
 TEST(Startup, TheUpdateTimerRunsOnlyWithAutomaticUpdatesAndItsFailureIsReported)
 {
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    app::settings = app::SettingsRecord();
-    app::settings.updateIntervalMs = 10;
-    app::settings.autoUpdate = 0;
+    ui::settings = ui::SettingsRecord();
+    ui::settings.updateIntervalMs = 10;
+    ui::settings.autoUpdate = 0;
     app::StartUpdateTimer(window);
     EXPECT_FALSE(KillTimer(window, app::UPDATE_TIMER_ID)) << "no timer was made";
 
-    app::settings.autoUpdate = 1;
+    ui::settings.autoUpdate = 1;
     app::StartUpdateTimer(window);
     MSG tick = {};
     bool ticked = false; // the limit is only for a timer that never comes
@@ -59,10 +59,10 @@ TEST(Startup, TheUpdateTimerRunsOnlyWithAutomaticUpdatesAndItsFailureIsReported)
 
     MessageBoxCatcher catcher;
     app::StartUpdateTimer(window);
-    EXPECT_EQ(0u, app::settings.autoUpdate) << "a timer that cannot be made turns updates manual";
+    EXPECT_EQ(0u, ui::settings.autoUpdate) << "a timer that cannot be made turns updates manual";
     ASSERT_EQ(1u, catcher.boxes.size());
     EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Timer creation failed, Win32 Error=0x"));
-    app::settings = app::SettingsRecord();
+    ui::settings = ui::SettingsRecord();
 }
 
 TEST(Startup, TheSecurityEditorComesFromTheSystemFolderNotOneBesideTheProgram)
@@ -74,19 +74,19 @@ TEST(Startup, TheSecurityEditorComesFromTheSystemFolderNotOneBesideTheProgram)
     } planted; // any loadable image will do
     ASSERT_TRUE(CopyFileW((TestFolder() + L"test_child.exe").c_str(), planted.path.c_str(), FALSE));
 
-    app::ProbePlatform();
-    core::Module loaded(std::exchange(app::state.aclUiModule, nullptr));
+    ui::ProbePlatform(GetModuleHandleW(nullptr));
+    core::Module loaded(std::exchange(ui::platform.aclUiModule, nullptr));
     wchar_t path[MAX_PATH] = {}, system[MAX_PATH] = {};
     GetModuleFileNameW(loaded.Get(), path, MAX_PATH);
     EXPECT_EQ(0, _wcsnicmp(system, path, GetSystemDirectoryW(system, MAX_PATH)));
-    EXPECT_NE(nullptr, std::exchange(app::state.editSecurityFn, nullptr));
+    EXPECT_NE(nullptr, std::exchange(ui::platform.editSecurityFn, nullptr));
 }
 
 using ProgramStart = StoredSettingsFixture;
 
 TEST_F(ProgramStart, OpensAtTheSavedRectangleAndSavesTheRecordWhenClosed)
 {
-    app::SettingsRecord record;
+    ui::SettingsRecord record;
     record.windowRect = {120, 80, 520, 380};
     record.suppressSave = 0xFFFFFFFF; // stored by mistake: it must not stop this save
     WriteStoredSettings(Bytes(record));

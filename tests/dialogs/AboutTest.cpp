@@ -1,6 +1,6 @@
 #include "dialogs/About.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 
@@ -21,8 +21,8 @@ TEST(AboutDialog, ShowsTheVersionAndNamesTheSystemFromItsVersionRecord)
     EXPECT_EQ(L"OS: Memphis 4.10 (Build 1500) ", line(1, 4, 10, 0x040A05DC, L""));
     EXPECT_EQ(L"OS: Windows 98 4.10 (Build 2222) ", line(1, 4, 10, 0x040A08AE, L""));
 
-    app::state.instance = GetModuleHandleW(nullptr);
-    HWND dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_ABOUT), nullptr,
+    ui::platform.instance = GetModuleHandleW(nullptr);
+    HWND dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_ABOUT), nullptr,
                                      dialogs::AboutDialogProc, 0);
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ(L"QUORLET Version 1.5", testing_support::WindowText(GetDlgItem(dialog, IDC_ABOUT_VERSION)));

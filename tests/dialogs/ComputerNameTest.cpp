@@ -1,6 +1,6 @@
 #include "dialogs/ComputerName.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 
@@ -33,7 +33,7 @@ TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
 TEST(ComputerNameDialog, StandsInForTheSystemsComputerBrowser)
 {
     // Wine has no network provider library, so browsing asks for the name.
-    app::state.instance = GetModuleHandleW(nullptr);
+    ui::platform.instance = GetModuleHandleW(nullptr);
     MessageBoxCatcher catcher;
     catcher.whileShown = [](HWND dialog) {
         SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"FARHOST");

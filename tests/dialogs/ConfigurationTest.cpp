@@ -1,5 +1,7 @@
 #include "dialogs/Configuration.h"
 
+#include "app/Commands.h"
+
 #include "app/AppTestSupport.h"
 #include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
@@ -66,8 +68,9 @@ protected:
     void Open()
     {
         DestroyWindow(dialog);
-        dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), window,
-                                    dialogs::ConfigDialogProc, 0);
+        dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_CONFIGURATION), window,
+                                    dialogs::ConfigDialogProc,
+                                    reinterpret_cast<LPARAM>(app::ApplySettingsChange));
         ASSERT_NE(nullptr, dialog);
     }
     void Press(int id) { SendMessageW(dialog, WM_COMMAND, id, LPARAM(GetDlgItem(dialog, id))); }
@@ -100,22 +103,22 @@ TEST_F(ConfigurationDialog, ThePeriodIsWholeMillisecondsTheDialogsOwnTextReadsBa
     };
     for (Case c : {Case{L"2.500", 2500, 1}, Case{L"3", 3000, 1}, Case{L"0.0015", 1, 1}, Case{L"0.010", 10, 1},
                    Case{L" 4.35 s", 4350, 1}, Case{L"0", 0, 0}, Case{L"soon", 0, 0}}) {
-        app::settings = app::SettingsRecord();
+        ui::settings = ui::SettingsRecord();
         Open();
         TypePeriod(c.typed);
         Press(IDC_CONFIG_APPLY);
-        EXPECT_EQ(c.milliseconds, app::settings.updateIntervalMs) << c.typed;
-        EXPECT_EQ(c.autoUpdate, app::settings.autoUpdate) << c.typed;
+        EXPECT_EQ(c.milliseconds, ui::settings.updateIntervalMs) << c.typed;
+        EXPECT_EQ(c.autoUpdate, ui::settings.autoUpdate) << c.typed;
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG_PERIOD))) << "the apply leaves the edit alone";
         KillTimer(window, app::UPDATE_TIMER_ID);
     }
     for (uint32_t milliseconds : {10u, 1005u, 4350u, 4294967295u}) {
-        app::settings.updateIntervalMs = milliseconds;
+        ui::settings.updateIntervalMs = milliseconds;
         Open();
         EXPECT_TRUE(ApplyEnabled()) << "filling the edit counts as a change";
         SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
         Press(IDC_CONFIG_APPLY);
-        EXPECT_EQ(milliseconds, app::settings.updateIntervalMs) << WindowText(GetDlgItem(dialog, IDC_CONFIG_PERIOD));
+        EXPECT_EQ(milliseconds, ui::settings.updateIntervalMs) << WindowText(GetDlgItem(dialog, IDC_CONFIG_PERIOD));
         KillTimer(window, app::UPDATE_TIMER_ID);
     }
 
@@ -125,8 +128,8 @@ TEST_F(ConfigurationDialog, ThePeriodIsWholeMillisecondsTheDialogsOwnTextReadsBa
         Check(IDC_CONFIG_HEX_IDS, true);
         TypePeriod(refused);
         Press(IDOK);
-        EXPECT_EQ(4294967295u, app::settings.updateIntervalMs) << refused;
-        EXPECT_EQ(0u, app::settings.hexIds) << "nothing is applied";
+        EXPECT_EQ(4294967295u, ui::settings.updateIntervalMs) << refused;
+        EXPECT_EQ(0u, ui::settings.hexIds) << "nothing is applied";
         EXPECT_TRUE(ApplyEnabled()) << "the dialog keeps its changes";
     }
     EXPECT_TRUE(ReadStoredSettings().empty());
@@ -145,11 +148,11 @@ TEST_F(ConfigurationDialog, BarColorsGoToAndFromTheSystemColor)
     chooseColor = CLR_INVALID;
     Press(IDC_CONFIG_DECREASE_COLOR);
     Press(IDC_CONFIG_APPLY);
-    EXPECT_EQ(RGB(1, 2, 3), app::settings.processColor);
-    EXPECT_EQ(0xFFFFFFFFu, app::settings.threadColor);
-    EXPECT_EQ(RGB(0, 128, 0), app::settings.decreaseColor) << "cancelled: unchanged";
-    EXPECT_EQ(app::APP_WORKSPACE_BRUSH, app::display.threadBrush);
-    EXPECT_NE(app::APP_WORKSPACE_BRUSH, app::display.processBrush);
+    EXPECT_EQ(RGB(1, 2, 3), ui::settings.processColor);
+    EXPECT_EQ(0xFFFFFFFFu, ui::settings.threadColor);
+    EXPECT_EQ(RGB(0, 128, 0), ui::settings.decreaseColor) << "cancelled: unchanged";
+    EXPECT_EQ(view::APP_WORKSPACE_BRUSH, view::display.threadBrush.Get());
+    EXPECT_NE(view::APP_WORKSPACE_BRUSH, view::display.processBrush.Get());
     EXPECT_FALSE(ApplyEnabled());
 }
 
@@ -157,7 +160,7 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
 {
     Start(NumberedProcesses(40));
     Open();
-    int rowHeight = app::display.rowHeight;
+    int rowHeight = view::display.rowHeight;
     choosePoints = 20;
     Press(IDC_CONFIG_CHANGE_FONT);
     HFONT sample = SampleFont();
@@ -166,9 +169,9 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_EQ(0u, GetObjectType(sample)) << "the replaced sample font is deleted";
     Check(IDC_CONFIG_HEX_IDS, true);
     Press(IDC_CONFIG_APPLY);
-    EXPECT_GT(app::display.rowHeight, rowHeight);
+    EXPECT_GT(view::display.rowHeight, rowHeight);
     EXPECT_EQ(view::PageRows(window), view::state.scrollRange.page) << "the scroll range follows the row height";
-    EXPECT_EQ(1u, app::settings.pendingChanges);
+    EXPECT_EQ(1u, ui::settings.pendingChanges);
 
     // A sample that shows the view's font shows the new one after Apply.
     Open();
@@ -177,18 +180,18 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_EQ(OBJ_FONT, GetObjectType(SampleFont()));
     Check(IDC_CONFIG_HEX_IDS, false);
     Press(IDCANCEL);
-    EXPECT_EQ(1u, app::settings.hexIds) << "cancel drops only what was not applied";
-    EXPECT_EQ(0u, app::settings.trayShowTotal);
+    EXPECT_EQ(1u, ui::settings.hexIds) << "cancel drops only what was not applied";
+    EXPECT_EQ(0u, ui::settings.trayShowTotal);
     EXPECT_TRUE(ReadStoredSettings().empty()) << "neither Apply nor Cancel saves";
 
-    app::settings.suppressSave = 1;
+    ui::settings.suppressSave = 1;
     Open();
     Press(IDOK);
     EXPECT_TRUE(ReadStoredSettings().empty());
-    app::settings.suppressSave = 0;
+    ui::settings.suppressSave = 0;
     Open();
     TypePeriod(L"1.25");
     Press(IDOK);
-    EXPECT_EQ(1250u, app::settings.updateIntervalMs);
-    EXPECT_EQ(Bytes(app::settings), ReadStoredSettings());
+    EXPECT_EQ(1250u, ui::settings.updateIntervalMs);
+    EXPECT_EQ(Bytes(ui::settings), ReadStoredSettings());
 }

@@ -1,6 +1,7 @@
 #include "dialogs/LoadGenerator.h"
 
-#include "app/AppState.h"
+#include "ui/MessageLoop.h"
+#include "ui/Platform.h"
 #include "dialogs/Values.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
@@ -64,7 +65,7 @@ bool WaitForCycles(uint32_t cycles)
 
 class LoadGeneratorDialog : public ::testing::Test {
 protected:
-    void SetUp() override { app::state.instance = GetModuleHandleW(nullptr); }
+    void SetUp() override { ui::platform.instance = GetModuleHandleW(nullptr); }
     void TearDown() override
     {
         Close();
@@ -74,16 +75,16 @@ protected:
 
     void Open()
     {
-        dialog = CreateDialogParamW(app::state.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), nullptr,
+        dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), nullptr,
                                     LoadGeneratorDialogProc, 0);
         ASSERT_NE(nullptr, dialog);
-        EXPECT_EQ(dialog, app::state.loadGeneratorDialog);
+        EXPECT_EQ(dialog, ui::messageLoop.loadGeneratorDialog);
     }
     void Close()
     {
         DestroyWindow(dialog);
-        EXPECT_EQ(nullptr, app::state.loadGeneratorDialog);
-        EXPECT_EQ(nullptr, app::state.activeModelessDialog) << "the message loop would feed a closed dialog";
+        EXPECT_EQ(nullptr, ui::messageLoop.loadGeneratorDialog);
+        EXPECT_EQ(nullptr, ui::messageLoop.activeModelessDialog) << "the message loop would feed a closed dialog";
     }
     void Type(int id, const wchar_t* text) // as typed: the edit's modified flag is set
     {
@@ -145,7 +146,7 @@ TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirs
 {
     Open();
     SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(dialog, app::state.activeModelessDialog);
+    EXPECT_EQ(dialog, ui::messageLoop.activeModelessDialog);
     Type(IDC_LOAD_USER_TARGET, L"150");
     Type(IDC_LOAD_PAGED_TARGET, L"1M");
     Press(IDC_LOAD_APPLY);

@@ -1,7 +1,7 @@
 // Quorlet in a Wine desktop acting on sleeping processes as a user would:
 // a row clicked, then the commands of its menu posted to the main window,
 // each effect looked at from outside the program's code.
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/AppTestSupport.h"
 #include "app/Startup.h"
 #include "e2e/Screenshot.h"
@@ -39,8 +39,8 @@ bool ClickRow(DWORD id)
         if (r->id != id || !r->Has(model::isProcess))
             continue;
         LPARAM point = MAKELPARAM(300, (row - view::state.topRow) * view::RowHeight() + view::RowHeight() / 2);
-        PostMessageW(app::state.mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, point);
-        PostMessageW(app::state.mainWindow, WM_LBUTTONUP, 0, point);
+        PostMessageW(ui::platform.mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageW(ui::platform.mainWindow, WM_LBUTTONUP, 0, point);
         return true;
     }
     return false;
@@ -51,7 +51,7 @@ void Debug(const ChildProcess& target, const wchar_t* conversions, const wchar_t
     actions.debugger.reset();
     actions.debugger = std::make_unique<RegisteredDebugger>(conversions + std::to_wstring(target.processId()) +
                                                             L" " + mode);
-    PostMessageW(app::state.mainWindow, WM_COMMAND, CMD_DEBUG_PROCESS, 0);
+    PostMessageW(ui::platform.mainWindow, WM_COMMAND, CMD_DEBUG_PROCESS, 0);
 }
 
 bool DebuggerWaits() { return FindWaitDialog() && actions.debugger->Outcome() == L"waiting"; }
@@ -61,7 +61,7 @@ bool DebuggerWaits() { return FindWaitDialog() && actions.debugger->Outcome() ==
 void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
 {
     ActionsRun& r = actions;
-    HWND window = app::state.mainWindow;
+    HWND window = ui::platform.mainWindow;
     DWORD id = r.sleeper->processId(), debuggerId = 0;
     if (r.step == 0) {
         MoveWindow(window, 0, 0, 600, 700, TRUE); // room for every row

@@ -1,6 +1,6 @@
 // Quorlet in a Wine desktop on an X display: its own start-up and message loop
 // run on this thread; a timer looks at the view, presses keys, takes a screenshot.
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/AppTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
@@ -36,7 +36,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
     const perf::PerfDataBlockHeader* header = perf::BlockHeader(perf::perfData.currentSnapshot.View());
     int64_t sample = header ? perf::Value64(header->PerfTime100nSec) : 0;
     run.samples += sample != std::exchange(run.lastSample, sample);
-    HWND window = app::state.mainWindow;
+    HWND window = ui::platform.mainWindow;
     auto rows = model::state.displayList.begin(), end = rows + model::state.displayCount();
     if (run.step == 0 && run.samples >= 3) {
         // The listed process with the largest value, leaving out Idle, _Total and the unlisted programs (ID 0).

@@ -250,16 +250,3 @@ TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
     EXPECT_EQ(nullptr, state.selectedRecord);
     state.showHierarchy = false;
 }
-
-TEST_F(RecordsAndSnapshots, GoWithTheirSnapshotWhicheverGlobalsStartFirst)
-{
-    replay.Serve(Block({{u"a", 1}}, 0));
-    perf::TakeSnapshot(nullptr);
-    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
-    ASSERT_EQ(1u, BuildInstanceRecords({current, {}, PROCESS, ID, TAG, 0}, state.processRecords));
-    // The perf state initialized after the model had installed its hook.
-    perf::perfData = perf::PerfDataState();
-    perf::SetSourceForTesting(&replay);
-    perf::ReleaseSampleData();
-    EXPECT_EQ(0u, state.processRecords.count);
-}

@@ -1,6 +1,6 @@
 #include "security/Editor.h"
 
-#include "app/AppState.h"
+#include "ui/Platform.h"
 #include "app/Commands.h"
 #include "model/Records.h"
 #include "resources/resource.h"
@@ -104,12 +104,12 @@ protected:
     void SetUp() override
     {
         seen = SeenByEditor();
-        app::state.editSecurityFn = FakeEditSecurity;
-        app::state.openThreadFn = OpenThread;
+        ui::platform.editSecurityFn = FakeEditSecurity;
+        ui::platform.openThreadFn = OpenThread;
     }
     void TearDown() override
     {
-        app::state = app::AppState();
+        ui::platform = ui::PlatformState();
         model::state.selectedRecord = nullptr;
     }
     void Edit(uint32_t kind, DWORD id)
@@ -118,7 +118,7 @@ protected:
         record.id = id;
         model::CopyLabel(record.label, L"test_child.exe");
         model::state.selectedRecord = &record;
-        app::DispatchCommand(nullptr, 0, CMD_EDIT_SECURITY, 0);
+        app::DispatchCommand(nullptr, CMD_EDIT_SECURITY);
     }
     model::InstanceRecord record;
 };
@@ -149,11 +149,11 @@ TEST_F(EditorCommand, TheObjectOutlivesTheCallWhileTheEditorHoldsIt)
 
     // Without OpenThread, with id 0, for a process that cannot be opened, or
     // without an editor: no editor.
-    app::state.openThreadFn = nullptr;
+    ui::platform.openThreadFn = nullptr;
     Edit(model::isThread, child.threadId());
     Edit(model::isProcess, 0);
     Edit(model::isProcess, 0xFFFFFFF0u);
-    app::state.editSecurityFn = nullptr;
+    ui::platform.editSecurityFn = nullptr;
     Edit(model::isProcess, child.processId());
     EXPECT_EQ(2, seen.calls);
 }

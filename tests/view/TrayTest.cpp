@@ -70,10 +70,10 @@ TEST_F(Tray, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
     }
     EXPECT_EQ((TrayCalls{{NIM_MODIFY, 1}, {NIM_ADD, 1}, {NIM_MODIFY, 2}, {NIM_ADD, 2}}), trayCalls);
 
-    app::settings.trayShowHighest = app::settings.trayShowTotal = 0;
+    ui::settings.trayShowHighest = ui::settings.trayShowTotal = 0;
     view::UpdateTray();
     EXPECT_EQ(0u, shown.size());
-    app::settings.trayShowHighest = 1;
+    ui::settings.trayShowHighest = 1;
     model::state.processRecords.count = 0;
     trayCalls.clear();
     view::UpdateTray();

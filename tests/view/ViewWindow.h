@@ -2,10 +2,10 @@
 // it messages and read the view's state.
 #pragma once
 
-#include "app/AppState.h"
-#include "app/DisplayResources.h"
+#include "ui/Platform.h"
+#include "view/DisplayResources.h"
 #include "app/MainWindow.h"
-#include "app/Settings.h"
+#include "ui/Settings.h"
 #include "app/Startup.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
@@ -75,16 +75,18 @@ inline TrayCalls trayCalls;
 inline std::map<UINT, std::wstring> shown;
 inline BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
 {
-    EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == app::state.mainWindow &&
+    EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == ui::platform.mainWindow &&
                 data->uCallbackMessage == WM_USER && !(data->uFlags & NIF_MESSAGE));
     trayCalls.emplace_back(message, data->uID);
     if (message == NIM_DELETE)
         return shown.erase(data->uID) != 0;
     if ((message == NIM_MODIFY) != (shown.count(data->uID) != 0))
         return FALSE;
-    const HICON* icons = app::display.trayIcons;
-    int level = static_cast<int>(std::find(icons, icons + app::TRAY_LEVELS, data->hIcon) - icons);
-    shown[data->uID] = std::to_wstring(level < app::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
+    const core::Icon* icons = view::display.trayIcons;
+    int level = static_cast<int>(
+        std::find_if(icons, icons + view::TRAY_LEVELS, [data](const core::Icon& i) { return i.Get() == data->hIcon; }) -
+        icons);
+    shown[data->uID] = std::to_wstring(level < view::TRAY_LEVELS ? level : -1) + L" " + data->szTip;
     return TRUE;
 }
 
@@ -100,17 +102,17 @@ protected:
         names.insert(names.end(), {L"142", L"% User Time"});
         replay.SetNames(L"009", names, {L"7", L"Processor time help"});
         ResetState();
-        app::settings.autoUpdate = 0;
-        app::state.instance = GetModuleHandleW(nullptr);
+        ui::settings.autoUpdate = 0;
+        ui::platform.instance = GetModuleHandleW(nullptr);
         static const bool registered = app::RegisterMainWindowClass();
         ASSERT_TRUE(registered);
-        app::CreateDisplayResources();
+        view::CreateDisplayResources();
         DWORD style = WS_OVERLAPPEDWINDOW | WS_VSCROLL;
         RECT frame = {0, 0, 300, PAGE * view::RowHeight() + view::RowHeight() / 2};
         AdjustWindowRect(&frame, style, FALSE);
         window = CreateWindowExW(0, app::MAIN_WINDOW_CLASS, L"Quorlet", style, 0, 0, frame.right - frame.left,
-                                 frame.bottom - frame.top, nullptr, nullptr, app::state.instance, nullptr);
-        ASSERT_NE(nullptr, app::state.mainWindow = window);
+                                 frame.bottom - frame.top, nullptr, nullptr, ui::platform.instance, nullptr);
+        ASSERT_NE(nullptr, ui::platform.mainWindow = window);
         ASSERT_EQ(PAGE, view::PageRows(window));
     }
 
@@ -118,16 +120,16 @@ protected:
     {
         DestroyWindow(window);
         Pump(nullptr); // the quit message the window posted
-        app::DestroyDisplayResources();
+        view::DestroyDisplayResources();
         perf::ReleaseSampleData();
         perf::SetSourceForTesting(nullptr);
         ResetState();
-        app::state.mainWindow = nullptr;
+        ui::platform.mainWindow = nullptr;
     }
 
     static void ResetState()
     {
-        app::settings = app::SettingsRecord();
+        ui::settings = ui::SettingsRecord();
         perf::selection = perf::CounterSelection();
         view::state = view::ViewState();
         view::tray = view::TrayState();

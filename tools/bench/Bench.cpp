@@ -6,8 +6,9 @@
 // the heap bytes in use while a machine is measured.
 //
 //   tools/wine-run.sh --tests build build/quorlet-bench.exe [processes]
-#include "app/AppState.h"
-#include "app/DisplayResources.h"
+#include "app/Startup.h"
+#include "ui/Platform.h"
+#include "view/DisplayResources.h"
 #include "core/Handles.h"
 #include "model/DisplayList.h"
 #include "model/Records.h"
@@ -206,7 +207,7 @@ public:
     {
         RECT client = {0, 0, WIDTH, HEIGHT};
         FillRect(dc.Get(), &client, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
-        core::SelectionGuard font(dc.Get(), app::display.viewFont);
+        core::SelectionGuard font(dc.Get(), view::display.viewFont.Get());
         view::PaintContent(dc.Get(), client, view::CurrentPaintInput(), view::state.columns);
     }
 
@@ -303,8 +304,9 @@ int main(int argc, char** argv)
     perf::counterTable.idThreadIndex = ID_THREAD;
     perf::counterTable.creatingProcessIdIndex = CREATOR;
     perf::selection.counterIndex = CPU;
-    app::state.instance = GetModuleHandleW(nullptr);
-    app::CreateDisplayResources();
+    app::InstallHooks();
+    ui::ProbePlatform(GetModuleHandleW(nullptr));
+    view::CreateDisplayResources();
 
     if (!CountHeapCalls())
         std::printf("HeapAlloc is not imported by this executable: only operator new is counted\n");
@@ -321,6 +323,6 @@ int main(int argc, char** argv)
                         double(t.peakBytes) / (1 << 20));
         }
     }
-    app::DestroyDisplayResources();
+    view::DestroyDisplayResources();
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace app {
+namespace ui {
 
 struct SettingsRecord {
     uint32_t pendingChanges = 0; // only the Configuration dialog's copy holds changes
@@ -48,4 +48,13 @@ LSTATUS LoadSettings();
 // Writes the live record unless suppressSave is set; failures are reported.
 void SaveSettings();
 
-} // namespace app
+// The record's writers: the dialog that edits it, the window's rectangle,
+// and the two changes made for one run.
+void ReplaceSettings(const SettingsRecord& edited);
+void RememberWindowRect(const RECT& rectangle);
+// This run's changes (a placement from the command line) are not saved.
+void SuppressSaving();
+// The update timer could not be started: updates are made on request.
+void SwitchToManualUpdates();
+
+} // namespace ui

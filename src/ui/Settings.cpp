@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "ui/Settings.h"
 
 #include "core/Handles.h"
 #include "core/Report.h"
@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace app {
+namespace ui {
 
 SettingsRecord settings;
 
@@ -63,4 +63,24 @@ void SaveSettings()
         core::ReportWin32Failure(nullptr, core::TextId(IDS_OP_SAVE_SETTINGS_WRITE), status, MB_ICONEXCLAMATION);
 }
 
-} // namespace app
+void ReplaceSettings(const SettingsRecord& edited)
+{
+    settings = edited;
+}
+
+void RememberWindowRect(const RECT& rectangle)
+{
+    settings.windowRect = rectangle;
+}
+
+void SuppressSaving()
+{
+    settings.suppressSave = 1;
+}
+
+void SwitchToManualUpdates()
+{
+    settings.autoUpdate = 0;
+}
+
+} // namespace ui

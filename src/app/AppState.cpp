@@ -1,7 +1,0 @@
-#include "app/AppState.h"
-
-namespace app {
-
-AppState state;
-
-} // namespace app

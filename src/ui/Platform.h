@@ -1,0 +1,29 @@
+// What the platform offers this run, probed once at start-up, and the
+// program's instance and main window.
+#pragma once
+
+#include <windows.h>
+
+namespace ui {
+
+using OpenThreadFunction = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
+using EditSecurityFunction = BOOL(WINAPI*)(HWND, void*);
+
+struct PlatformState {
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+    bool isWindows2000OrLater = false;
+    OpenThreadFunction openThreadFn = nullptr; // null on systems without OpenThread
+    HMODULE aclUiModule = nullptr;
+    EditSecurityFunction editSecurityFn = nullptr; // null without the access-control editor
+};
+
+extern PlatformState platform;
+
+// Reads the version and looks up the optional functions; the access-control
+// editor's library stays loaded until ReleasePlatform.
+void ProbePlatform(HINSTANCE instance);
+void ReleasePlatform();
+void SetMainWindow(HWND window);
+
+} // namespace ui

@@ -1,0 +1,42 @@
+// The fonts, brushes and icons the view draws with, made from the settings.
+#pragma once
+
+#include "core/Handles.h"
+
+#include <windows.h>
+
+namespace view {
+
+constexpr int TRAY_LEVELS = 15;
+// A bar colour that follows the system's application-workspace colour.
+constexpr COLORREF SYSTEM_COLOR = 0xFFFFFFFF;
+// The system brush used for SYSTEM_COLOR; it is never deleted.
+const HBRUSH APP_WORKSPACE_BRUSH = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+
+struct BarBrushTraits {
+    static bool IsValid(HBRUSH brush) { return brush && brush != APP_WORKSPACE_BRUSH; }
+    static void Close(HBRUSH brush) { DeleteObject(brush); }
+};
+// A bar's brush, or the system's workspace brush, which is not deleted.
+using BarBrush = core::UniqueResource<HBRUSH, BarBrushTraits>;
+
+struct DisplayResources {
+    core::Icon trayIcons[TRAY_LEVELS];
+    BarBrush processBrush;
+    BarBrush threadBrush;
+    BarBrush increaseBrush;
+    BarBrush decreaseBrush;
+    core::Font viewFont;
+    LOGFONTW glyphLogFont = {};
+    core::Font glyphFont; // Marlett: the expand and collapse marks
+    int rowHeight = 0;
+    int glyphWidth = 0;
+};
+
+extern DisplayResources display;
+
+// Makes the resources anew from the settings, releasing the ones held.
+void CreateDisplayResources();
+void DestroyDisplayResources();
+
+} // namespace view
