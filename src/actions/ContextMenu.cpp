@@ -5,6 +5,7 @@
 #include "actions/Open.h"
 #include "actions/Priority.h"
 #include "ui/Platform.h"
+#include "core/AccessRights.h"
 #include "core/WideString.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
@@ -24,8 +25,6 @@ using ui::AppendItem;
 using ui::AppendSubmenu;
 using ui::Checked;
 
-// PROCESS_ALL_ACCESS as the debugger needs it, whatever the headers' version.
-constexpr DWORD FULL_PROCESS_ACCESS = 0x1F0FFF;
 
 // A yes/no sub-menu: the command when the right is held, its grant form when
 // the list may be changed, otherwise both it and its entry greyed.
@@ -142,7 +141,7 @@ void AppendProcessMenu(HMENU menu, const model::InstanceRecord& record)
     AppendConfirmation(p.Get(), mask, PROCESS_TERMINATE, CMD_TERMINATE_PROCESS, IDS_OP_TERMINATE_PROCESS,
                        IDS_MENU_CONFIRM_TERMINATE_PROCESS, IDS_MENU_CANCEL_TERMINATE_PROCESS);
     if (ReadRegisteredDebugger().Length() != 0)
-        AppendConfirmation(p.Get(), mask, FULL_PROCESS_ACCESS, CMD_DEBUG_PROCESS, IDS_MENU_DEBUG,
+        AppendConfirmation(p.Get(), mask, core::CLASSIC_PROCESS_ALL_ACCESS, CMD_DEBUG_PROCESS, IDS_MENU_DEBUG,
                            IDS_MENU_CONFIRM_DEBUG, IDS_MENU_CANCEL_DEBUG);
     AppendProcessPriorityItems(p.Get(), process.Get(), mask, ui::platform.isWindows2000OrLater);
     AppendSecurityItems(p.Get(), process.Get(), security::OBJECT_PROCESS, mask);

@@ -4,6 +4,7 @@
 #include "actions/Open.h"
 #include "ui/Platform.h"
 #include "ui/MessageLoop.h"
+#include "core/AccessRights.h"
 #include "core/Handles.h"
 #include "model/Records.h"
 #include "resources/resource.h"
@@ -17,8 +18,7 @@ constexpr int MAX_DEBUGGER_CONVERSIONS = 2;
 // The full set of this system, with the limited query and set rights: the
 // system asks for those too when query or set is asked for, and a debugger
 // opens the process with all of them.
-constexpr DWORD DEBUG_RIGHTS = PROCESS_ALL_ACCESS;
-static_assert(DEBUG_RIGHTS == 0x1FFFFF, "the later systems' full set of process rights");
+constexpr DWORD DEBUG_RIGHTS = core::FULL_PROCESS_ACCESS;
 
 bool IsFormatFlag(wchar_t c)
 {

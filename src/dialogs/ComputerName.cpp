@@ -16,11 +16,9 @@ namespace {
 using perf::COMPUTER_NAME_MAX;
 using perf::MACHINE_NAME_CHARS;
 
-bool IsValidComputerName(const wchar_t* name)
-{
-    size_t length = wcslen(name);
-    return length > 0 && length <= COMPUTER_NAME_MAX;
-}
+// The browser's flags: servers only, in every kind of domain.
+constexpr DWORD FOCUSDLG_SERVERS_ONLY = 0x0002;
+constexpr DWORD FOCUSDLG_BROWSE_ALL_DOMAINS = 0x001F0000;
 
 INT_PTR OnComputerNameOk(HWND dialog)
 {
@@ -28,7 +26,7 @@ INT_PTR OnComputerNameOk(HWND dialog)
     wchar_t typed[64] = {};
     GetDlgItemTextW(dialog, IDC_COMPUTER_NAME, typed, static_cast<int>(std::size(typed)));
     const wchar_t* start = typed[0] == L'\\' && typed[1] == L'\\' ? typed + 2 : typed;
-    if (!name || !IsValidComputerName(start)) {
+    if (!name || !perf::IsValidComputerName(start)) {
         MessageBeep(MB_ICONEXCLAMATION);
         SetFocus(GetDlgItem(dialog, IDC_COMPUTER_NAME));
         return TRUE;
@@ -48,7 +46,7 @@ bool BrowseForComputer(HWND owner, wchar_t* name)
     core::Module library(core::LoadSystemLibrary(L"ntlanman.dll"));
     auto browse = core::FindExport<FocusDialog>(library.Get(), "I_SystemFocusDialog");
     if (browse) {
-        browse(owner, 0x001F0002, chosen, MACHINE_NAME_CHARS, &confirmed, nullptr, 0);
+        browse(owner, FOCUSDLG_BROWSE_ALL_DOMAINS | FOCUSDLG_SERVERS_ONLY, chosen, MACHINE_NAME_CHARS, &confirmed, nullptr, 0);
     } else {
         confirmed = DialogBoxParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_COMPUTER_NAME), owner,
                                     ComputerNameDialogProc, reinterpret_cast<LPARAM>(chosen)) == IDOK;

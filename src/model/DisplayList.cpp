@@ -397,8 +397,8 @@ bool Ordering::Skipped(const InstanceRecord& record) const
 {
     if (record.id != 0)
         return false;
-    return (!s.showTotal && wcscmp(record.name, L"_Total") == 0) ||
-           (!s.showIdle && wcscmp(record.name, L"Idle") == 0);
+    return (!s.showTotal && perf::NameIs(record.name, perf::TOTAL_INSTANCE)) ||
+           (!s.showIdle && perf::NameIs(record.name, perf::IDLE_INSTANCE));
 }
 
 void Ordering::Run()

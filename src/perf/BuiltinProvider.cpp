@@ -148,9 +148,9 @@ std::u16string_view ProcessInstanceName(const SystemProcessEntry& entry, char16_
         return {reinterpret_cast<const char16_t*>(name), length};
     }
     uintptr_t id = reinterpret_cast<uintptr_t>(entry.UniqueProcessId);
-    const wchar_t* fixed = id == 0 ? L"Idle" : id == 4 ? L"System" : nullptr;
-    if (fixed)
-        return {reinterpret_cast<const char16_t*>(fixed), wcslen(fixed)};
+    std::u16string_view fixed = id == 0 ? IDLE_INSTANCE : id == 4 ? u"System" : u"";
+    if (!fixed.empty())
+        return fixed;
     return Ordinal(static_cast<uint32_t>(id), scratch, scratchCount);
 }
 
@@ -366,7 +366,7 @@ void BuiltinProvider::WriteProcessObject(const BlockTimes& times)
         values[0] = values[2] = static_cast<uint64_t>(idle);
         values[P_THREADS] = processors.size();
         values[P_ELAPSED] = static_cast<uint64_t>(times.perfTime100nSec - int64_t(GetTickCount64()) * 10000);
-        add(u"Idle");
+        add(IDLE_INSTANCE);
         // ID 0, like Idle and _Total: matched by its name, which no real process has.
         values[0] = values[2] = static_cast<uint64_t>(unlistedTime);
         values[P_THREADS] = 1;
@@ -393,7 +393,7 @@ void BuiltinProvider::WriteProcessObject(const BlockTimes& times)
     }
     // _Total sums the rates, times and sizes; its identity columns are 0.
     totals[P_ELAPSED] = totals[P_ID] = totals[P_CREATOR] = totals[P_PRIORITY] = 0;
-    writer.AddInstance(u"_Total", {}, totals);
+    writer.AddInstance(TOTAL_INSTANCE, {}, totals);
     writer.EndObject();
 }
 
@@ -439,7 +439,7 @@ void BuiltinProvider::WriteThreadObject(const BlockTimes& times)
         }
         ++position;
     }
-    writer.AddInstance(u"_Total", {PROCESS_OBJECT, position, -1}, totals); // the process _Total's position
+    writer.AddInstance(TOTAL_INSTANCE, {PROCESS_OBJECT, position, -1}, totals); // the process _Total's position
     writer.EndObject();
 }
 

@@ -78,13 +78,13 @@ bool RegistryServesProcesses(DataSource& registry)
     return false;
 }
 
-namespace {
-
 bool IsValidComputerName(const wchar_t* name)
 {
     size_t length = wcslen(name);
     return length > 0 && length <= COMPUTER_NAME_MAX;
 }
+
+namespace {
 
 // How much of a machine name the failure text shows: at most the characters
 // a computer name has, without splitting a surrogate pair.

@@ -81,4 +81,7 @@ bool ConnectToMachine(HWND owner, const wchar_t* machineName);
 constexpr size_t COMPUTER_NAME_MAX = 15;
 constexpr size_t MACHINE_NAME_CHARS = COMPUTER_NAME_MAX + 3;
 
+// A name without its backslashes: 1 to COMPUTER_NAME_MAX characters.
+bool IsValidComputerName(const wchar_t* name);
+
 } // namespace perf

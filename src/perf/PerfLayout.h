@@ -10,6 +10,20 @@
 
 namespace perf {
 
+// The platform's two pseudo-instances of the Process object, both of ID 0.
+inline constexpr char16_t IDLE_INSTANCE[] = u"Idle";
+inline constexpr char16_t TOTAL_INSTANCE[] = u"_Total";
+
+// Whether a name as the program holds it (UTF-16 in wchar_t) is `expected`.
+inline bool NameIs(const wchar_t* name, const char16_t* expected)
+{
+    for (; *expected; ++name, ++expected) {
+        if (static_cast<char16_t>(*name) != *expected)
+            return false;
+    }
+    return *name == 0;
+}
+
 struct PerfTime64 {
     uint32_t low;
     uint32_t high;

@@ -47,9 +47,9 @@ struct TrayLoad {
     const model::InstanceRecord* highestRecord = nullptr;
 };
 
-bool IsPseudoProcess(const model::InstanceRecord& record, const wchar_t* name)
+bool IsPseudoProcess(const model::InstanceRecord& record, const char16_t* name)
 {
-    return record.id == 0 && wcscmp(record.name, name) == 0;
+    return record.id == 0 && perf::NameIs(record.name, name);
 }
 
 // Idle and _Total are not processes; every other row counts, the ID-0 row of
@@ -61,9 +61,9 @@ TrayLoad MeasureLoad(const model::RecordArray& records)
     for (uint32_t i = 0; i < records.count; ++i) {
         const model::InstanceRecord& record = records[i];
         const double value = std::isnan(record.value) ? 0 : record.value;
-        if (IsPseudoProcess(record, L"Idle"))
+        if (IsPseudoProcess(record, perf::IDLE_INSTANCE))
             continue;
-        if (IsPseudoProcess(record, L"_Total")) {
+        if (IsPseudoProcess(record, perf::TOTAL_INSTANCE)) {
             // After a busy process ended the total can fall below one half.
             load.fullScale = std::max(1.0, std::floor(value + 0.5));
             continue;
