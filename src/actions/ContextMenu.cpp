@@ -4,7 +4,6 @@
 #include "actions/ObjectCommands.h"
 #include "actions/Open.h"
 #include "actions/Priority.h"
-#include "ui/Platform.h"
 #include "core/AccessRights.h"
 #include "core/WideString.h"
 #include "perf/CounterNames.h"
@@ -14,6 +13,7 @@
 #include "security/Summary.h"
 #include "ui/Menus.h"
 #include "ui/MessageLoop.h"
+#include "ui/Platform.h"
 
 #include <algorithm>
 

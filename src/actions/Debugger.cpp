@@ -2,12 +2,12 @@
 
 #include "actions/ObjectCommands.h"
 #include "actions/Open.h"
-#include "ui/Platform.h"
-#include "ui/MessageLoop.h"
 #include "core/AccessRights.h"
 #include "core/Handles.h"
 #include "model/Records.h"
 #include "resources/resource.h"
+#include "ui/MessageLoop.h"
+#include "ui/Platform.h"
 
 namespace actions {
 

@@ -2,13 +2,13 @@
 
 #include "actions/Open.h"
 #include "actions/Priority.h"
-#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "security/Editor.h"
 #include "security/Summary.h"
+#include "ui/Platform.h"
 
 namespace actions {
 

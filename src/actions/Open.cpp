@@ -1,8 +1,8 @@
 #include "actions/Open.h"
 
-#include "ui/Platform.h"
 #include "core/Report.h"
 #include "core/WideString.h"
+#include "ui/Platform.h"
 
 #include <aclapi.h>
 

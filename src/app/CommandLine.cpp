@@ -1,12 +1,12 @@
 #include "app/CommandLine.h"
 
-#include "ui/Settings.h"
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "ui/Settings.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,7 +1,7 @@
 #include "dialogs/About.h"
 
-#include "ui/Platform.h"
 #include "resources/resource.h"
+#include "ui/Platform.h"
 
 namespace dialogs {
 

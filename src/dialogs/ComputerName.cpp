@@ -1,10 +1,10 @@
 #include "dialogs/ComputerName.h"
 
-#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "core/Module.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "ui/Platform.h"
 
 #include <cwchar>
 #include <iterator>

@@ -1,7 +1,5 @@
 #include "dialogs/LoadGenerator.h"
 
-#include "ui/MessageLoop.h"
-#include "ui/Platform.h"
 #include "core/Handles.h"
 #include "core/Report.h"
 #include "core/WideString.h"
@@ -10,6 +8,8 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "ui/MessageLoop.h"
+#include "ui/Platform.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 #include "security/Editor.h"
 
-#include "ui/Platform.h"
 #include "core/AccessRights.h"
 #include "core/WideString.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
+#include "ui/Platform.h"
 
 #include <aclapi.h>
 

@@ -1,23 +1,16 @@
 #include "view/Paint.h"
 
-#include "view/DisplayResources.h"
-#include "ui/Settings.h"
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "perf/PerfData.h"
+#include "ui/Settings.h"
+#include "view/DisplayResources.h"
 
 #include <algorithm>
 #include <cwchar>
 #include <iterator>
 
 namespace view {
-
-ViewState state;
-
-int RowHeight()
-{
-    return std::max(1, display.rowHeight);
-}
 
 namespace {
 

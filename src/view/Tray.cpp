@@ -1,14 +1,14 @@
 #include "view/Tray.h"
 
-#include "ui/Platform.h"
-#include "view/DisplayResources.h"
-#include "ui/Settings.h"
 #include "core/WideString.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
+#include "ui/Platform.h"
+#include "ui/Settings.h"
+#include "view/DisplayResources.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,14 +7,14 @@
 //
 //   tools/wine-run.sh --tests build build/quorlet-bench.exe [processes]
 #include "app/Startup.h"
-#include "ui/Platform.h"
-#include "view/DisplayResources.h"
 #include "core/Handles.h"
 #include "model/DisplayList.h"
 #include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/SnapshotWriter.h"
+#include "ui/Platform.h"
+#include "view/DisplayResources.h"
 #include "view/Paint.h"
 
 #include <windows.h>

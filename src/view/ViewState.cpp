@@ -1,0 +1,16 @@
+#include "view/ViewState.h"
+
+#include "view/DisplayResources.h"
+
+#include <algorithm>
+
+namespace view {
+
+ViewState state;
+
+int RowHeight()
+{
+    return std::max(1, display.rowHeight);
+}
+
+} // namespace view
