@@ -40,11 +40,14 @@ def read_layers(path):
 
 
 def shown(path):
-    """The path relative to the working folder when it lies below it."""
-    try:
-        return str(path.relative_to(Path.cwd()))
-    except ValueError:
-        return str(path)
+    """The path relative to the working folder or else to the repository,
+    when it lies below either."""
+    for base in (Path.cwd(), REPO):
+        try:
+            return str(path.relative_to(base))
+        except ValueError:
+            pass
+    return str(path)
 
 
 def include_lines(path):

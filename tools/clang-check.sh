@@ -49,7 +49,7 @@ logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 start=${EPOCHREALTIME/./}
 mapfile -t files < <(find src tests -name '*.cpp' -not -path 'tests/native/*' | sort)
-printf '%s\0' "${files[@]}" | xargs -0 -n 1 -P 2 "$0" --one "$logs" \
+printf '%s\0' "${files[@]}" | xargs -0 -n 1 -P 2 "$PWD/tools/clang-check.sh" --one "$logs" \
   || { echo "clang-check: the pass itself failed" >&2; exit 1; }
 tenths=$(( (${EPOCHREALTIME/./} - start) / 100000 ))
 
