@@ -115,7 +115,7 @@ void SecurityInformation::AppendEntries(const SI_ACCESS* entries)
         accessEntries[accessCount++] = *entries;
 }
 
-HRESULT SecurityInformation::QueryInterface(REFIID id, void** out)
+HRESULT SecurityInformation::QueryInterface(REFIID id, void** out) noexcept
 {
     if (!out)
         return E_POINTER;
@@ -128,12 +128,12 @@ HRESULT SecurityInformation::QueryInterface(REFIID id, void** out)
     return S_OK;
 }
 
-ULONG SecurityInformation::AddRef()
+ULONG SecurityInformation::AddRef() noexcept
 {
     return static_cast<ULONG>(InterlockedIncrement(&referenceCount));
 }
 
-ULONG SecurityInformation::Release()
+ULONG SecurityInformation::Release() noexcept
 {
     LONG left = InterlockedDecrement(&referenceCount);
     if (left == 0)
@@ -141,7 +141,7 @@ ULONG SecurityInformation::Release()
     return static_cast<ULONG>(left);
 }
 
-HRESULT SecurityInformation::GetObjectInformation(PSI_OBJECT_INFO info)
+HRESULT SecurityInformation::GetObjectInformation(PSI_OBJECT_INFO info) noexcept
 {
     *info = {};
     info->dwFlags = flags;
@@ -151,7 +151,7 @@ HRESULT SecurityInformation::GetObjectInformation(PSI_OBJECT_INFO info)
 }
 
 HRESULT SecurityInformation::GetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR* descriptor,
-                                         BOOL useDefault)
+                                         BOOL useDefault) noexcept
 {
     if (useDefault)
         return E_FAIL; // a process or thread has no default security to offer
@@ -160,7 +160,7 @@ HRESULT SecurityInformation::GetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
         GetSecurityInfo(object.Get(), SE_KERNEL_OBJECT, parts, nullptr, nullptr, nullptr, nullptr, descriptor)));
 }
 
-HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor)
+HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) noexcept
 {
     PSID owner = nullptr, group = nullptr;
     PACL dacl = nullptr, sacl = nullptr;
@@ -176,7 +176,7 @@ HRESULT SecurityInformation::SetSecurity(SECURITY_INFORMATION parts, PSECURITY_D
 }
 
 HRESULT SecurityInformation::GetAccessRights(const GUID*, DWORD, PSI_ACCESS* entries, ULONG* count,
-                                             ULONG* defaultEntry)
+                                             ULONG* defaultEntry) noexcept
 {
     *entries = accessEntries;
     *count = accessCount;
@@ -184,21 +184,21 @@ HRESULT SecurityInformation::GetAccessRights(const GUID*, DWORD, PSI_ACCESS* ent
     return S_OK;
 }
 
-HRESULT SecurityInformation::MapGeneric(const GUID*, UCHAR*, ACCESS_MASK* mask)
+HRESULT SecurityInformation::MapGeneric(const GUID*, UCHAR*, ACCESS_MASK* mask) noexcept
 {
     GENERIC_MAPPING mapping = MappingFor(objectType);
     MapGenericMask(mask, &mapping);
     return S_OK;
 }
 
-HRESULT SecurityInformation::GetInheritTypes(PSI_INHERIT_TYPE* types, ULONG* count)
+HRESULT SecurityInformation::GetInheritTypes(PSI_INHERIT_TYPE* types, ULONG* count) noexcept
 {
     *types = nullptr;
     *count = 0;
     return S_OK;
 }
 
-HRESULT SecurityInformation::PropertySheetPageCallback(HWND, UINT, SI_PAGE_TYPE)
+HRESULT SecurityInformation::PropertySheetPageCallback(HWND, UINT, SI_PAGE_TYPE) noexcept
 {
     return S_OK;
 }

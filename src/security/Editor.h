@@ -22,18 +22,18 @@ public:
 
     bool Valid() const { return static_cast<bool>(object); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-    HRESULT STDMETHODCALLTYPE GetObjectInformation(PSI_OBJECT_INFO info) override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetObjectInformation(PSI_OBJECT_INFO info) noexcept override;
     HRESULT STDMETHODCALLTYPE GetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR* descriptor,
-                                          BOOL useDefault) override;
-    HRESULT STDMETHODCALLTYPE SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) override;
+                                          BOOL useDefault) noexcept override;
+    HRESULT STDMETHODCALLTYPE SetSecurity(SECURITY_INFORMATION parts, PSECURITY_DESCRIPTOR descriptor) noexcept override;
     HRESULT STDMETHODCALLTYPE GetAccessRights(const GUID* objectTypeId, DWORD flags, PSI_ACCESS* entries,
-                                              ULONG* count, ULONG* defaultEntry) override;
-    HRESULT STDMETHODCALLTYPE MapGeneric(const GUID* objectTypeId, UCHAR* aceFlags, ACCESS_MASK* mask) override;
-    HRESULT STDMETHODCALLTYPE GetInheritTypes(PSI_INHERIT_TYPE* types, ULONG* count) override;
-    HRESULT STDMETHODCALLTYPE PropertySheetPageCallback(HWND window, UINT message, SI_PAGE_TYPE page) override;
+                                              ULONG* count, ULONG* defaultEntry) noexcept override;
+    HRESULT STDMETHODCALLTYPE MapGeneric(const GUID* objectTypeId, UCHAR* aceFlags, ACCESS_MASK* mask) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetInheritTypes(PSI_INHERIT_TYPE* types, ULONG* count) noexcept override;
+    HRESULT STDMETHODCALLTYPE PropertySheetPageCallback(HWND window, UINT message, SI_PAGE_TYPE page) noexcept override;
 
 private:
     ~SecurityInformation();
