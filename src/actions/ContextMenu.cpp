@@ -14,6 +14,7 @@
 #include "ui/Menus.h"
 #include "ui/MessageLoop.h"
 #include "ui/Platform.h"
+#include "view/ViewState.h"
 
 #include <algorithm>
 
@@ -64,7 +65,7 @@ void AppendTitled(HMENU menu, core::Menu& submenu, unsigned titleId, const model
 
 void AppendViewAs(HMENU menu)
 {
-    const perf::CounterSelection& s = perf::selection;
+    const perf::CounterSelection& s = view::state.counter;
     if (perf::ViewAsChoice(s.counterType, 0) == perf::DISPLAY_NATURAL)
         return;
     core::Menu choices{CreatePopupMenu()};
@@ -73,7 +74,7 @@ void AppendViewAs(HMENU menu)
         if (type == perf::DISPLAY_NATURAL)
             break;
         // A choice without a label is left out but keeps its number.
-        if (unsigned label = perf::DisplayTypeLabel(type)) {
+        if (unsigned label = perf::DisplayTypeLabel(type, s.counterIndex)) {
             bool on = s.displayType == type || (s.displayType == perf::DISPLAY_NATURAL && n == 0);
             AppendItem(choices.Get(), Checked(on), CMD_VIEW_AS_FIRST + n, label);
         }
@@ -88,7 +89,7 @@ void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
         text.Append(name);
     else if (text.LoadResourceString(IDS_UNKNOWN))
         text.AppendFormat(L" (%d)", static_cast<int>(index));
-    AppendItem(menu, Checked(index == perf::selection.counterIndex), command, text.Chars());
+    AppendItem(menu, Checked(index == view::state.counter.counterIndex), command, text.Chars());
 }
 
 // The object's counters, as many as the commands from `first` to `last`
@@ -176,7 +177,7 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
         AppendThreadMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    const model::ModelState& s = model::state;
+    const model::ListOptions& s = view::state.options;
     AppendItem(m, Checked(s.showTotal), CMD_SHOW_TOTAL, IDS_MENU_SHOW_TOTAL);
     AppendItem(m, Checked(s.showIdle), CMD_SHOW_IDLE, IDS_MENU_SHOW_IDLE);
     AppendItem(m, Checked(s.showHierarchy), CMD_SHOW_HIERARCHY, IDS_MENU_SHOW_HIERARCHY);

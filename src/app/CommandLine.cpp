@@ -2,11 +2,11 @@
 
 #include "core/Handles.h"
 #include "core/WideString.h"
-#include "model/Records.h"
-#include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "ui/Settings.h"
+#include "view/Refresh.h"
+#include "view/Scroll.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -43,7 +43,7 @@ CommandLineResult Switch(const wchar_t* argument)
         return Exit(0);
     }
     if (_wcsicmp(rest, L"t") == 0) {
-        model::state.showHierarchy = true;
+        view::SetListOption(nullptr, view::SHOW_HIERARCHY, true);
         return {};
     }
     return InvalidArgument(argument);
@@ -91,7 +91,7 @@ CommandLineResult ParseArguments(int count, wchar_t** arguments)
             if (counter == 0)
                 result = InvalidArgument(argument);
             else
-                perf::selection.counterIndex = static_cast<uint32_t>(counter);
+                view::ChooseCounter(static_cast<uint32_t>(counter));
         } else if (argument[0] == L'@' || argument[0] == L'+') {
             Placement(argument);
         } else {

@@ -66,29 +66,10 @@ void MovePage(HWND window, int32_t direction)
         SelectAndFocus(window, std::clamp(offset + top, 0, RowCount() - 1));
 }
 
-// Show Total, Show Idle and Show Process Hierarchy reorder the rows held.
-void ToggleOption(HWND window, bool& option, bool resetColumns)
-{
-    option = !option;
-    if (resetColumns)
-        view::ResetColumns();
-    view::RelistRows(window);
-}
-
-void ViewAs(HWND window, uint32_t choice)
-{
-    uint32_t type = perf::ViewAsChoice(perf::selection.counterType, choice);
-    if (type == perf::selection.displayType)
-        return;
-    perf::selection.displayType = type;
-    view::RefreshView(window);
-    InvalidateRect(window, nullptr, TRUE);
-}
-
 // The displayed counter's help text under its name.
 void ShowCounterHelp(HWND window)
 {
-    uint32_t index = perf::selection.counterIndex;
+    uint32_t index = view::state.counter.counterIndex;
     const perf::PerfCounterDefinition* counter =
         view::FindProcessOrThreadCounter(perf::perfData.currentSnapshot.View(), index);
     uint32_t helpIndex = counter && counter->CounterHelpTitleIndex ? counter->CounterHelpTitleIndex : index + 1;
@@ -119,6 +100,13 @@ void RunOnFocus(HWND window, unsigned id)
     }
 }
 
+void ToggleListOption(HWND window, view::ListOption option)
+{
+    const model::ListOptions& o = view::state.options;
+    bool on = option == view::SHOW_TOTAL ? o.showTotal : option == view::SHOW_IDLE ? o.showIdle : o.showHierarchy;
+    view::SetListOption(window, option, !on);
+}
+
 void ConnectLocal(HWND window)
 {
     if (perf::ConnectToMachine(window, nullptr))
@@ -144,10 +132,10 @@ struct CommandRow {
 
 constexpr CommandRow COMMANDS[] = {
     {CMD_PROCESS_COUNTER_FIRST, CMD_PROCESS_COUNTER_LAST, false,
-     [](HWND w, unsigned id) { SelectCounter(w, id - CMD_PROCESS_COUNTER_FIRST, perf::counterTable.processObjectIndex); }},
+     [](HWND w, unsigned id) { view::ShowCounter(w, id - CMD_PROCESS_COUNTER_FIRST, perf::counterTable.processObjectIndex); }},
     {CMD_THREAD_COUNTER_FIRST, CMD_THREAD_COUNTER_LAST, false,
-     [](HWND w, unsigned id) { SelectCounter(w, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex); }},
-    {CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST, false, [](HWND w, unsigned id) { ViewAs(w, id - CMD_VIEW_AS_FIRST); }},
+     [](HWND w, unsigned id) { view::ShowCounter(w, id - CMD_THREAD_COUNTER_FIRST, perf::counterTable.threadObjectIndex); }},
+    {CMD_VIEW_AS_FIRST, CMD_VIEW_AS_LAST, false, [](HWND w, unsigned id) { view::ViewAs(w, id - CMD_VIEW_AS_FIRST); }},
     {CMD_DEBUG_PROCESS, CMD_DEBUG_PROCESS, true, actions::LaunchDebugger},
     {CMD_TERMINATE_PROCESS, CMD_TERMINATE_PROCESS, true, actions::RunProcessCommand},
     {CMD_ENABLE_PROCESS_BOOST, CMD_ENABLE_PROCESS_BOOST, true, actions::RunProcessCommand},
@@ -174,10 +162,10 @@ constexpr CommandRow COMMANDS[] = {
     {CMD_EXPAND_ALL, CMD_EXPAND_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::EXPAND_ROW); }},
     {CMD_COLLAPSE_ALL, CMD_COLLAPSE_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::COLLAPSE_ROW); }},
     {CMD_UPDATE_NOW, CMD_UPDATE_NOW, false, [](HWND w, unsigned) { UpdateNow(w); }},
-    {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { ToggleOption(w, model::state.showTotal, false); }},
-    {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { ToggleOption(w, model::state.showIdle, false); }},
+    {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_TOTAL); }},
+    {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_IDLE); }},
     {CMD_SHOW_HIERARCHY, CMD_SHOW_HIERARCHY, false,
-     [](HWND w, unsigned) { ToggleOption(w, model::state.showHierarchy, true); }},
+     [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_HIERARCHY); }},
     {CMD_LOCAL_MACHINE, CMD_LOCAL_MACHINE, false, [](HWND w, unsigned) { ConnectLocal(w); }},
     {CMD_REMOTE_MACHINE, CMD_REMOTE_MACHINE, false, [](HWND w, unsigned) { ConnectRemote(w); }},
     {CMD_ABOUT_COUNTER, CMD_ABOUT_COUNTER, false, [](HWND w, unsigned) { ShowCounterHelp(w); }},
@@ -199,28 +187,6 @@ void UpdateNow(HWND window)
 {
     view::UpdateNow(window);
     dialogs::UpdateLoadGeneratorActuals();
-}
-
-void SelectCounter(HWND window, uint32_t position, uint32_t objectIndex)
-{
-    perf::CounterSelection& chosen = perf::selection;
-    chosen.displayType = perf::DISPLAY_NATURAL;
-    chosen.counterIndex = 0;
-    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
-    const perf::PerfObjectType* object = perf::FindObject(current, objectIndex);
-    if (object && position < object->NumCounters) {
-        const perf::PerfCounterDefinition* counter = perf::FirstCounter(current, object);
-        for (uint32_t i = 0; i < position && counter; ++i)
-            counter = perf::NextCounter(current, counter);
-        if (counter) {
-            chosen.counterIndex = counter->CounterNameTitleIndex;
-            chosen.counterType = counter->CounterType;
-        }
-    }
-    view::RefreshView(window);
-    // No growth or shrinkage is shown for the switch itself.
-    model::ForgetGrowth();
-    InvalidateRect(window, nullptr, TRUE);
 }
 
 void DispatchCommand(HWND window, unsigned id)

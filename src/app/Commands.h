@@ -21,9 +21,4 @@ void UpdateNow(HWND window);
 // `before` is the record as it was.
 void ApplySettingsChange(HWND window, const ui::SettingsRecord& before);
 
-// Shows the counter at the 0-based position among the counters of the
-// object with that title index; past the last, the default counter returns
-// at the next update.
-void SelectCounter(HWND window, uint32_t position, uint32_t objectIndex);
-
 } // namespace app

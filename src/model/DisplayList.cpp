@@ -346,7 +346,7 @@ void Ordering::ListAtTop(const Frame& node)
     node.record->depth = 0;
     if (!node.isPlaceholder)
         ListThreadsOf(node.position);
-    if (s.showHierarchy)
+    if (inputs.options.showHierarchy)
         ListChildrenOf(node);
 }
 
@@ -397,8 +397,8 @@ bool Ordering::Skipped(const InstanceRecord& record) const
 {
     if (record.id != 0)
         return false;
-    return (!s.showTotal && perf::NameIs(record.name, perf::TOTAL_INSTANCE)) ||
-           (!s.showIdle && perf::NameIs(record.name, perf::IDLE_INSTANCE));
+    return (!inputs.options.showTotal && perf::NameIs(record.name, perf::TOTAL_INSTANCE)) ||
+           (!inputs.options.showIdle && perf::NameIs(record.name, perf::IDLE_INSTANCE));
 }
 
 void Ordering::Run()
@@ -411,7 +411,7 @@ void Ordering::Run()
         Process(i).flags &= ~uint32_t(listed | visiting);
 
     IndexThreads();
-    if (s.showHierarchy) {
+    if (inputs.options.showHierarchy) {
         MakePlaceholderRoom();
         CountChildren();
     } else {
@@ -421,10 +421,10 @@ void Ordering::Run()
     s.focusRow = -1;
     s.selectedRecord = nullptr;
     for (uint32_t i = 0; i < processes; ++i) {
-        if (!Skipped(Process(i)) && (!s.showHierarchy || Process(i).creatorId == 0))
+        if (!Skipped(Process(i)) && (!inputs.options.showHierarchy || Process(i).creatorId == 0))
             ListAtTop(ProcessNode(i));
     }
-    if (!s.showHierarchy)
+    if (!inputs.options.showHierarchy)
         return;
     for (uint32_t p = 0; p < s.placeholderCount; ++p) {
         if (!s.placeholderRecords[p].Has(listed))
@@ -445,9 +445,10 @@ void BuildDisplayList(ModelState& s, const OrderingInputs& inputs)
     Ordering(s, inputs).Run();
 }
 
-void BuildDisplayList()
+void BuildDisplayList(const ListOptions& options)
 {
     OrderingInputs inputs;
+    inputs.options = options;
     inputs.previous = perf::perfData.previousSnapshot.View();
     inputs.processObjectIndex = perf::counterTable.processObjectIndex;
     inputs.idProcessIndex = perf::counterTable.idProcessIndex;

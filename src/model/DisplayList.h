@@ -7,7 +7,15 @@
 
 namespace model {
 
+// What the view asks the ordering to show.
+struct ListOptions {
+    bool showTotal = false;
+    bool showIdle = false;
+    bool showHierarchy = false; // processes under their creators
+};
+
 struct OrderingInputs {
+    ListOptions options;
     perf::SnapshotView previous; // names the placeholders of vanished creators
     uint32_t processObjectIndex = 0;
     uint32_t idProcessIndex = 0;
@@ -18,7 +26,7 @@ struct OrderingInputs {
 // row and the selected record from the records' flags.
 void BuildDisplayList(ModelState& s, const OrderingInputs& inputs);
 
-// The program's own state, with the current connection's previous snapshot.
-void BuildDisplayList();
+// The program's own records, with the current connection's previous snapshot.
+void BuildDisplayList(const ListOptions& options);
 
 } // namespace model

@@ -2,7 +2,6 @@
 
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 
 #include <algorithm>
@@ -192,7 +191,7 @@ void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::
     }
     perf::CounterSample now{from.request.current, instance, from.shown};
     perf::CounterSample before{from.request.previous, matched, from.previousShown};
-    if (!perf::ComputeCounterValue(now, before, record.value, record.text, perf::selection.displayType)) {
+    if (!perf::ComputeCounterValue(now, before, record.value, record.text, from.request.displayType)) {
         record.value = 0;
         record.text.Format(L"***");
     }
@@ -264,12 +263,13 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     records.builtFrom = current.data;
     records.builtFromLength = current.length;
     records.unmarked = true;
+    records.status = 0;
     if (!from.object) {
-        perfData.statusMessageId = IDS_STATUS_NO_PROCESS_OBJECT;
+        records.status = IDS_STATUS_NO_PROCESS_OBJECT;
         return 0;
     }
     if (from.object->NumInstances <= 0) {
-        perfData.statusMessageId = IDS_STATUS_NO_PROCESS_LIST;
+        records.status = IDS_STATUS_NO_PROCESS_LIST;
         return 0;
     }
     // No more records than the bytes can hold instances.

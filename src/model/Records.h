@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/WideString.h"
+#include "perf/CounterValues.h"
 #include "perf/Navigation.h"
 
 #include <cstdint>
@@ -100,6 +101,7 @@ struct RecordArray {
     const uint8_t* builtFrom = nullptr;
     uint32_t builtFromLength = 0;
     bool unmarked = false; // built since the last ordering pass: no record is listed
+    unsigned status = 0;   // the string id saying what the last build missed, or 0
     PreviousInstances previous;
     std::vector<CarriedState> carried;
 
@@ -157,10 +159,6 @@ struct ModelState {
     uint32_t placeholderCapacity = 0;
     OrderingIndexes indexes;
 
-    bool showTotal = false;
-    bool showIdle = false;
-    bool showHierarchy = false;
-
     uint32_t displayCount() const { return static_cast<uint32_t>(displayList.size()); }
 };
 
@@ -173,11 +171,12 @@ struct BuildRequest {
     uint32_t idCounterIndex = 0;
     uint32_t counterIndex = 0; // the displayed counter
     uint32_t depth = 0;
+    uint32_t displayType = perf::DISPLAY_NATURAL; // how its values are computed and shown
 };
 
 // Rebuilds `records` (the previous refresh's array for this object) with one
-// record per instance of the object; returns the count. Sets the status text
-// when the object or its instances are missing.
+// record per instance of the object; returns the count. Sets the records'
+// status when the object or its instances are missing.
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records);
 
 // Copies a snapshot name into a record's label, cut to 31 characters.

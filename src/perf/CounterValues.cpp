@@ -11,7 +11,6 @@
 
 namespace perf {
 
-CounterSelection selection;
 
 namespace {
 
@@ -49,9 +48,8 @@ const uint32_t viewAsGroups[][5] = {
     {TYPE_BULK_COUNT, DISPLAY_BYTES_PER_SEC, TYPE_LARGE_RAWCOUNT, TYPE_LARGE_RAWCOUNT_HEX, DISPLAY_LARGE_BYTES},
 };
 
-bool ShowsThreadState()
+bool ShowsThreadState(uint32_t index)
 {
-    uint32_t index = selection.counterIndex;
     return index != 0 && (index == counterTable.threadStateIndex || index == counterTable.threadWaitReasonIndex);
 }
 
@@ -161,7 +159,7 @@ void CounterText(const CounterSample& current, const uint8_t* data, bool wide, c
 
 void ThreadState(const CounterSample& current, int32_t raw, core::WideString& text)
 {
-    if (ShowsThreadState()) {
+    if (current.counter && ShowsThreadState(current.counter->CounterNameTitleIndex)) {
         SnapshotView block = current.block;
         const PerfObjectType* threads = FindObject(block, counterTable.threadObjectIndex);
         const PerfCounterDefinition* stateCounter = FindCounter(block, threads, counterTable.threadStateIndex);
@@ -324,9 +322,9 @@ bool ComputeCounterValue(const CounterSample& current, const CounterSample& prev
     return true;
 }
 
-unsigned DisplayTypeLabel(uint32_t displayType)
+unsigned DisplayTypeLabel(uint32_t displayType, uint32_t counterIndex)
 {
-    if (displayType == DISPLAY_THREAD_STATE && !ShowsThreadState())
+    if (displayType == DISPLAY_THREAD_STATE && !ShowsThreadState(counterIndex))
         return 0;
     for (const Label& label : labels) {
         if (label.code == displayType)

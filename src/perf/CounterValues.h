@@ -19,14 +19,12 @@ constexpr uint32_t DISPLAY_BYTES_PER_SEC = 0xFFFFFF06;
 constexpr uint32_t DISPLAY_THREAD_STATE = 0xFFFFFFEE;
 constexpr uint32_t DISPLAY_NATURAL = 0xFFFFFFFF; // the counter's own type
 
-// The counter the view shows and how.
+// A counter to show and how.
 struct CounterSelection {
     uint32_t counterIndex = 0;           // title index; 0 while none is chosen
     uint32_t counterType = 0xFFFFFFFF;   // its CounterType, once known
     uint32_t displayType = DISPLAY_NATURAL;
 };
-
-extern CounterSelection selection;
 
 struct CounterSample {
     SnapshotView block;
@@ -41,8 +39,9 @@ struct CounterSample {
 bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
                          core::WideString& text, uint32_t displayType);
 
-// The string id of the display type's "View As" label; 0 when it is not offered.
-unsigned DisplayTypeLabel(uint32_t displayType);
+// The string id of the display type's "View As" label for the counter with
+// that title index; 0 when it is not offered.
+unsigned DisplayTypeLabel(uint32_t displayType, uint32_t counterIndex);
 
 // The n-th display type offered for a counter type (0: the type itself);
 // DISPLAY_NATURAL past the last.

@@ -208,6 +208,18 @@ void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWid
     RowPainter(dc, client, input, columns).Paint();
 }
 
+unsigned StatusMessage()
+{
+    // What the last build of the records missed says more than the query's
+    // own status; the threads are built last.
+    unsigned status = perf::perfData.statusMessageId;
+    for (const model::RecordArray* records : {&model::state.processRecords, &model::state.threadRecords}) {
+        if (records->status)
+            status = records->status;
+    }
+    return status;
+}
+
 PaintInput CurrentPaintInput()
 {
     const DisplayResources& d = display;
@@ -215,7 +227,7 @@ PaintInput CurrentPaintInput()
     input.rows = model::state.displayList.data();
     input.rowCount = model::state.displayCount();
     input.topRow = state.topRow;
-    input.statusMessageId = perf::perfData.statusMessageId;
+    input.statusMessageId = StatusMessage();
     input.hexIds = ui::settings.hexIds != 0;
     input.glyphFont = d.glyphFont.Get();
     input.processBrush = d.processBrush.Get();

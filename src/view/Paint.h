@@ -29,6 +29,9 @@ struct PaintInput {
 // selected into `dc`; widens the column marks.
 void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWidths& columns);
 
+// The string id shown when there is no row.
+unsigned StatusMessage();
+
 // The program's model, resources and settings as a paint reads them.
 PaintInput CurrentPaintInput();
 

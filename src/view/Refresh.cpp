@@ -6,6 +6,7 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
 #include "view/Scroll.h"
+#include "view/ViewState.h"
 #include "view/Tray.h"
 
 namespace view {
@@ -29,14 +30,14 @@ void ChooseDefaultCounter(perf::SnapshotView current)
         if (next)
             counter = next;
     }
-    perf::selection.counterIndex = counter->CounterNameTitleIndex;
-    perf::selection.counterType = counter->CounterType;
+    state.counter.counterIndex = counter->CounterNameTitleIndex;
+    state.counter.counterType = counter->CounterType;
 }
 
 void FindCounterType(perf::SnapshotView current)
 {
-    if (const perf::PerfCounterDefinition* counter = FindProcessOrThreadCounter(current, perf::selection.counterIndex))
-        perf::selection.counterType = counter->CounterType;
+    if (const perf::PerfCounterDefinition* counter = FindProcessOrThreadCounter(current, state.counter.counterIndex))
+        state.counter.counterType = counter->CounterType;
 }
 
 } // namespace
@@ -55,9 +56,9 @@ void UpdateNow(HWND window)
 {
     perf::TakeSnapshot(window);
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
-    if (perf::selection.counterIndex == 0)
+    if (state.counter.counterIndex == 0)
         ChooseDefaultCounter(current);
-    if (perf::selection.counterType == 0xFFFFFFFF)
+    if (state.counter.counterType == 0xFFFFFFFF)
         FindCounterType(current);
     RefreshView(window);
     InvalidateRect(window, nullptr, TRUE);
@@ -68,15 +69,52 @@ void RefreshView(HWND window)
     const perf::CounterNameTable& names = perf::counterTable;
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
     perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
-    uint32_t counter = perf::selection.counterIndex;
+    uint32_t counter = state.counter.counterIndex, type = state.counter.displayType;
     model::ModelState& s = model::state;
     s.processRecords.count = model::BuildInstanceRecords(
-        {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0}, s.processRecords);
+        {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0, type}, s.processRecords);
     s.threadRecords.count = model::BuildInstanceRecords(
-        {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1}, s.threadRecords);
-    model::BuildDisplayList();
+        {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1, type}, s.threadRecords);
+    model::BuildDisplayList(state.options);
     UpdateScrollRange(window);
     UpdateTray();
+}
+
+void ChooseCounter(uint32_t counterIndex)
+{
+    state.counter.counterIndex = counterIndex;
+}
+
+void ShowCounter(HWND window, uint32_t position, uint32_t objectIndex)
+{
+    perf::CounterSelection& chosen = state.counter;
+    chosen.displayType = perf::DISPLAY_NATURAL;
+    chosen.counterIndex = 0;
+    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
+    const perf::PerfObjectType* object = perf::FindObject(current, objectIndex);
+    if (object && position < object->NumCounters) {
+        const perf::PerfCounterDefinition* counter = perf::FirstCounter(current, object);
+        for (uint32_t i = 0; i < position && counter; ++i)
+            counter = perf::NextCounter(current, counter);
+        if (counter) {
+            chosen.counterIndex = counter->CounterNameTitleIndex;
+            chosen.counterType = counter->CounterType;
+        }
+    }
+    RefreshView(window);
+    // No growth or shrinkage is shown for the switch itself.
+    model::ForgetGrowth();
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void ViewAs(HWND window, uint32_t choice)
+{
+    uint32_t type = perf::ViewAsChoice(state.counter.counterType, choice);
+    if (type == state.counter.displayType)
+        return;
+    state.counter.displayType = type;
+    RefreshView(window);
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 } // namespace view

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace view {
 
 // Takes a new snapshot, chooses the Process object's default counter on first
@@ -13,6 +15,15 @@ void UpdateNow(HWND window);
 // Rebuilds the records and the rows from the snapshots held; the caller
 // repaints.
 void RefreshView(HWND window);
+
+// The counter to show from the next refresh on (the command line's choice).
+void ChooseCounter(uint32_t counterIndex);
+// Shows the counter at the 0-based position among the counters of the
+// object with that title index; past the last, the default counter returns
+// at the next update.
+void ShowCounter(HWND window, uint32_t position, uint32_t objectIndex);
+// Shows the counter in the n-th of the display formats its type offers.
+void ViewAs(HWND window, uint32_t choice);
 
 // The counter with that title index among the Process object's counters, or
 // else the Thread object's; null when neither has it.

@@ -157,7 +157,7 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
         ScrollWindow(window, 0, mode == EXPAND_ROW ? dy : -dy, &below, &below);
     InvalidateRow(window, row, TRUE);
     r.flags ^= model::expanded;
-    model::BuildDisplayList();
+    model::BuildDisplayList(state.options);
     UpdateScrollRange(window);
     UpdateWindow(window);
 }
@@ -175,7 +175,7 @@ void SetAllExpanded(HWND window, ExpandMode mode)
 
 void RelistRows(HWND window)
 {
-    model::BuildDisplayList();
+    model::BuildDisplayList(state.options);
     UpdateScrollRange(window);
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
@@ -219,6 +219,20 @@ void ScrollByBar(HWND window, unsigned request)
         SetVerticalScroll(window, SIF_POS, 0, 0, 0, state.topRow, TRUE);
         break;
     }
+}
+
+void SetListOption(HWND window, ListOption option, bool on)
+{
+    model::ListOptions& o = state.options;
+    bool& flag = option == SHOW_TOTAL ? o.showTotal : option == SHOW_IDLE ? o.showIdle : o.showHierarchy;
+    if (flag == on)
+        return;
+    flag = on;
+    // The tree indents names: the name column is measured again.
+    if (option == SHOW_HIERARCHY)
+        ResetColumns();
+    if (window)
+        RelistRows(window);
 }
 
 void ResetColumns()

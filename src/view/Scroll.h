@@ -38,6 +38,10 @@ void RelistRows(HWND window);
 
 // A WM_VSCROLL request (its SB_ code): lines, pages and the thumb.
 void ScrollByBar(HWND window, unsigned request);
+enum ListOption { SHOW_TOTAL, SHOW_IDLE, SHOW_HIERARCHY };
+// Shows or hides Total or Idle, or orders the processes by creator, and
+// lists the rows again (with no window, only the choice is made).
+void SetListOption(HWND window, ListOption option, bool on);
 // The column marks start again (the font or the ordering changed).
 void ResetColumns();
 

@@ -9,6 +9,7 @@
 #include "ui/Platform.h"
 #include "ui/Settings.h"
 #include "view/DisplayResources.h"
+#include "view/ViewState.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +34,7 @@ void CopyTip(wchar_t* field, const wchar_t* tip)
 
 bool ShowsProcessorTime()
 {
-    const uint32_t index = perf::selection.counterIndex;
+    const uint32_t index = state.counter.counterIndex;
     const perf::CounterNameTable& names = perf::counterTable;
     return (index == names.userTimeIndex || index == names.privilegedTimeIndex ||
             index == names.processorTimeIndex) &&

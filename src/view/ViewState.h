@@ -1,6 +1,10 @@
-// The main view's own state: the scroll position and the painter's column
-// marks, which only grow until the settings or the ordering change.
+// The main view's own state: the counter shown and how, what the list shows,
+// the scroll position and the painter's column marks, which only grow until
+// the settings or the ordering change.
 #pragma once
+
+#include "model/DisplayList.h"
+#include "perf/CounterValues.h"
 
 #include <cstdint>
 
@@ -19,6 +23,8 @@ struct ScrollRange {
 };
 
 struct ViewState {
+    perf::CounterSelection counter;
+    model::ListOptions options;
     int32_t topRow = 0; // also the vertical scroll bar's position
     ScrollRange scrollRange;
     ColumnWidths columns;

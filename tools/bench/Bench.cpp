@@ -16,6 +16,7 @@
 #include "ui/Platform.h"
 #include "view/DisplayResources.h"
 #include "view/Paint.h"
+#include "view/Refresh.h"
 
 #include <windows.h>
 
@@ -243,8 +244,8 @@ Timing Measure(uint32_t processes, bool tree)
     heapUse.peakBytes = heapUse.bytes;
     model::ModelState& s = model::state;
     model::ReleaseModel();
-    s.showHierarchy = tree;
     model::OrderingInputs inputs;
+    inputs.options.showHierarchy = tree;
     inputs.processObjectIndex = PROCESS;
     inputs.idProcessIndex = ID_PROCESS;
     inputs.creatingProcessIdIndex = CREATOR;
@@ -303,7 +304,7 @@ int main(int argc, char** argv)
     perf::counterTable.idProcessIndex = ID_PROCESS;
     perf::counterTable.idThreadIndex = ID_THREAD;
     perf::counterTable.creatingProcessIdIndex = CREATOR;
-    perf::selection.counterIndex = CPU;
+    view::ChooseCounter(CPU);
     app::InstallHooks();
     ui::ProbePlatform(GetModuleHandleW(nullptr));
     view::CreateDisplayResources();
