@@ -65,7 +65,7 @@ void AppendTitled(HMENU menu, core::Menu& submenu, unsigned titleId, const model
 
 void AppendViewAs(HMENU menu)
 {
-    const perf::CounterSelection& s = view::state.counter;
+    const perf::CounterSelection& s = view::viewState.counter;
     if (perf::ViewAsChoice(s.counterType, 0) == perf::DISPLAY_NATURAL)
         return;
     core::Menu choices{CreatePopupMenu()};
@@ -89,7 +89,7 @@ void AppendCounter(HMENU menu, UINT_PTR command, uint32_t index)
         text.Append(name);
     else if (text.LoadResourceString(IDS_UNKNOWN))
         text.AppendFormat(L" (%d)", static_cast<int>(index));
-    AppendItem(menu, Checked(index == view::state.counter.counterIndex), command, text.Chars());
+    AppendItem(menu, Checked(index == view::viewState.counter.counterIndex), command, text.Chars());
 }
 
 // The object's counters, as many as the commands from `first` to `last`
@@ -177,7 +177,7 @@ core::Menu BuildContextMenu(const model::InstanceRecord* record)
         AppendThreadMenu(m, *record);
         AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
     }
-    const model::ListOptions& s = view::state.options;
+    const model::ListOptions& s = view::viewState.options;
     AppendItem(m, Checked(s.showTotal), CMD_SHOW_TOTAL, IDS_MENU_SHOW_TOTAL);
     AppendItem(m, Checked(s.showIdle), CMD_SHOW_IDLE, IDS_MENU_SHOW_IDLE);
     AppendItem(m, Checked(s.showHierarchy), CMD_SHOW_HIERARCHY, IDS_MENU_SHOW_HIERARCHY);

@@ -127,7 +127,7 @@ core::WideString ReadRegisteredDebugger()
 
 void LaunchDebugger(HWND window, unsigned command)
 {
-    const model::InstanceRecord* record = model::state.selectedRecord;
+    const model::InstanceRecord* record = model::modelState.selectedRecord;
     bool debugCommand = command == CMD_DEBUG_PROCESS || command == CMD_DEBUG_PROCESS + GRANT_OFFSET;
     if (!debugCommand || !IsLocalRow(record, model::isProcess))
         return;

@@ -49,7 +49,7 @@ bool IsThreadAction(unsigned command)
 
 const model::InstanceRecord* SelectedLocal(uint32_t kind)
 {
-    const model::InstanceRecord* record = model::state.selectedRecord;
+    const model::InstanceRecord* record = model::modelState.selectedRecord;
     return IsLocalRow(record, kind) ? record : nullptr;
 }
 
@@ -114,7 +114,7 @@ void RunThreadCommand(HWND window, unsigned command)
 
 void EditSelectedSecurity(HWND window)
 {
-    const model::InstanceRecord* record = model::state.selectedRecord;
+    const model::InstanceRecord* record = model::modelState.selectedRecord;
     if (!IsLocalRow(record, model::isProcess | model::isThread))
         return;
     DWORD mask = 0;

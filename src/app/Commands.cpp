@@ -41,7 +41,7 @@ void SelectAndFocus(HWND window, int32_t row)
 // collapses.
 void CollapseOrGoToParent(HWND window)
 {
-    const model::ModelState& s = model::state;
+    const model::ModelState& s = model::modelState;
     int32_t focus = s.focusRow;
     if (focus > 0 && focus < RowCount() && !s.displayList[focus]->Has(model::expanded)) {
         uint32_t depth = s.displayList[focus]->depth;
@@ -59,8 +59,8 @@ void CollapseOrGoToParent(HWND window)
 // The focus keeps its place on the screen while the view moves a page.
 void MovePage(HWND window, int32_t direction)
 {
-    int32_t offset = model::state.focusRow - view::state.topRow;
-    int32_t top = view::state.topRow + direction * view::PageRows(window);
+    int32_t offset = model::modelState.focusRow - view::viewState.topRow;
+    int32_t top = view::viewState.topRow + direction * view::PageRows(window);
     view::ScrollToRow(window, top);
     if (RowCount() > 0)
         SelectAndFocus(window, std::clamp(offset + top, 0, RowCount() - 1));
@@ -69,7 +69,7 @@ void MovePage(HWND window, int32_t direction)
 // The displayed counter's help text under its name.
 void ShowCounterHelp(HWND window)
 {
-    uint32_t index = view::state.counter.counterIndex;
+    uint32_t index = view::viewState.counter.counterIndex;
     const perf::PerfCounterDefinition* counter =
         view::FindProcessOrThreadCounter(perf::perfData.currentSnapshot.View(), index);
     uint32_t helpIndex = counter && counter->CounterHelpTitleIndex ? counter->CounterHelpTitleIndex : index + 1;
@@ -84,7 +84,7 @@ void ShowCounterHelp(HWND window)
 
 void RunOnFocus(HWND window, unsigned id)
 {
-    int32_t focus = model::state.focusRow;
+    int32_t focus = model::modelState.focusRow;
     switch (id) {
     case CMD_EXPAND_ROW:
         view::ToggleThreads(window, focus, view::EXPAND_ROW);
@@ -102,7 +102,7 @@ void RunOnFocus(HWND window, unsigned id)
 
 void ToggleListOption(HWND window, view::ListOption option)
 {
-    const model::ListOptions& o = view::state.options;
+    const model::ListOptions& o = view::viewState.options;
     bool on = option == view::SHOW_TOTAL ? o.showTotal : option == view::SHOW_IDLE ? o.showIdle : o.showHierarchy;
     view::SetListOption(window, option, !on);
 }
@@ -151,7 +151,7 @@ constexpr CommandRow COMMANDS[] = {
     {CMD_THREAD_PRIORITY_FIRST, CMD_THREAD_PRIORITY_LAST, true, actions::RunThreadCommand},
     {CMD_EDIT_SECURITY, CMD_EDIT_SECURITY, false, [](HWND w, unsigned) { actions::EditSelectedSecurity(w); }},
     {CMD_CONTEXT_MENU, CMD_CONTEXT_MENU, false,
-     [](HWND w, unsigned) { actions::ShowContextMenu(w, 0, 0, model::state.selectedRecord); }},
+     [](HWND w, unsigned) { actions::ShowContextMenu(w, 0, 0, model::modelState.selectedRecord); }},
     {CMD_EXPAND_ROW, CMD_EXPAND_ROW, false, RunOnFocus},
     {CMD_PREVIOUS_ROW, CMD_NEXT_ROW, false, RunOnFocus},
     {CMD_COLLAPSE_OR_PARENT, CMD_COLLAPSE_OR_PARENT, false, [](HWND w, unsigned) { CollapseOrGoToParent(w); }},

@@ -69,7 +69,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
     int32_t row = view::RowAt(HIWORD(lParam));
     if (row < 0 || row >= view::RowCount())
         return;
-    const model::InstanceRecord& r = *model::state.displayList[row];
+    const model::InstanceRecord& r = *model::modelState.displayList[row];
     int depth = static_cast<int>(r.depth), h = view::RowHeight(), g = view::display.glyphWidth;
     if (r.threadCount != 0 && x >= (depth - 1) * h + g && x < depth * h + g)
         view::ToggleThreads(window, row, view::TOGGLE_ROW);
@@ -84,12 +84,12 @@ LRESULT OnRightButtonDown(HWND window, LPARAM lParam)
     int32_t row = view::RowAt(HIWORD(lParam));
     bool restore = false;
     if (row >= 0 && row < view::RowCount()) {
-        restore = model::state.focusRow >= 0;
+        restore = model::modelState.focusRow >= 0;
         PostSelectRow(window, row, restore ? view::SELECT : view::SELECT | view::FOCUS);
     } else {
-        row = model::state.focusRow; // below the rows: the focus row's menu
+        row = model::modelState.focusRow; // below the rows: the focus row's menu
     }
-    const model::InstanceRecord* record = row >= 0 && row < view::RowCount() ? model::state.displayList[row] : nullptr;
+    const model::InstanceRecord* record = row >= 0 && row < view::RowCount() ? model::modelState.displayList[row] : nullptr;
     // The menu's own loop delivers the posted selection while it is open.
     actions::ShowContextMenu(window, LOWORD(lParam), HIWORD(lParam), record);
     if (restore)
@@ -102,7 +102,7 @@ void OnSelectRow(HWND window, WPARAM wParam, LPARAM lParam)
     // Compared as a 32-bit int: a sender's -1 may arrive without its upper bits.
     int32_t row = static_cast<int32_t>(wParam);
     if (row == -1)
-        row = model::state.focusRow;
+        row = model::modelState.focusRow;
     view::SelectRow(window, row, static_cast<uint32_t>(lParam));
 }
 

@@ -453,7 +453,7 @@ void BuildDisplayList(const ListOptions& options)
     inputs.processObjectIndex = perf::counterTable.processObjectIndex;
     inputs.idProcessIndex = perf::counterTable.idProcessIndex;
     inputs.creatingProcessIdIndex = perf::counterTable.creatingProcessIdIndex;
-    BuildDisplayList(state, inputs);
+    BuildDisplayList(modelState, inputs);
 }
 
 } // namespace model

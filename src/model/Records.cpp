@@ -10,7 +10,7 @@
 
 namespace model {
 
-ModelState state;
+ModelState modelState;
 
 namespace {
 
@@ -316,13 +316,13 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
 
 void OnSnapshotRetired(const uint8_t* bytes)
 {
-    if (!bytes || state.processRecords.builtFrom == bytes || state.threadRecords.builtFrom == bytes)
+    if (!bytes || modelState.processRecords.builtFrom == bytes || modelState.threadRecords.builtFrom == bytes)
         ReleaseModel();
 }
 
 void ForgetGrowth()
 {
-    for (RecordArray* records : {&state.processRecords, &state.threadRecords}) {
+    for (RecordArray* records : {&modelState.processRecords, &modelState.threadRecords}) {
         for (uint32_t i = 0; i < records->count; ++i)
             (*records)[i].previousValue = (*records)[i].value;
     }
@@ -330,16 +330,16 @@ void ForgetGrowth()
 
 void ReleaseModel()
 {
-    state.displayList.clear();
-    state.displayList.shrink_to_fit();
-    state.focusRow = -1;
-    state.selectedRecord = nullptr;
-    state.placeholderRecords.reset();
-    state.placeholderCount = 0;
-    state.placeholderCapacity = 0;
-    state.indexes = OrderingIndexes();
-    state.processRecords.Release();
-    state.threadRecords.Release();
+    modelState.displayList.clear();
+    modelState.displayList.shrink_to_fit();
+    modelState.focusRow = -1;
+    modelState.selectedRecord = nullptr;
+    modelState.placeholderRecords.reset();
+    modelState.placeholderCount = 0;
+    modelState.placeholderCapacity = 0;
+    modelState.indexes = OrderingIndexes();
+    modelState.processRecords.Release();
+    modelState.threadRecords.Release();
 }
 
 } // namespace model

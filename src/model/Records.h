@@ -162,7 +162,7 @@ struct ModelState {
     uint32_t displayCount() const { return static_cast<uint32_t>(displayList.size()); }
 };
 
-extern ModelState state;
+extern ModelState modelState;
 
 struct BuildRequest {
     perf::SnapshotView current;

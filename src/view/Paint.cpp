@@ -213,7 +213,7 @@ unsigned StatusMessage()
     // What the last build of the records missed says more than the query's
     // own status; the threads are built last.
     unsigned status = perf::perfData.statusMessageId;
-    for (const model::RecordArray* records : {&model::state.processRecords, &model::state.threadRecords}) {
+    for (const model::RecordArray* records : {&model::modelState.processRecords, &model::modelState.threadRecords}) {
         if (records->status)
             status = records->status;
     }
@@ -224,9 +224,9 @@ PaintInput CurrentPaintInput()
 {
     const DisplayResources& d = display;
     PaintInput input;
-    input.rows = model::state.displayList.data();
-    input.rowCount = model::state.displayCount();
-    input.topRow = state.topRow;
+    input.rows = model::modelState.displayList.data();
+    input.rowCount = model::modelState.displayCount();
+    input.topRow = viewState.topRow;
     input.statusMessageId = StatusMessage();
     input.hexIds = ui::settings.hexIds != 0;
     input.glyphFont = d.glyphFont.Get();
@@ -254,7 +254,7 @@ void PaintView(HWND window)
     FillRect(memory.Get(), &client, SystemBrush(COLOR_WINDOW));
     {
         core::SelectionGuard font(memory.Get(), display.viewFont.Get());
-        PaintContent(memory.Get(), client, CurrentPaintInput(), state.columns);
+        PaintContent(memory.Get(), client, CurrentPaintInput(), viewState.columns);
     }
     const RECT& dirty = paint.Paint().rcPaint;
     BitBlt(paint.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.Get(),

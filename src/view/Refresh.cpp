@@ -30,14 +30,14 @@ void ChooseDefaultCounter(perf::SnapshotView current)
         if (next)
             counter = next;
     }
-    state.counter.counterIndex = counter->CounterNameTitleIndex;
-    state.counter.counterType = counter->CounterType;
+    viewState.counter.counterIndex = counter->CounterNameTitleIndex;
+    viewState.counter.counterType = counter->CounterType;
 }
 
 void FindCounterType(perf::SnapshotView current)
 {
-    if (const perf::PerfCounterDefinition* counter = FindProcessOrThreadCounter(current, state.counter.counterIndex))
-        state.counter.counterType = counter->CounterType;
+    if (const perf::PerfCounterDefinition* counter = FindProcessOrThreadCounter(current, viewState.counter.counterIndex))
+        viewState.counter.counterType = counter->CounterType;
 }
 
 } // namespace
@@ -56,9 +56,9 @@ void UpdateNow(HWND window)
 {
     perf::TakeSnapshot(window);
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
-    if (state.counter.counterIndex == 0)
+    if (viewState.counter.counterIndex == 0)
         ChooseDefaultCounter(current);
-    if (state.counter.counterType == 0xFFFFFFFF)
+    if (viewState.counter.counterType == 0xFFFFFFFF)
         FindCounterType(current);
     RefreshView(window);
     InvalidateRect(window, nullptr, TRUE);
@@ -69,25 +69,25 @@ void RefreshView(HWND window)
     const perf::CounterNameTable& names = perf::counterTable;
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
     perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
-    uint32_t counter = state.counter.counterIndex, type = state.counter.displayType;
-    model::ModelState& s = model::state;
+    uint32_t counter = viewState.counter.counterIndex, type = viewState.counter.displayType;
+    model::ModelState& s = model::modelState;
     s.processRecords.count = model::BuildInstanceRecords(
         {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0, type}, s.processRecords);
     s.threadRecords.count = model::BuildInstanceRecords(
         {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1, type}, s.threadRecords);
-    model::BuildDisplayList(state.options);
+    model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateTray();
 }
 
 void ChooseCounter(uint32_t counterIndex)
 {
-    state.counter.counterIndex = counterIndex;
+    viewState.counter.counterIndex = counterIndex;
 }
 
 void ShowCounter(HWND window, uint32_t position, uint32_t objectIndex)
 {
-    perf::CounterSelection& chosen = state.counter;
+    perf::CounterSelection& chosen = viewState.counter;
     chosen.displayType = perf::DISPLAY_NATURAL;
     chosen.counterIndex = 0;
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
@@ -109,10 +109,10 @@ void ShowCounter(HWND window, uint32_t position, uint32_t objectIndex)
 
 void ViewAs(HWND window, uint32_t choice)
 {
-    uint32_t type = perf::ViewAsChoice(state.counter.counterType, choice);
-    if (type == state.counter.displayType)
+    uint32_t type = perf::ViewAsChoice(viewState.counter.counterType, choice);
+    if (type == viewState.counter.displayType)
         return;
-    state.counter.displayType = type;
+    viewState.counter.displayType = type;
     RefreshView(window);
     InvalidateRect(window, nullptr, TRUE);
 }

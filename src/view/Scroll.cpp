@@ -16,7 +16,7 @@ void InvalidateRow(HWND window, int32_t row, BOOL erase)
 {
     RECT client = {};
     GetClientRect(window, &client);
-    int top = (row - state.topRow) * RowHeight();
+    int top = (row - viewState.topRow) * RowHeight();
     RECT band = {0, top, client.right, top + RowHeight()};
     InvalidateRect(window, &band, erase);
 }
@@ -31,7 +31,7 @@ void ClearFlagsOfUnlisted(const InstanceRecord* keep, uint32_t flags)
                 records[i].flags &= ~flags;
         }
     };
-    model::ModelState& s = model::state;
+    model::ModelState& s = model::modelState;
     clear(s.processRecords.records.get(), s.processRecords.count);
     clear(s.threadRecords.records.get(), s.threadRecords.count);
     clear(s.placeholderRecords.get(), s.placeholderCount);
@@ -40,9 +40,9 @@ void ClearFlagsOfUnlisted(const InstanceRecord* keep, uint32_t flags)
 void ScrollIntoView(HWND window, int32_t row)
 {
     int32_t n = PageRows(window);
-    if (row < state.topRow)
+    if (row < viewState.topRow)
         ScrollToRow(window, row);
-    else if (row >= state.topRow + n)
+    else if (row >= viewState.topRow + n)
         ScrollToRow(window, row - n + 1);
 }
 
@@ -62,7 +62,7 @@ BOOL SetVerticalScroll(HWND window, UINT mask, int minimum, int maximum, unsigne
 
 int32_t RowCount()
 {
-    return static_cast<int32_t>(model::state.displayCount());
+    return static_cast<int32_t>(model::modelState.displayCount());
 }
 
 int32_t ClampTopRow(const SCROLLINFO& info, int32_t row)
@@ -80,7 +80,7 @@ int32_t PageRows(HWND window)
 
 int32_t RowAt(int y)
 {
-    return y / RowHeight() + state.topRow;
+    return y / RowHeight() + viewState.topRow;
 }
 
 void ScrollToRow(HWND window, int32_t row)
@@ -93,7 +93,7 @@ void ScrollToRow(HWND window, int32_t row)
     // Setting the bar redraws it, which costs more than the rest of a refresh.
     if (info.nPos != top)
         SetVerticalScroll(window, SIF_POS, 0, 0, 0, top, TRUE);
-    int32_t old = std::exchange(state.topRow, top);
+    int32_t old = std::exchange(viewState.topRow, top);
     if (old != top)
         ScrollWindow(window, 0, (old - top) * RowHeight(), nullptr, nullptr);
 }
@@ -101,16 +101,16 @@ void ScrollToRow(HWND window, int32_t row)
 void UpdateScrollRange(HWND window)
 {
     ScrollRange range = {RowCount(), PageRows(window)};
-    if (range.maximum != state.scrollRange.maximum || range.page != state.scrollRange.page) {
+    if (range.maximum != viewState.scrollRange.maximum || range.page != viewState.scrollRange.page) {
         SetVerticalScroll(window, SIF_RANGE | SIF_PAGE, 0, range.maximum, range.page, 0, TRUE);
-        state.scrollRange = range;
+        viewState.scrollRange = range;
     }
-    ScrollToRow(window, state.topRow);
+    ScrollToRow(window, viewState.topRow);
 }
 
 void SelectRow(HWND window, int32_t row, uint32_t flags)
 {
-    model::ModelState& s = model::state;
+    model::ModelState& s = model::modelState;
     if (row < 0 || row >= RowCount())
         return;
     if (flags & FOCUS)
@@ -141,7 +141,7 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
 {
     if (row < 0 || row >= RowCount())
         return;
-    InstanceRecord& r = *model::state.displayList[row];
+    InstanceRecord& r = *model::modelState.displayList[row];
     bool expanded = r.Has(model::expanded);
     if (mode == TOGGLE_ROW)
         mode = expanded ? COLLAPSE_ROW : EXPAND_ROW;
@@ -150,21 +150,21 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
     UpdateWindow(window);
     RECT below = {};
     GetClientRect(window, &below);
-    below.top = (row - state.topRow + 1) * RowHeight();
+    below.top = (row - viewState.topRow + 1) * RowHeight();
     // No further than the client area: the thread count comes from the data.
     int dy = static_cast<int>(std::min<int64_t>(int64_t{r.threadCount} * RowHeight(), below.bottom));
     if (below.top < below.bottom)
         ScrollWindow(window, 0, mode == EXPAND_ROW ? dy : -dy, &below, &below);
     InvalidateRow(window, row, TRUE);
     r.flags ^= model::expanded;
-    model::BuildDisplayList(state.options);
+    model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateWindow(window);
 }
 
 void SetAllExpanded(HWND window, ExpandMode mode)
 {
-    for (InstanceRecord* r : model::state.displayList) {
+    for (InstanceRecord* r : model::modelState.displayList) {
         if (mode == EXPAND_ROW)
             r->flags |= model::expanded;
         else
@@ -175,7 +175,7 @@ void SetAllExpanded(HWND window, ExpandMode mode)
 
 void RelistRows(HWND window)
 {
-    model::BuildDisplayList(state.options);
+    model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
@@ -193,7 +193,7 @@ static int32_t ThumbPosition(HWND window)
 
 void ScrollByBar(HWND window, unsigned request)
 {
-    int32_t top = state.topRow;
+    int32_t top = viewState.topRow;
     switch (request) {
     case SB_LINEUP:
         ScrollToRow(window, top - 1);
@@ -211,19 +211,19 @@ void ScrollByBar(HWND window, unsigned request)
         // The bar moves itself while tracking; only the rows follow.
         int32_t p = ThumbPosition(window);
         ScrollWindow(window, 0, (top - p) * RowHeight(), nullptr, nullptr);
-        state.topRow = p;
+        viewState.topRow = p;
         break;
     }
     case SB_THUMBPOSITION:
-        state.topRow = ThumbPosition(window);
-        SetVerticalScroll(window, SIF_POS, 0, 0, 0, state.topRow, TRUE);
+        viewState.topRow = ThumbPosition(window);
+        SetVerticalScroll(window, SIF_POS, 0, 0, 0, viewState.topRow, TRUE);
         break;
     }
 }
 
 void SetListOption(HWND window, ListOption option, bool on)
 {
-    model::ListOptions& o = state.options;
+    model::ListOptions& o = viewState.options;
     bool& flag = option == SHOW_TOTAL ? o.showTotal : option == SHOW_IDLE ? o.showIdle : o.showHierarchy;
     if (flag == on)
         return;
@@ -237,7 +237,7 @@ void SetListOption(HWND window, ListOption option, bool on)
 
 void ResetColumns()
 {
-    state.columns = ColumnWidths();
+    viewState.columns = ColumnWidths();
 }
 
 } // namespace view

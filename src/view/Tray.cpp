@@ -34,7 +34,7 @@ void CopyTip(wchar_t* field, const wchar_t* tip)
 
 bool ShowsProcessorTime()
 {
-    const uint32_t index = state.counter.counterIndex;
+    const uint32_t index = viewState.counter.counterIndex;
     const perf::CounterNameTable& names = perf::counterTable;
     return (index == names.userTimeIndex || index == names.privilegedTimeIndex ||
             index == names.processorTimeIndex) &&
@@ -124,7 +124,7 @@ void UpdateTray()
         RemoveTrayIcons();
         return;
     }
-    const model::RecordArray& records = model::state.processRecords;
+    const model::RecordArray& records = model::modelState.processRecords;
     if (records.count == 0)
         return;
     const TrayLoad load = MeasureLoad(records);

@@ -6,7 +6,7 @@
 
 namespace view {
 
-ViewState state;
+ViewState viewState;
 
 int RowHeight()
 {

@@ -30,7 +30,7 @@ struct ViewState {
     ColumnWidths columns;
 };
 
-extern ViewState state;
+extern ViewState viewState;
 
 // The height of one row to lay out and divide by: a font that failed to
 // load may have measured 0.

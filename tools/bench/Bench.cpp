@@ -209,7 +209,7 @@ public:
         RECT client = {0, 0, WIDTH, HEIGHT};
         FillRect(dc.Get(), &client, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
         core::SelectionGuard font(dc.Get(), view::display.viewFont.Get());
-        view::PaintContent(dc.Get(), client, view::CurrentPaintInput(), view::state.columns);
+        view::PaintContent(dc.Get(), client, view::CurrentPaintInput(), view::viewState.columns);
     }
 
 private:
@@ -242,7 +242,7 @@ Timing Measure(uint32_t processes, bool tree)
 {
     std::vector<uint8_t> snapshots[2] = {Machine(processes, 0), Machine(processes, 1)};
     heapUse.peakBytes = heapUse.bytes;
-    model::ModelState& s = model::state;
+    model::ModelState& s = model::modelState;
     model::ReleaseModel();
     model::OrderingInputs inputs;
     inputs.options.showHierarchy = tree;
