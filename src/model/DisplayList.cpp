@@ -445,6 +445,42 @@ void BuildDisplayList(ModelState& s, const OrderingInputs& inputs)
     Ordering(s, inputs).Run();
 }
 
+void MarkRow(ModelState& s, int32_t row, uint32_t marks)
+{
+    marks &= selected | focused;
+    if (row < 0 || row >= static_cast<int32_t>(s.displayCount()) || marks == 0)
+        return;
+    InstanceRecord* target = s.displayList[row];
+    auto clear = [&](InstanceRecord* records, uint32_t count) {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (&records[i] != target)
+                records[i].flags &= ~marks;
+        }
+    };
+    clear(s.processRecords.records.get(), s.processRecords.count);
+    clear(s.threadRecords.records.get(), s.threadRecords.count);
+    clear(s.placeholderRecords.get(), s.placeholderCount);
+    target->flags |= marks;
+    if (marks & focused)
+        s.focusRow = row;
+    if (marks & selected)
+        s.selectedRecord = target;
+}
+
+void SetExpanded(ModelState& s, int32_t row, bool expanded)
+{
+    if (row < 0 || row >= static_cast<int32_t>(s.displayCount()))
+        return;
+    InstanceRecord& r = *s.displayList[row];
+    r.flags = expanded ? r.flags | model::expanded : r.flags & ~uint32_t(model::expanded);
+}
+
+void SetAllExpanded(ModelState& s, bool expanded)
+{
+    for (int32_t row = 0; row < static_cast<int32_t>(s.displayCount()); ++row)
+        SetExpanded(s, row, expanded);
+}
+
 void BuildDisplayList(const ListOptions& options)
 {
     OrderingInputs inputs;

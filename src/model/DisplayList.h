@@ -26,6 +26,16 @@ struct OrderingInputs {
 // row and the selected record from the records' flags.
 void BuildDisplayList(ModelState& s, const OrderingInputs& inputs);
 
+// Gives the record of `row` the marks asked for (selected, focused, or both)
+// and takes them from every other record, listed or not, so that a later
+// listing brings back no second selection or focus; publishes the row. Other
+// bits of `marks` are ignored.
+void MarkRow(ModelState& s, int32_t row, uint32_t marks);
+// Expands or collapses one listed process, or every listed one; the caller
+// lists the rows again.
+void SetExpanded(ModelState& s, int32_t row, bool expanded);
+void SetAllExpanded(ModelState& s, bool expanded);
+
 // The program's own records, with the current connection's previous snapshot.
 void BuildDisplayList(const ListOptions& options);
 

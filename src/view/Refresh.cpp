@@ -71,9 +71,9 @@ void RefreshView(HWND window)
     perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
     uint32_t counter = viewState.counter.counterIndex, type = viewState.counter.displayType;
     model::ModelState& s = model::modelState;
-    s.processRecords.count = model::BuildInstanceRecords(
+    model::BuildInstanceRecords(
         {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0, type}, s.processRecords);
-    s.threadRecords.count = model::BuildInstanceRecords(
+    model::BuildInstanceRecords(
         {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1, type}, s.threadRecords);
     model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);

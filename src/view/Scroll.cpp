@@ -8,6 +8,8 @@
 
 namespace view {
 
+static_assert(SELECT == model::selected && FOCUS == model::focused, "the marks are the records' own bits");
+
 namespace {
 
 using model::InstanceRecord;
@@ -19,22 +21,6 @@ void InvalidateRow(HWND window, int32_t row, BOOL erase)
     int top = (row - viewState.topRow) * RowHeight();
     RECT band = {0, top, client.right, top + RowHeight()};
     InvalidateRect(window, &band, erase);
-}
-
-// Clears the bits on records that are not listed too (threads of a collapsed
-// process): they would come back as a second selection or focus.
-void ClearFlagsOfUnlisted(const InstanceRecord* keep, uint32_t flags)
-{
-    auto clear = [&](InstanceRecord* records, uint32_t count) {
-        for (uint32_t i = 0; i < count; ++i) {
-            if (&records[i] != keep)
-                records[i].flags &= ~flags;
-        }
-    };
-    model::ModelState& s = model::modelState;
-    clear(s.processRecords.records.get(), s.processRecords.count);
-    clear(s.threadRecords.records.get(), s.threadRecords.count);
-    clear(s.placeholderRecords.get(), s.placeholderCount);
 }
 
 void ScrollIntoView(HWND window, int32_t row)
@@ -110,29 +96,17 @@ void UpdateScrollRange(HWND window)
 
 void SelectRow(HWND window, int32_t row, uint32_t flags)
 {
-    model::ModelState& s = model::modelState;
-    if (row < 0 || row >= RowCount())
+    const model::ModelState& s = model::modelState;
+    flags &= SELECT | FOCUS;
+    if (row < 0 || row >= RowCount() || flags == 0)
         return;
-    if (flags & FOCUS)
-        s.focusRow = -1;
-    if (flags & SELECT)
-        s.selectedRecord = nullptr;
-    InstanceRecord* target = s.displayList[row];
+    // The rows that lose a mark are drawn again with their background.
     for (int32_t i = 0; i < RowCount(); ++i) {
-        InstanceRecord& r = *s.displayList[i];
-        if (i == row) {
-            r.flags |= flags;
-            if (flags & FOCUS)
-                s.focusRow = i;
-            if (flags & SELECT)
-                s.selectedRecord = &r;
-            InvalidateRow(window, i, FALSE);
-        } else if (r.flags & flags) {
-            r.flags &= ~flags;
+        if (i != row && s.displayList[i]->Has(flags))
             InvalidateRow(window, i, TRUE);
-        }
     }
-    ClearFlagsOfUnlisted(target, flags);
+    model::MarkRow(model::modelState, row, flags);
+    InvalidateRow(window, row, FALSE);
     ScrollIntoView(window, row);
     UpdateWindow(window);
 }
@@ -141,7 +115,7 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
 {
     if (row < 0 || row >= RowCount())
         return;
-    InstanceRecord& r = *model::modelState.displayList[row];
+    const InstanceRecord& r = *model::modelState.displayList[row];
     bool expanded = r.Has(model::expanded);
     if (mode == TOGGLE_ROW)
         mode = expanded ? COLLAPSE_ROW : EXPAND_ROW;
@@ -156,7 +130,7 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
     if (below.top < below.bottom)
         ScrollWindow(window, 0, mode == EXPAND_ROW ? dy : -dy, &below, &below);
     InvalidateRow(window, row, TRUE);
-    r.flags ^= model::expanded;
+    model::SetExpanded(model::modelState, row, !expanded);
     model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateWindow(window);
@@ -164,12 +138,7 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
 
 void SetAllExpanded(HWND window, ExpandMode mode)
 {
-    for (InstanceRecord* r : model::modelState.displayList) {
-        if (mode == EXPAND_ROW)
-            r->flags |= model::expanded;
-        else
-            r->flags &= ~uint32_t(model::expanded);
-    }
+    model::SetAllExpanded(model::modelState, mode == EXPAND_ROW);
     RelistRows(window);
 }
 
