@@ -13,6 +13,7 @@
 namespace perf {
 
 PerfDataState perfData;
+DataSeams seams;
 
 namespace {
 
@@ -111,10 +112,10 @@ void ReportConnectionFailure(HWND owner, const wchar_t* machineName, LSTATUS sta
 // refused before anything else changes.
 LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, ConnectionKey& perfDataKey)
 {
-    LSTATUS status = perfData.connectRegistry(uncName, HKEY_LOCAL_MACHINE, machineKey.Put());
+    LSTATUS status = seams.connectRegistry(uncName, HKEY_LOCAL_MACHINE, machineKey.Put());
     if (status != ERROR_SUCCESS)
         return status;
-    status = perfData.connectRegistry(uncName, HKEY_PERFORMANCE_DATA, perfDataKey.Put());
+    status = seams.connectRegistry(uncName, HKEY_PERFORMANCE_DATA, perfDataKey.Put());
     if (status != ERROR_SUCCESS)
         return status;
     RegistrySource remote(machineKey.Get(), perfDataKey.Get());
@@ -148,8 +149,8 @@ void RegistrySource::CloseNameKey(HKEY key)
 
 DataSource& CurrentSource()
 {
-    if (perfData.testSource)
-        return *perfData.testSource;
+    if (seams.source)
+        return *seams.source;
     if (!perfData.connectionSource) {
         perfData.connectionSource =
             std::make_unique<RegistrySource>(perfData.machineKey.Get(), perfData.perfDataKey.Get());
@@ -161,7 +162,7 @@ DataSource& CurrentSource()
 
 void SetSourceForTesting(DataSource* source)
 {
-    perfData.testSource = source;
+    seams.source = source;
 }
 
 void TakeSnapshot(HWND owner)

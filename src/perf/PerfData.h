@@ -48,15 +48,22 @@ struct PerfDataState {
     SnapshotBuffer currentSnapshot;
     SnapshotBuffer previousSnapshot;
     unsigned statusMessageId = 1034; // IDS_STATUS_LOADING
-    // Decided once per connection (see CurrentSource); a test's source wins.
+    // Decided once per connection (see CurrentSource).
     std::unique_ptr<DataSource> connectionSource;
-    DataSource* testSource = nullptr;
-    RegistryConnector connectRegistry = RegConnectRegistryW;
     RemoteConnectedHook remoteConnectedHook = nullptr;
     SnapshotRetiredHook snapshotRetiredHook = nullptr;
 };
 
 extern PerfDataState perfData;
+
+// Where the data comes from, for tests to replace: a source that wins over
+// the connection's own (SetSourceForTesting), and the remote connection call.
+struct DataSeams {
+    DataSource* source = nullptr;
+    RegistryConnector connectRegistry = RegConnectRegistryW;
+};
+
+extern DataSeams seams;
 
 // The buffer of every query keeps its last 4096 bytes out of the query's reach.
 constexpr uint32_t SNAPSHOT_INITIAL_SIZE = 8192;

@@ -18,6 +18,7 @@
 namespace view {
 
 TrayState tray;
+ShellNotifyFunction shellNotify = Shell_NotifyIconW;
 
 namespace {
 
@@ -100,7 +101,7 @@ void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip)
     record.uCallbackMessage = TRAY_CALLBACK_MESSAGE;
     if (!icon && !tip) {
         if (record.szTip[0] || record.hIcon)
-            tray.notify(NIM_DELETE, &record);
+            shellNotify(NIM_DELETE, &record);
         return;
     }
     CopyTip(record.szTip, tip ? tip : L"");
@@ -108,8 +109,8 @@ void SetTrayIcon(UINT id, HICON icon, const wchar_t* tip)
     record.uFlags = (tip ? NIF_TIP : 0u) | (icon ? NIF_ICON : 0u);
     // Fails for an icon the shell does not have: the first show, and every
     // show after a removal or a restart of the shell.
-    if (!tray.notify(NIM_MODIFY, &record))
-        tray.notify(NIM_ADD, &record);
+    if (!shellNotify(NIM_MODIFY, &record))
+        shellNotify(NIM_ADD, &record);
 }
 
 void RemoveTrayIcons()

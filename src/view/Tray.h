@@ -25,10 +25,11 @@ struct TrayState {
     // By icon id - 1; each keeps its last tip and icon for the whole run, so
     // that a removal knows whether there is anything to remove.
     NOTIFYICONDATAW records[2] = {EmptyTrayRecord(), EmptyTrayRecord()};
-    ShellNotifyFunction notify = Shell_NotifyIconW; // tests record the calls instead
 };
 
 extern TrayState tray;
+// The shell's call; tests record the calls instead.
+extern ShellNotifyFunction shellNotify;
 
 // Shows or changes icon `id` (1 or 2) with an icon and a tip (either may be
 // null, the tip is cut to 127 characters); with neither, removes it. Failures
