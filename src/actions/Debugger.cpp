@@ -150,6 +150,18 @@ void LaunchDebugger(HWND window, unsigned command)
         WaitWithDialog(window, event.Get(), debugger, processName.Chars());
 }
 
+namespace {
+
+// Cancel ends the wait as the debugger's signal would.
+void OnWaitCancelled(HWND dialog)
+{
+    HANDLE event = reinterpret_cast<HANDLE>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (event)
+        SetEvent(event);
+}
+
+} // namespace
+
 INT_PTR CALLBACK WaitForDebuggerDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -157,11 +169,8 @@ INT_PTR CALLBACK WaitForDebuggerDialog(HWND dialog, UINT message, WPARAM wParam,
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) {
-            HANDLE event = reinterpret_cast<HANDLE>(GetWindowLongPtrW(dialog, DWLP_USER));
-            if (event)
-                SetEvent(event);
-        }
+        if (LOWORD(wParam) == IDCANCEL)
+            OnWaitCancelled(dialog);
         return TRUE;
     case WM_NCHITTEST:
         // The whole dialog drags like a caption.
