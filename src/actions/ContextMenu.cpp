@@ -102,12 +102,8 @@ void AppendObjectCounters(HMENU menu, HMENU shared, perf::SnapshotView snapshot,
                           unsigned onlyTitle)
 {
     const perf::PerfCounterDefinition* counter = perf::FirstCounter(snapshot, object);
-    if (!counter) {
-        AppendItem(menu, MF_GRAYED, CMD_NONE, noneTitle);
-        return;
-    }
     core::Menu only{CreatePopupMenu()};
-    uint32_t count = std::min<uint32_t>(object->NumCounters, last - first + 1);
+    uint32_t count = counter ? std::min<uint32_t>(object->NumCounters, last - first + 1) : 0;
     for (uint32_t p = 0; counter && p < count; ++p) {
         uint32_t index = counter->CounterNameTitleIndex;
         if (!perf::FindCounter(snapshot, other, index))
@@ -116,7 +112,11 @@ void AppendObjectCounters(HMENU menu, HMENU shared, perf::SnapshotView snapshot,
             AppendCounter(shared, first + p, index);
         counter = perf::NextCounter(snapshot, counter);
     }
-    AppendSubmenu(menu, only, 0, onlyTitle);
+    // Every counter shared with the other object: nothing is this one's own.
+    if (GetMenuItemCount(only.Get()) > 0)
+        AppendSubmenu(menu, only, 0, onlyTitle);
+    else
+        AppendItem(menu, MF_GRAYED, CMD_NONE, noneTitle);
 }
 
 // Counters both objects have go into the menu itself (as Process counters);

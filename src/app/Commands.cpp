@@ -185,8 +185,8 @@ bool Routes(const CommandRow& row, unsigned id)
 
 void UpdateNow(HWND window)
 {
-    view::UpdateNow(window);
-    dialogs::UpdateLoadGeneratorActuals();
+    if (view::UpdateNow(window))
+        dialogs::UpdateLoadGeneratorActuals();
 }
 
 void DispatchCommand(HWND window, unsigned id)

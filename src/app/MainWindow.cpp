@@ -141,7 +141,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         UpdateNow(window);
         break;
     case WM_VSCROLL:
-        view::ScrollByBar(window, LOWORD(wParam));
+        view::ScrollByBar(window, wParam);
         break;
     case WM_LBUTTONDOWN:
         OnLeftButtonDown(window, lParam);

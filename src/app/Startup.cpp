@@ -14,6 +14,8 @@
 #include "view/DisplayResources.h"
 #include "view/Tray.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -82,6 +84,20 @@ void CloseLoadGenerator()
     if (ui::messageLoop.loadGeneratorDialog)
         DestroyWindow(ui::messageLoop.loadGeneratorDialog);
 }
+
+// The window's thread is a single-threaded COM apartment for the whole run:
+// the access-control editor opens the platform's object picker, a COM object.
+struct ComApartment {
+    HRESULT result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ComApartment() = default;
+    ~ComApartment()
+    {
+        if (SUCCEEDED(result))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
 
 struct PlatformLifetime {
     PlatformLifetime() = default;
@@ -154,6 +170,7 @@ void StopUpdateTimer(HWND window)
 int RunProgram(HINSTANCE instance, int show)
 {
     InstallHooks();
+    ComApartment apartment;
     ui::ProbePlatform(instance);
     // The state keeps plain copies of what lives for the whole run; these own
     // them on every way out, released in reverse order.

@@ -3,6 +3,7 @@
 #include "core/Handles.h"
 #include "core/WideString.h"
 #include "perf/PerfData.h"
+#include "resources/resource.h"
 #include "ui/Settings.h"
 #include "view/DisplayResources.h"
 
@@ -210,9 +211,11 @@ void PaintContent(HDC dc, const RECT& client, const PaintInput& input, ColumnWid
 
 unsigned StatusMessage()
 {
-    // What the last build of the records missed says more than the query's
-    // own status; the threads are built last.
+    // A query that did not succeed says why; after one that did, what the
+    // last build of the records missed (the threads are built last).
     unsigned status = perf::perfData.statusMessageId;
+    if (status != IDS_STATUS_PROCESSING)
+        return status;
     for (const model::RecordArray* records : {&model::modelState.processRecords, &model::modelState.threadRecords}) {
         if (records->status)
             status = records->status;

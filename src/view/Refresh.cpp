@@ -52,8 +52,17 @@ const perf::PerfCounterDefinition* FindProcessOrThreadCounter(perf::SnapshotView
     return counter;
 }
 
-void UpdateNow(HWND window)
+bool UpdateNow(HWND window)
 {
+    // A failure box shown while the names load runs its own message loop,
+    // which delivers the update timer: that refresh waits for the next tick.
+    static bool refreshing = false;
+    if (refreshing)
+        return false;
+    struct Running {
+        Running() { refreshing = true; }
+        ~Running() { refreshing = false; }
+    } running;
     perf::TakeSnapshot(window);
     perf::SnapshotView current = perf::perfData.currentSnapshot.View();
     if (viewState.counter.counterIndex == 0)
@@ -62,6 +71,7 @@ void UpdateNow(HWND window)
         FindCounterType(current);
     RefreshView(window);
     InvalidateRect(window, nullptr, TRUE);
+    return true;
 }
 
 void RefreshView(HWND window)

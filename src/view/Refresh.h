@@ -10,8 +10,9 @@
 namespace view {
 
 // Takes a new snapshot, chooses the Process object's default counter on first
-// use, rebuilds and invalidates the window.
-void UpdateNow(HWND window);
+// use, rebuilds and invalidates the window. False, doing nothing, when asked
+// again while a refresh runs (from a box that the refresh shows).
+bool UpdateNow(HWND window);
 // Rebuilds the records and the rows from the snapshots held; the caller
 // repaints.
 void RefreshView(HWND window);

@@ -122,16 +122,19 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
     if ((mode == EXPAND_ROW) == expanded)
         return;
     UpdateWindow(window);
+    int32_t before = RowCount();
+    model::SetExpanded(model::modelState, row, !expanded);
+    model::BuildDisplayList(viewState.options);
+    // The rows below move by as many rows as were listed or unlisted, no
+    // further than the client area.
     RECT below = {};
     GetClientRect(window, &below);
     below.top = (row - viewState.topRow + 1) * RowHeight();
-    // No further than the client area: the thread count comes from the data.
-    int dy = static_cast<int>(std::min<int64_t>(int64_t{r.threadCount} * RowHeight(), below.bottom));
-    if (below.top < below.bottom)
-        ScrollWindow(window, 0, mode == EXPAND_ROW ? dy : -dy, &below, &below);
+    int64_t moved = int64_t{RowCount() - before} * RowHeight();
+    int dy = static_cast<int>(std::clamp<int64_t>(moved, -below.bottom, below.bottom));
+    if (below.top < below.bottom && dy != 0)
+        ScrollWindow(window, 0, dy, &below, &below);
     InvalidateRow(window, row, TRUE);
-    model::SetExpanded(model::modelState, row, !expanded);
-    model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateWindow(window);
 }
@@ -150,20 +153,22 @@ void RelistRows(HWND window)
     UpdateWindow(window);
 }
 
-// The thumb's position from the bar itself: the message carries only 16 bits.
-static int32_t ThumbPosition(HWND window)
+// The thumb's row: the message's own while the range fits in its 16 bits,
+// the bar's 32-bit track position beyond that.
+static int32_t ThumbPosition(HWND window, unsigned messageRow)
 {
     SCROLLINFO info = {};
     info.cbSize = sizeof(info);
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_TRACKPOS;
     GetScrollInfo(window, SB_VERT, &info);
-    return ClampTopRow(info, info.nTrackPos);
+    int32_t row = info.nMax <= 0xFFFF ? static_cast<int32_t>(messageRow) : info.nTrackPos;
+    return ClampTopRow(info, row);
 }
 
-void ScrollByBar(HWND window, unsigned request)
+void ScrollByBar(HWND window, WPARAM wParam)
 {
     int32_t top = viewState.topRow;
-    switch (request) {
+    switch (LOWORD(wParam)) {
     case SB_LINEUP:
         ScrollToRow(window, top - 1);
         break;
@@ -178,13 +183,13 @@ void ScrollByBar(HWND window, unsigned request)
         break;
     case SB_THUMBTRACK: {
         // The bar moves itself while tracking; only the rows follow.
-        int32_t p = ThumbPosition(window);
+        int32_t p = ThumbPosition(window, HIWORD(wParam));
         ScrollWindow(window, 0, (top - p) * RowHeight(), nullptr, nullptr);
         viewState.topRow = p;
         break;
     }
     case SB_THUMBPOSITION:
-        viewState.topRow = ThumbPosition(window);
+        viewState.topRow = ThumbPosition(window, HIWORD(wParam));
         SetVerticalScroll(window, SIF_POS, 0, 0, 0, viewState.topRow, TRUE);
         break;
     }

@@ -36,8 +36,8 @@ void SetAllExpanded(HWND window, ExpandMode mode);
 // Lists the rows again from the records held and repaints them all.
 void RelistRows(HWND window);
 
-// A WM_VSCROLL request (its SB_ code): lines, pages and the thumb.
-void ScrollByBar(HWND window, unsigned request);
+// A WM_VSCROLL message's request: lines, pages and the thumb.
+void ScrollByBar(HWND window, WPARAM wParam);
 enum ListOption { SHOW_TOTAL, SHOW_IDLE, SHOW_HIERARCHY };
 // Shows or hides Total or Idle, or orders the processes by creator, and
 // lists the rows again (with no window, only the choice is made).
