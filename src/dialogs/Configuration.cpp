@@ -20,6 +20,7 @@ constexpr int PERIOD_CHARS = 32;
 
 struct ConfigDialog {
     SettingsApplied applied = nullptr;
+    ui::SettingsRecord opened; // as last applied: what the edits are measured against
     ui::SettingsRecord working;
     core::Font sampleFont; // none while the sample shows the view's font
 };
@@ -74,6 +75,7 @@ void InitDialog(HWND dialog, ConfigDialog& state)
 {
     state.working = ui::settings;
     state.working.pendingChanges = 0;
+    state.opened = state.working;
     SetSampleFont(dialog, view::display.viewFont.Get());
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
     wchar_t period[PERIOD_CHARS] = {};
@@ -112,7 +114,7 @@ void SetAutomatic(HWND dialog, ConfigDialog& state, bool automatic)
 
 bool Apply(HWND dialog, ConfigDialog& state)
 {
-    if (!ApplyConfiguration(dialog, state.working, state.applied))
+    if (!ApplyConfiguration(dialog, state.opened, state.working, state.applied))
         return false;
     // Apply replaced the view's font, which the sample may still show.
     if (!state.sampleFont)
@@ -233,7 +235,8 @@ bool ChooseViewFont(HWND owner, LOGFONTW& font)
     return ChooseFontW(&choice) != FALSE;
 }
 
-bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& working, SettingsApplied applied)
+bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& opened, ui::SettingsRecord& working,
+                        SettingsApplied applied)
 {
     if (!working.pendingChanges)
         return true;
@@ -242,8 +245,9 @@ bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& working, SettingsApplie
     if (working.updateIntervalMs == 0)
         working.autoUpdate = 0;
     ui::SettingsRecord before = ui::settings;
-    ui::ReplaceSettings(working);
     working.pendingChanges = 0;
+    ui::ApplyEdits(opened, working);
+    opened = working;
     EnableWindow(GetDlgItem(dialog, IDC_CONFIG_APPLY), FALSE);
     if (applied)
         applied(GetParent(dialog), before);

@@ -26,10 +26,12 @@ bool ChooseViewFont(HWND owner, LOGFONTW& font);
 // copy became the live settings, so that what depends on them follows.
 using SettingsApplied = void (*)(HWND owner, const ui::SettingsRecord& before);
 
-// Makes the dialog's copy the live settings and tells `applied`. False,
-// changing nothing, when the period text is refused (the user has been told
-// why).
-bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& working, SettingsApplied applied);
+// Makes what was edited in the dialog's copy since `opened` (the copy as
+// last applied, which then follows) part of the live settings and tells
+// `applied`. False, changing nothing, when the period text is refused (the
+// user has been told why).
+bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& opened, ui::SettingsRecord& working,
+                        SettingsApplied applied);
 
 // The dialog's creation parameter is its SettingsApplied (or 0: none).
 INT_PTR CALLBACK ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -63,9 +63,23 @@ void SaveSettings()
         core::ReportWin32Failure(nullptr, core::TextId(IDS_OP_SAVE_SETTINGS_WRITE), status, MB_ICONEXCLAMATION);
 }
 
-void ReplaceSettings(const SettingsRecord& edited)
+void ApplyEdits(const SettingsRecord& opened, const SettingsRecord& edited)
 {
-    settings = edited;
+    auto take = [&](auto SettingsRecord::*field) {
+        if (std::memcmp(&(opened.*field), &(edited.*field), sizeof(edited.*field)) != 0)
+            std::memcpy(&(settings.*field), &(edited.*field), sizeof(edited.*field));
+    };
+    take(&SettingsRecord::processColor);
+    take(&SettingsRecord::threadColor);
+    take(&SettingsRecord::increaseColor);
+    take(&SettingsRecord::decreaseColor);
+    take(&SettingsRecord::customColors);
+    take(&SettingsRecord::font);
+    take(&SettingsRecord::autoUpdate);
+    take(&SettingsRecord::updateIntervalMs);
+    take(&SettingsRecord::trayShowHighest);
+    take(&SettingsRecord::trayShowTotal);
+    take(&SettingsRecord::hexIds);
 }
 
 void RememberWindowRect(const RECT& rectangle)

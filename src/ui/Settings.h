@@ -50,7 +50,10 @@ void SaveSettings();
 
 // The record's writers: the dialog that edits it, the window's rectangle,
 // and the two changes made for one run.
-void ReplaceSettings(const SettingsRecord& edited);
+// The fields the Configuration dialog edits (colours, font, updates, tray
+// icons, hexadecimal IDs) that differ between the copy it opened with and
+// its edited copy; whatever else changed meanwhile stays.
+void ApplyEdits(const SettingsRecord& opened, const SettingsRecord& edited);
 void RememberWindowRect(const RECT& rectangle);
 // This run's changes (a placement from the command line) are not saved.
 void SuppressSaving();
