@@ -95,7 +95,8 @@ void ChangeFont(HWND dialog, ConfigDialog& state)
         return;
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
     // The sample lets go of the old font before it is deleted.
-    core::Font font(CreateFontIndirectW(&state.working.font));
+    LOGFONTW shown = view::FontForScreen(state.working.font);
+    core::Font font(CreateFontIndirectW(&shown));
     if (font) {
         SetSampleFont(dialog, font.Get());
         state.sampleFont = std::move(font);
@@ -223,16 +224,21 @@ bool ChooseBarColor(HWND owner, COLORREF& color, COLORREF* customColors)
 
 bool ChooseViewFont(HWND owner, LOGFONTW& font)
 {
+    // The chooser works in the screen's heights, the record in stored ones.
+    LOGFONTW shown = view::FontForScreen(font);
     CHOOSEFONTW choice = {};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = owner;
-    choice.lpLogFont = &font;
+    choice.lpLogFont = &shown;
     choice.Flags = CF_SCREENFONTS | CF_INITTOLOGFONTSTRUCT | CF_EFFECTS | CF_FORCEFONTEXIST;
     if (chooserHooks.font) {
         choice.Flags |= CF_ENABLEHOOK;
         choice.lpfnHook = chooserHooks.font;
     }
-    return ChooseFontW(&choice) != FALSE;
+    if (!ChooseFontW(&choice))
+        return false;
+    font = view::FontForStorage(shown);
+    return true;
 }
 
 bool ApplyConfiguration(HWND dialog, ui::SettingsRecord& opened, ui::SettingsRecord& working,

@@ -22,31 +22,53 @@ SIZE TextSize(HDC dc, const wchar_t* text)
     return size;
 }
 
-// The stored height is meant at 96 DPI; the program declares itself DPI aware,
-// so the font is made for the screen's DPI.
-LOGFONTW ScaledFont(HDC dc, const LOGFONTW& font)
+LOGFONTW WithHeight(const LOGFONTW& font, int from, int to)
 {
     LOGFONTW scaled = font;
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    if (dpi > 0)
-        scaled.lfHeight = MulDiv(font.lfHeight, dpi, 96);
+    if (from > 0 && to > 0)
+        scaled.lfHeight = MulDiv(font.lfHeight, to, from);
     return scaled;
 }
 
 } // namespace
 
+int screenDpiOverride = 0;
+
+int ScreenDpi()
+{
+    if (screenDpiOverride)
+        return screenDpiOverride;
+    core::MemoryDc dc(CreateCompatibleDC(nullptr));
+    return GetDeviceCaps(dc.Get(), LOGPIXELSY);
+}
+
+LOGFONTW FontForScreen(const LOGFONTW& stored)
+{
+    return WithHeight(stored, STORED_DPI, ScreenDpi());
+}
+
+LOGFONTW FontForStorage(const LOGFONTW& onScreen)
+{
+    return WithHeight(onScreen, ScreenDpi(), STORED_DPI);
+}
+
 void CreateDisplayResources()
 {
     const ui::SettingsRecord& settings = ui::settings;
     DestroyDisplayResources();
-    for (int i = 0; i < TRAY_LEVELS; ++i)
-        display.trayIcons[i].Reset(LoadIconW(ui::platform.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i)));
+    // The notification area shows small icons; these are loaded unshared, so
+    // they are this program's own to destroy.
+    int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    for (int i = 0; i < TRAY_LEVELS; ++i) {
+        HANDLE icon = LoadImageW(ui::platform.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, cx, cy, 0);
+        display.trayIcons[i].Reset(static_cast<HICON>(icon));
+    }
     display.decreaseBrush = MakeBarBrush(settings.decreaseColor);
     display.increaseBrush = MakeBarBrush(settings.increaseColor);
     display.threadBrush = MakeBarBrush(settings.threadColor);
     display.processBrush = MakeBarBrush(settings.processColor);
     core::MemoryDc dc(CreateCompatibleDC(nullptr));
-    LOGFONTW font = ScaledFont(dc.Get(), settings.font);
+    LOGFONTW font = FontForScreen(settings.font);
     display.viewFont.Reset(CreateFontIndirectW(&font));
     {
         core::SelectionGuard selected(dc.Get(), display.viewFont.Get());

@@ -35,6 +35,15 @@ struct DisplayResources {
 
 extern DisplayResources display;
 
+// A stored font height is meant at this DPI, whatever the screen's.
+constexpr int STORED_DPI = 96;
+// The screen's DPI; tests may pretend another.
+int ScreenDpi();
+extern int screenDpiOverride;
+// A stored font as it is made for the screen, and a chosen one as stored.
+LOGFONTW FontForScreen(const LOGFONTW& stored);
+LOGFONTW FontForStorage(const LOGFONTW& onScreen);
+
 // Makes the resources anew from the settings, releasing the ones held.
 void CreateDisplayResources();
 void DestroyDisplayResources();
