@@ -9,6 +9,10 @@
 #include "ui/MessageLoop.h"
 #include "ui/Platform.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
 namespace actions {
 
 namespace {
@@ -25,20 +29,74 @@ bool IsFormatFlag(wchar_t c)
     return c == L'-' || c == L'+' || c == L' ' || c == L'#' || c == L'0';
 }
 
-// Reads one conversion after its '%'; false for anything but an integer
-// conversion that takes one 32-bit argument.
-bool SkipIntegerConversion(const wchar_t*& p)
+// A command line holds at most this many characters, its end included.
+constexpr uint32_t COMMAND_LINE_CHARS = 32768;
+// The most characters a 32-bit integer takes without a field width.
+constexpr uint32_t INTEGER_CHARS = 11;
+
+enum class Conversion { none, integer, pointer };
+
+// Reads one conversion after its '%': an integer one that takes one 32-bit
+// argument (with flags and a width, which goes into `width`), or a plain %p.
+Conversion ReadConversion(const wchar_t*& p, uint32_t& width)
 {
+    if (*p == L'p') {
+        ++p;
+        return Conversion::pointer;
+    }
     while (IsFormatFlag(*p))
         ++p;
-    while (*p >= L'0' && *p <= L'9')
-        ++p;
+    width = 0;
+    for (; *p >= L'0' && *p <= L'9'; ++p)
+        width = std::min<uint32_t>(width * 10 + (*p - L'0'), COMMAND_LINE_CHARS);
     if (*p == L'l')
         ++p;
     if (*p != L'd' && *p != L'u' && *p != L'x')
-        return false;
+        return Conversion::none;
     ++p;
-    return true;
+    return Conversion::integer;
+}
+
+// The registered text as the format the command line is made with: the
+// pointer conversion some registrations end with is written as the digit 0,
+// since there is no debug-information block to hand over. Empty when the text
+// is not a safe format.
+core::WideString CommandFormat(const wchar_t* registered)
+{
+    std::wstring format;
+    int integers = 0;
+    bool pointer = false;
+    uint64_t longest = 0; // of the command line, every field at its widest
+    const wchar_t* literal = registered;
+    for (const wchar_t* p = registered; *p;) {
+        if (*p++ != L'%') {
+            ++longest;
+            continue;
+        }
+        if (*p == L'%') {
+            ++p;
+            ++longest;
+            continue;
+        }
+        const wchar_t* start = p - 1;
+        uint32_t width = 0;
+        Conversion c = ReadConversion(p, width);
+        // Integers first, at most two of them, then at most one pointer.
+        if (c == Conversion::integer && !pointer && ++integers <= MAX_DEBUGGER_CONVERSIONS) {
+            longest += std::max(width, INTEGER_CHARS);
+        } else if (c == Conversion::pointer && !pointer && integers == MAX_DEBUGGER_CONVERSIONS) {
+            pointer = true;
+            format.append(literal, start).append(L"0");
+            literal = p;
+            ++longest;
+        } else {
+            return core::WideString();
+        }
+    }
+    if (longest >= COMMAND_LINE_CHARS)
+        return core::WideString();
+    format.append(literal);
+    return core::WideString(format.c_str());
 }
 
 struct StartedDebugger {
@@ -102,27 +160,14 @@ void WaitWithDialog(HWND window, HANDLE event, const StartedDebugger& debugger, 
 
 bool IsSafeDebuggerFormat(const wchar_t* format)
 {
-    int conversions = 0;
-    for (const wchar_t* p = format; *p;) {
-        if (*p++ != L'%')
-            continue;
-        if (*p == L'%') {
-            ++p;
-            continue;
-        }
-        if (!SkipIntegerConversion(p) || ++conversions > MAX_DEBUGGER_CONVERSIONS)
-            return false;
-    }
-    return true;
+    return CommandFormat(format).Length() != 0;
 }
 
 core::WideString ReadRegisteredDebugger()
 {
     wchar_t text[DEBUGGER_TEXT_LENGTH] = {};
     GetProfileStringW(L"AeDebug", L"Debugger", L"", text, DEBUGGER_TEXT_LENGTH);
-    if (!text[0] || !IsSafeDebuggerFormat(text))
-        return core::WideString();
-    return core::WideString(text);
+    return text[0] ? CommandFormat(text) : core::WideString();
 }
 
 void LaunchDebugger(HWND window, unsigned command)

@@ -201,7 +201,8 @@ WideString& WideString::Append(const wchar_t* more)
 
 int WideString::FormatV(const wchar_t* format, va_list args)
 {
-    for (uint32_t size = 128;; size = NextSize(size)) {
+    // Most texts fit the first buffer; a longer one is measured and made once.
+    for (uint32_t size = 128;;) {
         ResizeDiscarding(size);
         if (!text)
             return 0;
@@ -212,17 +213,16 @@ int WideString::FormatV(const wchar_t* format, va_list args)
         // A result of exactly capacity - 1 may have been cut, so it counts as too long.
         if (written != -1 && static_cast<uint32_t>(written) < capacity - 1)
             return written;
-        if (written == -1) {
-            // -1 means "too long" or "cannot be formatted at all"; only the
-            // first is worth another, larger buffer.
-            va_copy(attempt, args);
-            int needed = _vscwprintf(format, attempt);
-            va_end(attempt);
-            if (needed < 0) {
-                Clear();
-                return 0;
-            }
+        va_copy(attempt, args);
+        int needed = _vscwprintf(format, attempt);
+        va_end(attempt);
+        // -1 here means it cannot be formatted at all; a size already tried
+        // and still too small would not get larger.
+        if (needed < 0 || static_cast<uint32_t>(needed) + 2 <= size) {
+            Clear();
+            return 0;
         }
+        size = static_cast<uint32_t>(needed) + 2;
     }
 }
 
