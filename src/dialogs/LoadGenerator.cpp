@@ -12,15 +12,25 @@
 #include "ui/Platform.h"
 
 #include <memory>
+#include <utility>
 
 namespace dialogs {
 
 LoadGeneratorState loadGenerator;
 
+constexpr int WORK_SIZE = 2000;
+constexpr uint32_t CALIBRATION_PASSES = 100;
+
 struct LoadWorker {
-    core::KernelHandle thread;
     core::KernelHandle wake; // set with the stop request: it ends the sleep at once
     std::atomic<bool> stop{false};
+    // The worker's own: a stopped worker may still finish a pass while the
+    // next one starts, so they share nothing but the published figures.
+    int32_t workArray[WORK_SIZE + 1] = {};
+    uint32_t workSeed = 0x87146F4E;
+    double passesPerSecond = 0;
+    uint32_t passCount = 0;
+    uint32_t sleepMs = 0;
 };
 
 namespace {
@@ -37,45 +47,57 @@ public:
 private:
     CRITICAL_SECTION& lock;
 };
-constexpr int WORK_SIZE = 2000;
-
-// The work area: only the one worker running touches it.
-int32_t workArray[WORK_SIZE + 1];
-uint32_t workSeed = 0x87146F4E;
 
 // False when the stop request cut the burst short.
-bool BurnPasses(uint32_t passes, const LoadWorker& worker)
+bool BurnPasses(uint32_t passes, LoadWorker& worker)
 {
     for (uint32_t n = 0; n < passes; ++n) {
         if (worker.stop.load(std::memory_order_relaxed))
             return false;
         for (int i = 0; i < WORK_SIZE; ++i) {
-            if (workArray[i] != 0) {
-                workArray[i + 1] = workArray[i + 1] / workArray[i];
+            int32_t* work = worker.workArray;
+            if (work[i] != 0) {
+                work[i + 1] = work[i + 1] / work[i];
             } else {
-                workArray[i] = static_cast<int32_t>(workSeed);
-                workSeed *= 37;
+                work[i] = static_cast<int32_t>(worker.workSeed);
+                worker.workSeed *= 37;
             }
         }
     }
     return true;
 }
 
-void RunDutyCycle(const LoadWorker& worker, uint32_t userTarget)
+// The worker's figures become the dialog's, unless it was told to stop: the
+// stop request is made under the same lock, so a stopped worker publishes
+// nothing over its successor's.
+void Publish(const LoadWorker& worker, bool cycleDone)
 {
+    LockGuard lock(core::LoadGeneratorLock());
+    if (worker.stop.load())
+        return;
     LoadGeneratorState& s = loadGenerator;
+    s.passesPerSecond = worker.passesPerSecond;
+    s.passCount = worker.passCount;
+    s.sleepMs = worker.sleepMs;
+    if (cycleDone)
+        s.cyclesRun.fetch_add(1);
+}
+
+void RunDutyCycle(LoadWorker& worker, uint32_t userTarget)
+{
     LARGE_INTEGER start, end, frequency;
     QueryPerformanceCounter(&start);
-    bool whole = BurnPasses(s.passCount, worker);
+    bool whole = BurnPasses(worker.passCount, worker);
     QueryPerformanceCounter(&end);
     QueryPerformanceFrequency(&frequency);
     int64_t elapsed = end.QuadPart - start.QuadPart;
     // A burst too short to measure, or cut short, keeps the rate it had.
-    if (s.passCount != 0 && whole && elapsed > 0)
-        s.passesPerSecond = static_cast<double>(s.passCount) * static_cast<double>(frequency.QuadPart) / elapsed;
-    s.passCount = BurstPasses(userTarget, s.passesPerSecond);
-    s.sleepMs = SleepAfterBurst(userTarget);
-    s.cyclesRun.fetch_add(1);
+    if (worker.passCount != 0 && whole && elapsed > 0)
+        worker.passesPerSecond =
+            static_cast<double>(worker.passCount) * static_cast<double>(frequency.QuadPart) / elapsed;
+    worker.passCount = BurstPasses(userTarget, worker.passesPerSecond);
+    worker.sleepMs = SleepAfterBurst(userTarget);
+    Publish(worker, true);
 }
 
 struct Targets {
@@ -89,17 +111,22 @@ Targets CopyTargets()
     return {loadGenerator.userCpuTarget};
 }
 
-DWORD WINAPI LoadWorkerThread(void* parameter)
+void RunWorker(LoadWorker& worker)
 {
-    const LoadWorker& worker = *static_cast<const LoadWorker*>(parameter);
-    LoadGeneratorState& s = loadGenerator;
-    if (s.sleepMs == 0) {
-        s.passCount = 100;
-        RunDutyCycle(worker, 0);
+    {
+        LockGuard lock(core::LoadGeneratorLock());
+        worker.passesPerSecond = loadGenerator.passesPerSecond;
     }
     Targets targets = CopyTargets();
     while (!worker.stop.load()) {
-        if (s.targetsChanged.load()) {
+        // Until a whole burst has been timed there is no rate to size bursts
+        // by: an earlier worker may have been stopped while it calibrated.
+        if (worker.passesPerSecond <= 0) {
+            worker.passCount = CALIBRATION_PASSES;
+            RunDutyCycle(worker, 0);
+            continue;
+        }
+        if (loadGenerator.targetsChanged.load()) {
             Targets changed = CopyTargets();
             if (changed.userCpu != targets.userCpu) {
                 // Below 100 % the burst must not wait for the processor; at
@@ -111,41 +138,56 @@ DWORD WINAPI LoadWorkerThread(void* parameter)
             targets = changed;
         }
         RunDutyCycle(worker, targets.userCpu);
-        WaitForSingleObject(worker.wake.Get(), s.sleepMs);
+        WaitForSingleObject(worker.wake.Get(), worker.sleepMs);
     }
+}
+
+DWORD WINAPI LoadWorkerThread(void* parameter)
+{
+    // The thread holds the worker for as long as it runs: nobody waits for it.
+    std::unique_ptr<std::shared_ptr<LoadWorker>> held(static_cast<std::shared_ptr<LoadWorker>*>(parameter));
+    RunWorker(**held);
     return 0;
 }
 
 void StartWorker()
 {
     LoadGeneratorState& s = loadGenerator;
-    auto worker = std::make_unique<LoadWorker>();
+    auto worker = std::make_shared<LoadWorker>();
     worker->wake.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    auto held = std::make_unique<std::shared_ptr<LoadWorker>>(worker);
     DWORD id = 0;
+    core::KernelHandle thread;
     if (worker->wake)
-        worker->thread.Reset(s.createThread(nullptr, 0, LoadWorkerThread, worker.get(), CREATE_SUSPENDED, &id));
-    if (!worker->thread) {
+        thread.Reset(s.createThread(nullptr, 0, LoadWorkerThread, held.get(), CREATE_SUSPENDED, &id));
+    if (!thread) {
         // No load then, and no other thread's times shown as the worker's.
         s.workerThreadId = 0;
         return;
     }
+    held.release(); // the thread's now
     s.workerThreadId = id;
-    s.worker = worker.release();
-    ResumeThread(s.worker->thread.Get());
+    s.worker = std::move(worker);
+    s.workerThread = std::move(thread);
+    ResumeThread(s.workerThread.Get());
 }
 
-// The worker ends within one pass of the request; it is waited for, so that
-// a worker started next never shares the work area with it.
+// The worker is told to stop and raised out of the idle class it may burn
+// in, so that it ends within a pass once it runs; the window does not wait
+// for that, which on a busy machine could take minutes.
 void StopWorker()
 {
     LoadGeneratorState& s = loadGenerator;
     if (!s.worker)
         return;
-    s.worker->stop = true;
+    {
+        LockGuard lock(core::LoadGeneratorLock());
+        s.worker->stop = true;
+    }
     SetEvent(s.worker->wake.Get());
-    WaitForSingleObject(s.worker->thread.Get(), INFINITE);
-    delete s.worker;
-    s.worker = nullptr;
+    SetThreadPriority(s.workerThread.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
+    s.worker.reset();
+    s.workerThread.Reset();
     s.workerThreadId = 0;
 }
 

@@ -2,10 +2,13 @@
 // share of one processor, and a committed block of touched paged memory.
 #pragma once
 
+#include "core/Handles.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace dialogs {
 
@@ -22,7 +25,8 @@ struct LoadGeneratorState {
     uint32_t privilegedCpuTarget = 0;
     uint32_t pagedMemoryTarget = 0;
     uint32_t physicalMemoryTarget = 0;
-    // The worker's own: read by others only while no worker runs.
+    // Published by the running worker under the load generator's lock after
+    // each cycle; the rate is kept for the next worker.
     double passesPerSecond = 0;
     uint32_t passCount = 0;
     uint32_t sleepMs = 0;
@@ -30,7 +34,8 @@ struct LoadGeneratorState {
     // The user-interface thread's own.
     uint32_t pagedMemorySize = 0;
     uint8_t* pagedMemoryBlock = nullptr;
-    LoadWorker* worker = nullptr;
+    std::shared_ptr<LoadWorker> worker; // shared with its thread, which may outlive the dialog
+    core::KernelHandle workerThread;
     ThreadCreator createThread = CreateThread;
 };
 
