@@ -15,11 +15,11 @@ struct ListOptions {
 };
 
 struct OrderingInputs {
-    ListOptions options;
     perf::SnapshotView previous; // names the placeholders of vanished creators
     uint32_t processObjectIndex = 0;
     uint32_t idProcessIndex = 0;
     uint32_t creatingProcessIdIndex = 0;
+    ListOptions options;
 };
 
 // Orders the records of `s` into its display list and publishes the focused

@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "support/ChildProcess.h"
 #include "support/MenuLines.h"
+#include "view/ViewState.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ protected:
         ReplayFixture::SetUp();
         replay.Serve(CountersBlock());
         perf::TakeSnapshot(nullptr);
-        perf::selection = {6, perf::TYPE_100NSEC_TIMER, perf::DISPLAY_NATURAL};
+        view::viewState.counter = {6, perf::TYPE_100NSEC_TIMER, perf::DISPLAY_NATURAL};
         ui::platform.openThreadFn = OpenThread;
         ui::platform.editSecurityFn = NoEditor;
         SetControl(false);
@@ -59,7 +60,7 @@ protected:
         SetControl(false);
         WriteProfileStringW(L"AeDebug", L"Debugger", nullptr);
         ui::platform = ui::PlatformState();
-        perf::selection = perf::CounterSelection();
+        view::viewState.counter = perf::CounterSelection();
         perf::perfData.machineKey.Reset(HKEY_LOCAL_MACHINE);
         perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
         ReplayFixture::TearDown();
@@ -105,7 +106,7 @@ TEST_F(ContextMenu, CountersViewAndMachines)
     Lines threadOnly = MenuLines(GetSubMenu(menu.Get(), 13));
     ASSERT_EQ(12u, threadOnly.size());
     EXPECT_EQ(L"Unknown (2020) #9012", threadOnly.back());
-    perf::selection.displayType = perf::DISPLAY_TOTAL_TIME;
+    view::viewState.counter.displayType = perf::DISPLAY_TOTAL_TIME;
     Build();
     EXPECT_EQ((Lines{L"100ns Timer (%) #7900", L"Total Time #7901 checked"}), MenuLines(GetSubMenu(menu.Get(), 9)));
 

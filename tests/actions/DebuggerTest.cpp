@@ -37,7 +37,7 @@ TEST(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
     record.flags = model::isProcess;
     record.id = restricted.processId();
     model::CopyLabel(record.label, L"test_child");
-    model::state.selectedRecord = &record;
+    model::modelState.selectedRecord = &record;
     ui::platform.instance = GetModuleHandleW(nullptr);
     MessageBoxCatcher catcher;
     // The test debugger takes the id it should be given, then what to do.
@@ -52,7 +52,7 @@ TEST(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
     EXPECT_EQ(L"no-access", launch(CMD_DEBUG_PROCESS, L""));
     EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L""));
     EXPECT_EQ(L"silent", launch(CMD_DEBUG_PROCESS, L"silent"));
-    model::state.selectedRecord = nullptr;
+    model::modelState.selectedRecord = nullptr;
     // The catcher sees the wait dialogs too, and no failure box.
     for (auto& box : catcher.boxes)
         EXPECT_EQ(L"Waiting for the debugger to attach to test_child", box.text);

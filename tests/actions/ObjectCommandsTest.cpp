@@ -105,7 +105,7 @@ protected:
     void SetUp() override { ui::platform.openThreadFn = OpenThread; }
     void TearDown() override
     {
-        model::state.selectedRecord = nullptr;
+        model::modelState.selectedRecord = nullptr;
         ui::platform.openThreadFn = nullptr;
         perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
     }
@@ -114,7 +114,7 @@ protected:
     {
         record.flags = kind;
         record.id = id;
-        model::state.selectedRecord = &record;
+        model::modelState.selectedRecord = &record;
         app::DispatchCommand(nullptr, command);
     }
 

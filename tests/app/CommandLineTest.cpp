@@ -4,6 +4,7 @@
 #include "perf/CounterValues.h"
 #include "support/MessageBoxCatcher.h"
 #include "support/ProgramRun.h"
+#include "view/ViewState.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,8 @@ namespace {
 
 void ResetParsedValues()
 {
-    model::state.showHierarchy = false;
-    perf::selection = perf::CounterSelection();
+    view::viewState.options.showHierarchy = false;
+    view::viewState.counter = perf::CounterSelection();
     ui::settings = ui::SettingsRecord();
 }
 
@@ -65,8 +66,8 @@ TEST(CommandLine, ArgumentsAreTakenInOrderUntilOneEndsTheRun)
         app::CommandLineResult result = Parse(c.arguments);
         EXPECT_EQ(c.exitCode >= 0, result.exitRequested);
         EXPECT_EQ(c.exitCode >= 0 ? c.exitCode : 0, result.exitCode);
-        EXPECT_EQ(c.tree, model::state.showHierarchy);
-        EXPECT_EQ(c.counter, perf::selection.counterIndex);
+        EXPECT_EQ(c.tree, view::viewState.options.showHierarchy);
+        EXPECT_EQ(c.counter, view::viewState.counter.counterIndex);
         EXPECT_EQ(c.exitCode >= 0 ? 1u : 0u, catcher.boxes.size()) << "one box for the argument that ends the run";
         const RECT& r = ui::settings.windowRect;
         EXPECT_EQ((std::vector<LONG>{c.expected.left, c.expected.top, c.expected.right, c.expected.bottom}),

@@ -87,8 +87,8 @@ LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         HWND popup = reinterpret_cast<HWND>(lParam);
         GetWindowRect(popup, &seen.rect);
         seen.lines = MenuLines(reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)));
-        const auto& list = model::state.displayList;
-        auto found = std::find(list.begin(), list.end(), model::state.selectedRecord);
+        const auto& list = model::modelState.displayList;
+        auto found = std::find(list.begin(), list.end(), model::modelState.selectedRecord);
         seen.selected = found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
         EndMenu();
     }
@@ -167,13 +167,13 @@ TEST_F(MainWindow, ARowHeightOfZeroCountsAsOnePixel)
 TEST_F(MainWindow, OnlyTheHierarchySwitchResetsTheColumnMarks)
 {
     Start(NumberedProcesses(3));
-    view::state.columns = {40, 80, 30};
+    view::viewState.columns = {40, 80, 30};
     Command(CMD_SHOW_TOTAL);
     Command(CMD_SHOW_IDLE);
-    EXPECT_EQ(40, view::state.columns.id);
+    EXPECT_EQ(40, view::viewState.columns.id);
     Command(CMD_SHOW_HIERARCHY);
-    EXPECT_TRUE(model::state.showTotal && model::state.showIdle && model::state.showHierarchy);
-    EXPECT_EQ(0, view::state.columns.id + view::state.columns.name + view::state.columns.valueText);
+    EXPECT_TRUE(view::viewState.options.showTotal && view::viewState.options.showIdle && view::viewState.options.showHierarchy);
+    EXPECT_EQ(0, view::viewState.columns.id + view::viewState.columns.name + view::viewState.columns.valueText);
 }
 
 TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsNameOrWhatIsMissing)
@@ -183,7 +183,7 @@ TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsNameOrWhatIsMissing)
     Command(CMD_ABOUT_COUNTER);
     Command(CMD_PROCESS_COUNTER_FIRST + 1); // ID Process: its help index 785 has no text
     Command(CMD_ABOUT_COUNTER);
-    perf::selection.counterIndex = 0;
+    view::viewState.counter.counterIndex = 0;
     Command(CMD_ABOUT_COUNTER);
     ASSERT_EQ(3u, catcher.boxes.size());
     EXPECT_EQ(L"% Processor Time", catcher.boxes[0].caption);

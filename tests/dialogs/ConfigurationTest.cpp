@@ -170,8 +170,8 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     Check(IDC_CONFIG_HEX_IDS, true);
     Press(IDC_CONFIG_APPLY);
     EXPECT_GT(view::display.rowHeight, rowHeight);
-    EXPECT_EQ(view::PageRows(window), view::state.scrollRange.page) << "the scroll range follows the row height";
-    EXPECT_EQ(1u, ui::settings.pendingChanges);
+    EXPECT_EQ(view::PageRows(window), view::viewState.scrollRange.page) << "the scroll range follows the row height";
+    EXPECT_EQ(1u, ui::settings.hexIds);
 
     // A sample that shows the view's font shows the new one after Apply.
     Open();

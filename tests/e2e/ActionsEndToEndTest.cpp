@@ -34,11 +34,11 @@ struct ActionsRun {
 // Clicks the process's row once it is listed.
 bool ClickRow(DWORD id)
 {
-    for (uint32_t row = 0; row < model::state.displayCount(); ++row) {
-        const model::InstanceRecord* r = model::state.displayList[row];
+    for (uint32_t row = 0; row < model::modelState.displayCount(); ++row) {
+        const model::InstanceRecord* r = model::modelState.displayList[row];
         if (r->id != id || !r->Has(model::isProcess))
             continue;
-        LPARAM point = MAKELPARAM(300, (row - view::state.topRow) * view::RowHeight() + view::RowHeight() / 2);
+        LPARAM point = MAKELPARAM(300, (row - view::viewState.topRow) * view::RowHeight() + view::RowHeight() / 2);
         PostMessageW(ui::platform.mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, point);
         PostMessageW(ui::platform.mainWindow, WM_LBUTTONUP, 0, point);
         return true;
@@ -69,7 +69,7 @@ void CALLBACK Drive(HWND, UINT, UINT_PTR, DWORD)
     } else if (r.step == 1 && ClickRow(id)) {
         r.step = 2;
     } else if (r.step == 2) {
-        r.clicked = model::state.selectedRecord && model::state.selectedRecord->id == id;
+        r.clicked = model::modelState.selectedRecord && model::modelState.selectedRecord->id == id;
         PostMessageW(window, WM_COMMAND, CMD_PRIORITY_CLASS_HIGH, 0);
         r.step = 3;
     } else if (r.step == 3) {

@@ -37,7 +37,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
     int64_t sample = header ? perf::Value64(header->PerfTime100nSec) : 0;
     run.samples += sample != std::exchange(run.lastSample, sample);
     HWND window = ui::platform.mainWindow;
-    auto rows = model::state.displayList.begin(), end = rows + model::state.displayCount();
+    auto rows = model::modelState.displayList.begin(), end = rows + model::modelState.displayCount();
     if (run.step == 0 && run.samples >= 3) {
         // The listed process with the largest value, leaving out Idle, _Total and the unlisted programs (ID 0).
         auto rank = [](const model::InstanceRecord* r) { return r->id && r->Has(model::isProcess) ? r->value : -1; };
@@ -52,7 +52,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD)
         PostMessageW(window, WM_KEYDOWN, VK_RIGHT, 1); // through the accelerators
         run.step = 1;
     } else if (run.step == 1) {
-        int32_t focus = model::state.focusRow;
+        int32_t focus = model::modelState.focusRow;
         run.expandedWithThreads = focus >= 0 && focus + 1 < end - rows && rows[focus]->Has(model::expanded) &&
                                   rows[focus + 1]->Has(model::isThread);
         run.samplesAfterExpanding = run.samples;

@@ -99,8 +99,9 @@ using Rows = std::vector<std::wstring>;
 // The rows of a tree pass, indented by depth.
 Rows TreeRows(const Machine& m, ModelState& s)
 {
-    s.showHierarchy = true;
-    BuildDisplayList(s, m.Inputs());
+    OrderingInputs tree = m.Inputs();
+    tree.options.showHierarchy = true;
+    BuildDisplayList(s, tree);
     Rows rows;
     for (const InstanceRecord* r : s.displayList)
         rows.push_back(std::wstring(r->depth * 2, L' ') + r->name);
@@ -168,12 +169,11 @@ TEST(DisplayList, MatchesTheLiteralRulesOnRandomMachines)
         m.Load(literal);
         for (int pass = 0; pass < 4; ++pass) {
             bool hierarchy = chance(70), total = chance(50), idle = chance(50);
+            OrderingInputs inputs = m.Inputs();
+            inputs.options = {total, idle, hierarchy};
             uint32_t pick = processCount ? random() % processCount : 0;
             uint32_t focus = threadCount ? random() % threadCount : 0;
             for (ModelState* s : {&fast, &literal}) {
-                s->showHierarchy = hierarchy;
-                s->showTotal = total;
-                s->showIdle = idle;
                 if (processCount)
                     s->processRecords[pick].flags ^= expanded | selected;
                 if (threadCount)
@@ -182,8 +182,8 @@ TEST(DisplayList, MatchesTheLiteralRulesOnRandomMachines)
                 for (uint32_t p = 0; p < s->placeholderCount; ++p)
                     s->placeholderRecords[p].flags |= (p % 2 ? expanded : selected);
             }
-            BuildDisplayList(fast, m.Inputs());
-            testing_support::ReferenceBuildDisplayList(literal, m.Inputs());
+            BuildDisplayList(fast, inputs);
+            testing_support::ReferenceBuildDisplayList(literal, inputs);
             ASSERT_EQ(Describe(literal), Describe(fast)) << "round " << round << " pass " << pass;
             std::vector<const InstanceRecord*> rows(fast.displayList.begin(), fast.displayList.end());
             std::sort(rows.begin(), rows.end());

@@ -3,6 +3,7 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfTestSupport.h"
 #include "resources/resource.h"
+#include "view/ViewState.h"
 
 #include <gtest/gtest.h>
 
@@ -54,12 +55,12 @@ protected:
     {
         perf::counterTable.processObjectIndex = PROCESS;
         perf::counterTable.threadObjectIndex = THREAD;
-        perf::selection = perf::CounterSelection();
+        view::viewState.counter = perf::CounterSelection();
     }
     void TearDown() override
     {
         perf::counterTable = perf::CounterNameTable();
-        perf::selection = perf::CounterSelection();
+        view::viewState.counter = perf::CounterSelection();
         perf::perfData.statusMessageId = IDS_STATUS_LOADING;
     }
 
@@ -92,9 +93,11 @@ TEST_F(RecordsTest, MissingCountersObjectsAndInstances)
     EXPECT_EQ((std::vector<std::wstring>{L"0 0 0.000000 N/A"}), State()) << "the thread object has no tag counter";
     EXPECT_EQ(uint32_t(isThread), records[0].flags);
     EXPECT_EQ(0u, Build(now, nullptr, TAG, 238));
-    EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_OBJECT), perf::perfData.statusMessageId);
+    EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_OBJECT), records.status);
     EXPECT_EQ(0u, Build(Block({}, 0), nullptr));
-    EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), perf::perfData.statusMessageId);
+    EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), records.status);
+    EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD));
+    EXPECT_EQ(0u, records.status);
 }
 
 TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPosition)
@@ -115,9 +118,9 @@ TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPo
     Build(now, &before, RATE);
     EXPECT_EQ(first, State());
     EXPECT_EQ(0.25, records[1].previousValue);
-    perf::selection.displayType = perf::DISPLAY_TOTAL_TIME;
+    view::viewState.counter.displayType = perf::DISPLAY_TOTAL_TIME;
     Build(now, &before, RATE);
-    perf::selection.displayType = perf::DISPLAY_NATURAL;
+    view::viewState.counter.displayType = perf::DISPLAY_NATURAL;
     Build(now, &before, RATE);
     EXPECT_EQ(first, State());
 
@@ -195,7 +198,7 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
         for (int k = 0; k < 1 + round % 8; ++k)
             b[random() % b.size()] = static_cast<uint8_t>(random());
         a.resize(a.size() - random() % (round % 3 == 0 ? a.size() : 16));
-        perf::selection.displayType = displayTypes[round % std::size(displayTypes)];
+        view::viewState.counter.displayType = displayTypes[round % std::size(displayTypes)];
         // Every other round rebuilds from the same pair.
         for (int build = 0; build < 1 + round % 2; ++build) {
             BuildInstanceRecords({View(&b), View(&a), PROCESS, ID, round % 4 < 2 ? RATE : TAG, 0}, s.processRecords);
@@ -206,9 +209,7 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
             ASSERT_NE(nullptr, s.processRecords[i].text.text);
             s.processRecords[i].flags |= expanded;
         }
-        s.showHierarchy = round % 2 == 0;
-        s.showIdle = s.showTotal = true;
-        BuildDisplayList(s, {View(&a), PROCESS, ID, 1410});
+        BuildDisplayList(s, {View(&a), PROCESS, ID, 1410, {true, true, round % 2 == 0}});
         for (const InstanceRecord* row : s.displayList)
             ASSERT_LT(wcslen(row->name), LABEL_CHARS + b.size());
     }
@@ -222,31 +223,29 @@ TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
     auto rebuild = [] {
         perf::SnapshotView current = perf::perfData.currentSnapshot.View();
         perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
-        BuildInstanceRecords({current, previous, PROCESS, ID, TAG, 0}, state.processRecords);
-        BuildInstanceRecords({current, previous, THREAD, ID, TAG, 1}, state.threadRecords);
-        state.processRecords[1].creatorId = 99; // a vanished creator: a placeholder
-        BuildDisplayList();
+        BuildInstanceRecords({current, previous, PROCESS, ID, TAG, 0}, modelState.processRecords);
+        BuildInstanceRecords({current, previous, THREAD, ID, TAG, 1}, modelState.threadRecords);
+        modelState.processRecords[1].creatorId = 99; // a vanished creator: a placeholder
+        BuildDisplayList({false, false, true});
     };
-    state.showHierarchy = true;
     perf::TakeSnapshot(nullptr);
     rebuild();
-    ASSERT_EQ(3u, state.displayCount());
-    ASSERT_EQ(1u, state.placeholderCount);
+    ASSERT_EQ(3u, modelState.displayCount());
+    ASSERT_EQ(1u, modelState.placeholderCount);
 
     // The records' snapshot becomes the previous one and stays; the next
     // query refills its buffer, and the records go first.
     perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(2u, state.processRecords.count);
-    EXPECT_EQ(3u, state.displayCount());
+    EXPECT_EQ(2u, modelState.processRecords.count);
+    EXPECT_EQ(3u, modelState.displayCount());
     perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count);
-    EXPECT_EQ(0u, state.displayCount());
+    EXPECT_EQ(0u, modelState.processRecords.count + modelState.threadRecords.count);
+    EXPECT_EQ(0u, modelState.displayCount());
 
     rebuild();
-    ASSERT_EQ(1u, state.placeholderCount);
+    ASSERT_EQ(1u, modelState.placeholderCount);
     perf::ReleaseSampleData();
-    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count + state.placeholderCount);
-    EXPECT_EQ(0u, state.displayCount());
-    EXPECT_EQ(nullptr, state.selectedRecord);
-    state.showHierarchy = false;
+    EXPECT_EQ(0u, modelState.processRecords.count + modelState.threadRecords.count + modelState.placeholderCount);
+    EXPECT_EQ(0u, modelState.displayCount());
+    EXPECT_EQ(nullptr, modelState.selectedRecord);
 }

@@ -84,7 +84,7 @@ struct Pass {
     {
         ListRecord(r, 0);
         ListThreadsOf(r);
-        if (s.showHierarchy)
+        if (inputs.options.showHierarchy)
             ListChildrenOf(r);
     }
 
@@ -170,8 +170,8 @@ struct Pass {
 
     bool Skipped(const InstanceRecord& r) const
     {
-        return r.id == 0 && ((!s.showTotal && wcscmp(r.name, L"_Total") == 0) ||
-                             (!s.showIdle && wcscmp(r.name, L"Idle") == 0));
+        return r.id == 0 && ((!inputs.options.showTotal && wcscmp(r.name, L"_Total") == 0) ||
+                             (!inputs.options.showIdle && wcscmp(r.name, L"Idle") == 0));
     }
 
     void Run()
@@ -185,7 +185,7 @@ struct Pass {
             for (uint32_t i = 0; i < records->count; ++i)
                 (*records)[i].flags &= ~uint32_t(listed | visiting);
         }
-        if (s.showHierarchy) {
+        if (inputs.options.showHierarchy) {
             s.placeholderRecords.reset(n ? new InstanceRecord[n] : nullptr);
             for (uint32_t i = 0; i < n; ++i)
                 s.processRecords[i].childCount = 0;
@@ -200,14 +200,14 @@ struct Pass {
         // Top-level processes, then what hangs from each placeholder's top
         // creator, then whatever a loop of creators kept from being listed.
         for (uint32_t i = 0; i < n; ++i) {
-            if (!Skipped(s.processRecords[i]) && !(s.showHierarchy && s.processRecords[i].creatorId != 0))
+            if (!Skipped(s.processRecords[i]) && !(inputs.options.showHierarchy && s.processRecords[i].creatorId != 0))
                 ListAtTop(s.processRecords[i]);
         }
-        for (uint32_t p = 0; s.showHierarchy && p < s.placeholderCount; ++p) {
+        for (uint32_t p = 0; inputs.options.showHierarchy && p < s.placeholderCount; ++p) {
             if (!s.placeholderRecords[p].Has(listed))
                 ListAtTop(TopOfCreators(s.placeholderRecords[p]));
         }
-        for (uint32_t i = 0; s.showHierarchy && i < n; ++i) {
+        for (uint32_t i = 0; inputs.options.showHierarchy && i < n; ++i) {
             if (!s.processRecords[i].Has(listed) && !Skipped(s.processRecords[i]))
                 ListAtTop(s.processRecords[i]);
         }

@@ -44,11 +44,11 @@ struct Block {
         bytes = writer.Finish();
     }
 
-    CounterSample Sample() const
+    CounterSample Sample(uint32_t shown = SHOWN) const
     {
         SnapshotView view{bytes.data(), static_cast<uint32_t>(bytes.size())};
         const PerfObjectType* object = FindObject(view, THREAD);
-        return {view, FirstInstance(view, object), FindCounter(view, object, SHOWN)};
+        return {view, FirstInstance(view, object), FindCounter(view, object, shown)};
     }
 };
 
@@ -58,11 +58,13 @@ struct Result {
     std::wstring text;
 };
 
-Result Compute(const Block& now, const Block* before, uint32_t displayType = N)
+// `shown`: the counter the view shows, whose data the display type reads.
+Result Compute(const Block& now, const Block* before, uint32_t displayType = N, uint32_t shown = SHOWN)
 {
     Result r{};
     core::WideString text(L"untouched");
-    r.ok = ComputeCounterValue(now.Sample(), before ? before->Sample() : CounterSample(), r.value, text, displayType);
+    r.ok = ComputeCounterValue(now.Sample(shown), before ? before->Sample(shown) : CounterSample(), r.value, text,
+                               displayType);
     r.text = text.Chars();
     return r;
 }
@@ -74,12 +76,10 @@ protected:
         counterTable.threadObjectIndex = THREAD;
         counterTable.threadStateIndex = STATE;
         counterTable.threadWaitReasonIndex = REASON;
-        selection = CounterSelection();
     }
     void TearDown() override
     {
         counterTable.threadObjectIndex = counterTable.threadStateIndex = counterTable.threadWaitReasonIndex = 0;
-        selection = CounterSelection();
     }
 };
 
@@ -194,14 +194,12 @@ TEST_F(CounterValues, ThreadStateTextsOnlyForTheStateCounters)
 {
     Block waiting(TYPE_RAWCOUNT, 4, 5, {}, {{STATE, 5}, {REASON, 12}});
     EXPECT_EQ(L"[5]", Compute(waiting, nullptr, DISPLAY_THREAD_STATE).text) << "another counter is shown";
-    selection.counterIndex = STATE;
-    Result r = Compute(waiting, nullptr, DISPLAY_THREAD_STATE);
+    Result r = Compute(waiting, nullptr, DISPLAY_THREAD_STATE, STATE);
     EXPECT_EQ(L"Wait (Suspended)", r.text);
     EXPECT_EQ(5, r.value);
-    selection.counterIndex = REASON;
-    EXPECT_EQ(L"Wait (Suspended)", Compute(waiting, nullptr, DISPLAY_THREAD_STATE).text);
+    EXPECT_EQ(L"Wait (Suspended)", Compute(waiting, nullptr, DISPLAY_THREAD_STATE, REASON).text);
     // Without the wait reason a waiting thread shows its raw value.
-    EXPECT_EQ(L"[5]", Compute(Block(RAW, 4, 5, {}, {{STATE, 5}}), nullptr, DISPLAY_THREAD_STATE).text);
+    EXPECT_EQ(L"[5]", Compute(Block(RAW, 4, 5, {}, {{STATE, 5}}), nullptr, DISPLAY_THREAD_STATE, STATE).text);
     // The states' and wait reasons' texts, at the edges of their ranges.
     const std::tuple<uint32_t, uint32_t, const wchar_t*> states[] = {
         {0, 9, L"Initialized"}, {7, 0, L"Unknown"}, {8, 0, L"[unassigned ID=8]"}, {5, 0, L"Wait for Executive"},
@@ -209,7 +207,7 @@ TEST_F(CounterValues, ThreadStateTextsOnlyForTheStateCounters)
     };
     for (auto [state, reason, text] : states) {
         Block thread(RAW, 4, state, {}, {{STATE, state}, {REASON, reason}});
-        EXPECT_EQ(text, Compute(thread, nullptr, DISPLAY_THREAD_STATE).text) << state << "/" << reason;
+        EXPECT_EQ(text, Compute(thread, nullptr, DISPLAY_THREAD_STATE, STATE).text) << state << "/" << reason;
     }
 }
 

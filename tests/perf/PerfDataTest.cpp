@@ -111,7 +111,7 @@ protected:
     void SetUp() override
     {
         ReplayFixture::SetUp();
-        perfData.connectRegistry = ConnectTestRemote;
+        seams.connectRegistry = ConnectTestRemote;
         SetRemoteConnectedHook([] { ++remoteConnections; });
         connectedNames.clear();
         remoteKeys.clear();
@@ -122,7 +122,7 @@ protected:
     void TearDown() override
     {
         ConnectToMachine(nullptr, nullptr);
-        perfData.connectRegistry = RegConnectRegistryW;
+        seams.connectRegistry = RegConnectRegistryW;
         SetRemoteConnectedHook(nullptr);
         RegDeleteTreeW(HKEY_CURRENT_USER, REMOTE_ROOT);
         ReplayFixture::TearDown();

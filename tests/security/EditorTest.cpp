@@ -110,14 +110,14 @@ protected:
     void TearDown() override
     {
         ui::platform = ui::PlatformState();
-        model::state.selectedRecord = nullptr;
+        model::modelState.selectedRecord = nullptr;
     }
     void Edit(uint32_t kind, DWORD id)
     {
         record.flags = kind;
         record.id = id;
         model::CopyLabel(record.label, L"test_child.exe");
-        model::state.selectedRecord = &record;
+        model::modelState.selectedRecord = &record;
         app::DispatchCommand(nullptr, CMD_EDIT_SECURITY);
     }
     model::InstanceRecord record;

@@ -9,8 +9,8 @@ using Strings = std::vector<std::wstring>;
 Strings Texts()
 {
     Strings texts;
-    for (uint32_t i = 0; i < model::state.processRecords.count; ++i)
-        texts.push_back(model::state.processRecords[i].text.Chars());
+    for (uint32_t i = 0; i < model::modelState.processRecords.count; ++i)
+        texts.push_back(model::modelState.processRecords[i].text.Chars());
     return texts;
 }
 
@@ -40,9 +40,9 @@ TEST_F(Refresh, TheGaugesComeWithTheSecondSampleAndBackOnANewTaskbar)
 
 TEST_F(Refresh, ACounterGivenOnTheCommandLineIsKept)
 {
-    perf::selection.counterIndex = ID_PROCESS;
+    view::viewState.counter.counterIndex = ID_PROCESS;
     Start(busy);
-    EXPECT_EQ(perf::TYPE_RAWCOUNT, perf::selection.counterType);
+    EXPECT_EQ(perf::TYPE_RAWCOUNT, view::viewState.counter.counterType);
     EXPECT_EQ((Strings{L"100", L"200"}), Texts());
 }
 
@@ -57,12 +57,12 @@ TEST_F(Refresh, ADefaultCounterOutsideTheObjectsCountersMeansTheFirst)
         {-1, PROCESSOR_TIME, perf::TYPE_100NSEC_TIMER},
     };
     for (const auto& c : cases) {
-        perf::selection = perf::CounterSelection();
+        view::viewState.counter = perf::CounterSelection();
         replay.answers.clear();
         replay.Serve(MachineBlock(busy, 0, c.position));
         Command(CMD_UPDATE_NOW);
-        EXPECT_EQ(c.counter, perf::selection.counterIndex) << c.position;
-        EXPECT_EQ(c.type, perf::selection.counterType) << c.position;
+        EXPECT_EQ(c.counter, view::viewState.counter.counterIndex) << c.position;
+        EXPECT_EQ(c.type, view::viewState.counter.counterType) << c.position;
     }
 }
 
@@ -72,13 +72,13 @@ TEST_F(Refresh, ViewAsAndTheCounterChoiceRecomputeFromTheSamplesHeld)
     size_t queries = replay.queriedNames.size();
     EXPECT_EQ((Strings{L"0", L"0"}), Texts()) << "nothing used in the second between";
     Command(CMD_VIEW_AS_FIRST + 1); // total time
-    EXPECT_EQ(90e7, model::state.processRecords[1].value) << "in 100-ns units";
+    EXPECT_EQ(90e7, model::modelState.processRecords[1].value) << "in 100-ns units";
     Command(CMD_PROCESS_COUNTER_FIRST + 1); // ID Process
-    EXPECT_EQ(perf::DISPLAY_NATURAL, perf::selection.displayType);
+    EXPECT_EQ(perf::DISPLAY_NATURAL, view::viewState.counter.displayType);
     EXPECT_EQ((Strings{L"100", L"200"}), Texts());
     EXPECT_EQ(queries, replay.queriedNames.size()) << "no new sample";
     Command(CMD_PROCESS_COUNTER_FIRST + 3); // past the last: none until the next update
-    EXPECT_EQ(0u, perf::selection.counterIndex);
+    EXPECT_EQ(0u, view::viewState.counter.counterIndex);
     Command(CMD_UPDATE_NOW);
-    EXPECT_EQ(PROCESSOR_TIME, perf::selection.counterIndex);
+    EXPECT_EQ(PROCESSOR_TIME, view::viewState.counter.counterIndex);
 }

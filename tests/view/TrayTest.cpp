@@ -11,7 +11,7 @@ using Listed = std::tuple<const wchar_t*, uint32_t, double>; // name, ID, value
 
 void SetProcesses(const std::vector<Listed>& rows)
 {
-    model::RecordArray& records = model::state.processRecords;
+    model::RecordArray& records = model::modelState.processRecords;
     records.records = std::make_unique<model::InstanceRecord[]>(rows.size());
     records.count = records.capacity = static_cast<uint32_t>(rows.size());
     for (uint32_t i = 0; i < records.count; ++i)
@@ -58,12 +58,12 @@ TEST_F(Tray, GaugesFollowTheLoadOfTheWholeMachine)
 
 TEST_F(Tray, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
 {
-    perf::selection.counterIndex = ID_PROCESS;
+    view::viewState.counter.counterIndex = ID_PROCESS;
     Start({});
     EXPECT_EQ(TrayCalls(), trayCalls) << "nothing to remove yet";
     SetProcesses({{L"_Total", 0, 1}, {L"a.exe", 5, 0.5}});
     for (uint32_t counter : {USER_TIME, ID_PROCESS, PROCESSOR_TIME}) {
-        perf::selection.counterIndex = counter;
+        view::viewState.counter.counterIndex = counter;
         trayCalls.clear();
         view::UpdateTray();
         EXPECT_EQ(counter == ID_PROCESS ? 0u : 2u, shown.size());
@@ -74,7 +74,7 @@ TEST_F(Tray, IconsGoWithAnotherCounterOrBothOptionsOffAndComeBackAdded)
     view::UpdateTray();
     EXPECT_EQ(0u, shown.size());
     ui::settings.trayShowHighest = 1;
-    model::state.processRecords.count = 0;
+    model::modelState.processRecords.count = 0;
     trayCalls.clear();
     view::UpdateTray();
     EXPECT_EQ(TrayCalls(), trayCalls) << "no records leave the icons as they are";

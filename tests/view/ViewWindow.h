@@ -130,13 +130,13 @@ protected:
     static void ResetState()
     {
         ui::settings = ui::SettingsRecord();
-        perf::selection = perf::CounterSelection();
-        view::state = view::ViewState();
+        view::viewState.counter = perf::CounterSelection();
+        view::viewState = view::ViewState();
         view::tray = view::TrayState();
-        view::tray.notify = Notify;
+        view::shellNotify = Notify;
         trayCalls.clear();
         shown.clear();
-        model::state.showTotal = model::state.showIdle = model::state.showHierarchy = false;
+        view::viewState.options.showTotal = view::viewState.options.showIdle = view::viewState.options.showHierarchy = false;
     }
 
     // Runs what is queued: the first update, posted selections.
@@ -165,18 +165,18 @@ protected:
     void Command(unsigned id) { Send(WM_COMMAND, id); }
     void Click(UINT message, int x, int row) { Send(message, 0, MAKELPARAM(x, (row - Top()) * view::RowHeight() + 1)); }
 
-    static int32_t Rows() { return static_cast<int32_t>(model::state.displayCount()); }
-    static int32_t Focus() { return model::state.focusRow; }
-    static int32_t Top() { return view::state.topRow; }
+    static int32_t Rows() { return static_cast<int32_t>(model::modelState.displayCount()); }
+    static int32_t Focus() { return model::modelState.focusRow; }
+    static int32_t Top() { return view::viewState.topRow; }
     static int Flagged(uint32_t flag)
     {
-        return static_cast<int>(std::count_if(model::state.displayList.begin(), model::state.displayList.end(),
+        return static_cast<int>(std::count_if(model::modelState.displayList.begin(), model::modelState.displayList.end(),
                                               [&](const model::InstanceRecord* r) { return r->Has(flag); }));
     }
     static int32_t Selected() // -1: none listed
     {
-        const auto& list = model::state.displayList;
-        auto found = std::find(list.begin(), list.end(), model::state.selectedRecord);
+        const auto& list = model::modelState.displayList;
+        auto found = std::find(list.begin(), list.end(), model::modelState.selectedRecord);
         return found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
     }
 
