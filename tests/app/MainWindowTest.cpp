@@ -191,3 +191,63 @@ TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsNameOrWhatIsMissing)
     EXPECT_EQ(L"Counter ID: 784\n\nThere is no help for this counter.", catcher.boxes[1].text);
     EXPECT_EQ(L"Unnamed counter", catcher.boxes[2].caption);
 }
+
+TEST_F(MainWindow, TheThumbMessagesRowIsTakenWhileTheListFitsSixteenBits)
+{
+    Start(NumberedProcesses(40));
+    Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 6));
+    EXPECT_EQ(6, Top());
+    Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 9));
+    EXPECT_EQ(9, Top());
+}
+
+TEST_F(MainWindow, TheSelectRowMessageSetsOnlyTheSelectAndFocusMarks)
+{
+    Start(NumberedProcesses(4, 2));
+    Command(CMD_EXPAND_ALL);
+    ASSERT_EQ(12, Rows());
+    for (LPARAM flags : {LPARAM(4), LPARAM(0x33)}) {
+        PostMessageW(window, WM_USER + 1, 3, flags);
+        Pump();
+        EXPECT_EQ(4, Flagged(model::expanded)) << flags;
+        EXPECT_EQ(4, Flagged(model::isProcess)) << flags;
+    }
+    EXPECT_EQ(3, Focus());
+    EXPECT_EQ(3, Selected());
+}
+
+namespace {
+
+// What each paint redraws, to see how far a scroll moved the rows drawn.
+std::vector<RECT> paintedBands;
+WNDPROC windowProc = nullptr;
+
+LRESULT CALLBACK RecordPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    RECT band;
+    if (message == WM_PAINT && GetUpdateRect(window, &band, FALSE))
+        paintedBands.push_back(band);
+    return CallWindowProcW(windowProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(MainWindow, ExpandingMovesTheRowsBelowByTheThreadRowsListed)
+{
+    std::vector<MachineProcess> processes = NumberedProcesses(5);
+    processes[1].threads = 7; // as counted, with two thread instances in the data
+    processes[1].listedThreads = 2;
+    Start(processes);
+    ShowWindow(window, SW_SHOWNOACTIVATE); // hidden windows are not painted
+    UpdateWindow(window);
+    windowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordPaints)));
+    paintedBands.clear();
+    view::ToggleThreads(window, 1, view::EXPAND_ROW);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProc));
+    ASSERT_EQ(7, Rows());
+    ASSERT_FALSE(paintedBands.empty());
+    // The expanded row and the two rows the scroll uncovered below it.
+    EXPECT_EQ(1 * view::RowHeight(), paintedBands.back().top);
+    EXPECT_EQ(4 * view::RowHeight(), paintedBands.back().bottom);
+}

@@ -1,3 +1,5 @@
+#include "support/MessageBoxCatcher.h"
+#include "view/Paint.h"
 #include "view/ViewWindow.h"
 
 using namespace testing_support;
@@ -81,4 +83,28 @@ TEST_F(Refresh, ViewAsAndTheCounterChoiceRecomputeFromTheSamplesHeld)
     EXPECT_EQ(0u, view::viewState.counter.counterIndex);
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(PROCESSOR_TIME, view::viewState.counter.counterIndex);
+}
+
+TEST_F(Refresh, AFailedFirstQuerySaysSoAndNoRefreshRunsInsideAnother)
+{
+    perf::ReleaseSampleData();
+    replay.Fail(ERROR_ACCESS_DENIED);
+    Command(CMD_UPDATE_NOW);
+    EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), view::CurrentPaintInput().statusMessageId);
+
+    // The box of a failed name read runs its own loop, which delivers the
+    // update timer: that tick must not read the names again under the box.
+    perf::ReleaseSampleData();
+    replay.failingValues[L"Counter"] = ERROR_ACCESS_DENIED;
+    size_t readsBefore = 0, readsAfter = 0;
+    MessageBoxCatcher catcher;
+    catcher.whileShown = [&](HWND box) {
+        readsBefore = replay.queriedNames.size();
+        SendMessageW(window, WM_TIMER, app::UPDATE_TIMER_ID, 0);
+        readsAfter = replay.queriedNames.size();
+        catcher.Answer(box);
+    };
+    Command(CMD_UPDATE_NOW);
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(readsBefore, readsAfter);
 }

@@ -28,7 +28,8 @@ struct MachineProcess {
     std::u16string name;
     uint32_t id;
     double busySeconds = 0; // processor time used so far
-    uint32_t threads = 0;
+    uint32_t threads = 0;       // the Thread Count counter
+    int32_t listedThreads = -1; // thread instances, when not as many
 };
 
 // A Process object (processor time, ID, thread count) and a Thread object.
@@ -52,7 +53,8 @@ inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& proc
     w.AddCounter({PROCESSOR_TIME, 7, perf::TYPE_100NSEC_TIMER, 8});
     w.AddCounter({ID_THREAD, 805, perf::TYPE_RAWCOUNT, 4});
     for (uint32_t i = 0; i < processes.size(); ++i) {
-        for (uint32_t t = 0; t < processes[i].threads; ++t)
+        const MachineProcess& p = processes[i];
+        for (uint32_t t = 0; t < (p.listedThreads < 0 ? p.threads : uint32_t(p.listedThreads)); ++t)
             w.AddInstance(u"t", {230, i, -1}, {0, processes[i].id + t + 1});
     }
     return w.Finish();
