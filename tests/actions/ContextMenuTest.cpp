@@ -168,3 +168,19 @@ TEST_F(ContextMenu, ProcessAndThreadRows)
 }
 
 } // namespace
+
+TEST_F(ContextMenu, AnObjectWithNoCountersOfItsOwnHasTheGreyedItemInsteadOfAnEmptyMenu)
+{
+    perf::SnapshotWriter w;
+    w.BeginBlock({}, u"TEST");
+    for (uint32_t object : {230u, 232u}) {
+        w.BeginObject({object, object + 1});
+        w.AddCounter({6, 7, perf::TYPE_100NSEC_TIMER, 8}); // in both objects
+    }
+    replay.answers = {{ERROR_SUCCESS, w.Finish()}};
+    perf::TakeSnapshot(nullptr);
+    Lines lines = Build();
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), L"Process counters not available #1 greyed"));
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), L"Thread counters not available #1 greyed"));
+    EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), L"Process-only >"));
+}
