@@ -16,14 +16,19 @@ namespace {
 
 using namespace testing_support;
 
-TEST(DebuggerFormat, OnlyUpToTwoIntegerConversionsAreUsed)
+// Two integer conversions at most, then at most one plain %p; no field so
+// wide that the command line could not be made.
+TEST(DebuggerFormat, OnlyUpToTwoIntegerConversionsAndATrailingPointerAreUsed)
 {
     for (const wchar_t* safe : {L"\"C:\\dbg\\windbg.exe\" -p %ld -e %ld -g", L"drwtsn32 -p %u -e %-08x 100%% sure",
-                                L"dbg.exe", L"dbg.exe -p %d"})
+                                L"dbg.exe", L"dbg.exe -p %d", L"\"jit.exe\" -p %ld -e %ld -j 0x%p",
+                                L"dbg.exe -p %20000ld -e %ld"})
         EXPECT_TRUE(actions::IsSafeDebuggerFormat(safe)) << safe;
-    for (const wchar_t* unsafe : {L"dbg.exe -p %ld -e %ld %ld", L"dbg.exe -p %s", L"dbg.exe -p %ls -e %ld",
-                                  L"dbg.exe -p %*d", L"dbg.exe -p %lld", L"dbg.exe -p %n", L"dbg.exe -p %.5d",
-                                  L"dbg.exe trailing %"})
+    for (const wchar_t* unsafe :
+         {L"dbg.exe -p %ld -e %ld %ld", L"dbg.exe -p %s", L"dbg.exe -p %ls -e %ld", L"dbg.exe -p %*d",
+          L"dbg.exe -p %lld", L"dbg.exe -p %n", L"dbg.exe -p %.5d", L"dbg.exe trailing %", L"dbg -p %2999999ld -e %ld",
+          L"dbg -p %20000ld -e %20000ld", L"dbg %p -p %ld -e %ld", L"dbg -p %ld %p -e %ld",
+          L"dbg -p %ld -e %ld %p %p", L"dbg -p %ld -e %ld %08p"})
         EXPECT_FALSE(actions::IsSafeDebuggerFormat(unsafe)) << unsafe;
 }
 
@@ -52,6 +57,9 @@ TEST(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
     EXPECT_EQ(L"no-access", launch(CMD_DEBUG_PROCESS, L""));
     EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L""));
     EXPECT_EQ(L"silent", launch(CMD_DEBUG_PROCESS, L"silent"));
+    // A trailing pointer conversion is written as 0: the two values are still
+    // the only ones read (the stand-in takes "-j" for its mode).
+    EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L"-j 0x%p"));
     model::modelState.selectedRecord = nullptr;
     // The catcher sees the wait dialogs too, and no failure box.
     for (auto& box : catcher.boxes)
