@@ -235,7 +235,7 @@ bool ChooseViewFont(HWND owner, LOGFONTW& font)
         choice.Flags |= CF_ENABLEHOOK;
         choice.lpfnHook = chooserHooks.font;
     }
-    if (!ChooseFontW(&choice))
+    if (!chooserHooks.chooseFont(&choice))
         return false;
     font = view::FontForStorage(shown);
     return true;

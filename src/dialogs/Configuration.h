@@ -9,10 +9,12 @@
 
 namespace dialogs {
 
-// Hooks handed to the common colour and font choosers when set (null: none).
+// Hooks handed to the common colour and font choosers when set (null: none),
+// and the font chooser itself, which tests may stand in for.
 struct ChooserHooks {
     LPCCHOOKPROC color = nullptr;
     LPCFHOOKPROC font = nullptr;
+    BOOL(WINAPI* chooseFont)(LPCHOOSEFONTW) = ChooseFontW;
 };
 
 extern ChooserHooks chooserHooks;

@@ -104,11 +104,16 @@ struct Targets {
     uint32_t userCpu;
 };
 
-Targets CopyTargets()
+// False, taking nothing, once the worker was told to stop: the change flag
+// then belongs to its successor.
+bool CopyTargets(const LoadWorker& worker, Targets& targets)
 {
     LockGuard lock(core::LoadGeneratorLock());
+    if (worker.stop.load())
+        return false;
     loadGenerator.targetsChanged = 0;
-    return {loadGenerator.userCpuTarget};
+    targets = {loadGenerator.userCpuTarget};
+    return true;
 }
 
 void RunWorker(LoadWorker& worker)
@@ -117,7 +122,9 @@ void RunWorker(LoadWorker& worker)
         LockGuard lock(core::LoadGeneratorLock());
         worker.passesPerSecond = loadGenerator.passesPerSecond;
     }
-    Targets targets = CopyTargets();
+    Targets targets{};
+    if (!CopyTargets(worker, targets))
+        return;
     while (!worker.stop.load()) {
         // Until a whole burst has been timed there is no rate to size bursts
         // by: an earlier worker may have been stopped while it calibrated.
@@ -126,8 +133,8 @@ void RunWorker(LoadWorker& worker)
             RunDutyCycle(worker, 0);
             continue;
         }
-        if (loadGenerator.targetsChanged.load()) {
-            Targets changed = CopyTargets();
+        Targets changed{};
+        if (loadGenerator.targetsChanged.load() && CopyTargets(worker, changed)) {
             if (changed.userCpu != targets.userCpu) {
                 // Below 100 % the burst must not wait for the processor; at
                 // 100 % it gives way to everything else.

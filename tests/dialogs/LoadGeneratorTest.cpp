@@ -2,6 +2,7 @@
 
 #include "ui/MessageLoop.h"
 #include "ui/Platform.h"
+#include "app/Commands.h"
 #include "dialogs/Values.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cwchar>
 #include <string>
 
@@ -44,12 +46,13 @@ TEST(LoadTargets, SizeSuffixesWholePagesShownSizesAndTheDutyCycle)
 
 namespace {
 
+// A stopped worker ends on its own, within a pass once it runs.
 bool ThreadEnded(uint32_t id)
 {
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
     if (!thread)
         return true;
-    bool ended = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
     CloseHandle(thread);
     return ended;
 }
@@ -154,7 +157,7 @@ TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirs
     uint32_t first = loadGenerator.workerThreadId;
     ASSERT_NE(0u, first);
     Close();
-    EXPECT_TRUE(ThreadEnded(first)) << "closing waits for its worker";
+    EXPECT_TRUE(ThreadEnded(first)) << "closing stops its worker";
     EXPECT_EQ(0u, loadGenerator.pagedMemorySize);
     double rate = loadGenerator.passesPerSecond;
     EXPECT_GT(rate, 0.0);
@@ -227,4 +230,97 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
     EXPECT_LE(actual, 60.0) << Text(IDC_LOAD_USER_ACTUAL);
     Press(IDC_LOAD_RESET);
     perf::ReleaseSampleData();
+}
+
+namespace {
+
+// A worker created as the generator asks, then held back as a starved thread
+// would be, until the test lets it run.
+HANDLE heldWorker = nullptr;
+
+HANDLE WINAPI CreateHeldWorker(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                               LPVOID parameter, DWORD flags, LPDWORD id)
+{
+    HANDLE thread = CreateThread(security, stack, start, parameter, flags, id);
+    if (thread) {
+        SuspendThread(thread);
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &heldWorker, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    }
+    return thread;
+}
+
+} // namespace
+
+TEST_F(LoadGeneratorDialog, ClosingNeverWaitsForAStarvedWorkerAndTheNextOneCalibratesAfresh)
+{
+    loadGenerator.passesPerSecond = 0; // never calibrated
+    loadGenerator.sleepMs = 0;
+    loadGenerator.createThread = CreateHeldWorker;
+    Open();
+    // The worker runs only a while after the close: a close that waited for
+    // it would return after that, not before.
+    std::atomic<bool> released{false};
+    HANDLE releaser = CreateThread(
+        nullptr, 0, [](void* flag) -> DWORD {
+            Sleep(2000);
+            static_cast<std::atomic<bool>*>(flag)->store(true);
+            ResumeThread(heldWorker);
+            return 0;
+        },
+        &released, 0, nullptr);
+    Close();
+    EXPECT_FALSE(released.load()) << "closing waited for its worker";
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(heldWorker, 10000)) << "the stopped worker ends on its own";
+    CloseHandle(heldWorker);
+
+    // It was stopped before it had timed a burst: the next worker times one.
+    loadGenerator.createThread = CreateThread;
+    Open();
+    Type(IDC_LOAD_USER_TARGET, L"50");
+    Press(IDC_LOAD_APPLY);
+    ASSERT_TRUE(WaitForCycles(3));
+    EXPECT_GT(loadGenerator.passesPerSecond, 0.0);
+    EXPECT_GT(loadGenerator.passCount, 0u) << "a target gives bursts";
+}
+
+TEST_F(LoadGeneratorDialog, EveryWayOfClosingStopsTheWorkerAndFreesThePages)
+{
+    perf::seams.connectRegistry = [](LPCWSTR, HKEY, PHKEY key) -> LSTATUS {
+        return RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key);
+    };
+    const std::pair<const char*, void (*)(HWND)> ways[] = {
+        {"Esc", [](HWND d) {
+             SendMessageW(d, WM_ACTIVATE, WA_ACTIVE, 0);
+             MSG key = {GetDlgItem(d, IDC_LOAD_USER_TARGET), WM_KEYDOWN, VK_ESCAPE, 0};
+             ui::PumpMessage(key);
+         }},
+        {"close box", [](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"command", [](HWND) { app::DispatchCommand(nullptr, CMD_LOAD_GENERATOR); }},
+        {"remote machine", [](HWND) { perf::ConnectToMachine(nullptr, L"\\\\elsewhere"); }},
+    };
+    for (auto [way, close] : ways) {
+        Open();
+        Type(IDC_LOAD_PAGED_TARGET, L"64K");
+        Press(IDC_LOAD_APPLY);
+        ASSERT_NE(nullptr, loadGenerator.pagedMemoryBlock);
+        uint32_t worker = loadGenerator.workerThreadId;
+        close(dialog);
+        MSG posted; // the close box's Cancel comes posted
+        while (PeekMessageW(&posted, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&posted);
+        EXPECT_FALSE(IsWindow(dialog)) << way;
+        EXPECT_EQ(nullptr, loadGenerator.pagedMemoryBlock) << way;
+        EXPECT_EQ(nullptr, loadGenerator.worker) << way;
+        EXPECT_TRUE(ThreadEnded(worker)) << way;
+    }
+    perf::ConnectToMachine(nullptr, nullptr);
+    perf::seams.connectRegistry = RegConnectRegistryW;
+    // The pumping lets the catcher see activations of windows without text;
+    // no failure box was shown.
+    for (const auto& box : catcher.boxes)
+        EXPECT_EQ(L"", box.caption + box.text);
+    catcher.boxes.clear();
 }
