@@ -195,3 +195,109 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_EQ(1250u, ui::settings.updateIntervalMs);
     EXPECT_EQ(Bytes(ui::settings), ReadStoredSettings());
 }
+
+namespace {
+
+int offeredHeight = 0;
+
+// A font chooser on a 144-DPI screen, where 20 points are 40 pixels.
+BOOL WINAPI ChooseAt144Dpi(LPCHOOSEFONTW choice)
+{
+    offeredHeight = choice->lpLogFont->lfHeight;
+    choice->lpLogFont->lfHeight = -MulDiv(20, 144, 72);
+    return TRUE;
+}
+
+LONG FontHeight(HFONT font)
+{
+    LOGFONTW described = {};
+    GetObjectW(font, sizeof(described), &described);
+    return described.lfHeight;
+}
+
+} // namespace
+
+TEST_F(ConfigurationDialog, FontsAreKeptAt96DpiAndMadeForTheScreenInTheViewAndTheSample)
+{
+    view::screenDpiOverride = 144;
+    dialogs::chooserHooks.chooseFont = ChooseAt144Dpi;
+    Open();
+    Press(IDC_CONFIG_CHANGE_FONT);
+    EXPECT_NEAR(-16.5, offeredHeight, 0.5) << "the stored 11 pixels at 96 DPI, offered at 144";
+    Press(IDC_CONFIG_APPLY);
+    EXPECT_EQ(-27, ui::settings.font.lfHeight) << "20 points at 96 DPI";
+    EXPECT_NEAR(-40, FontHeight(view::display.viewFont.Get()), 1);
+    EXPECT_EQ(FontHeight(view::display.viewFont.Get()), FontHeight(SampleFont()));
+    view::screenDpiOverride = 0;
+    dialogs::chooserHooks.chooseFont = ChooseFontW;
+
+    // The gauges are small icons of the program's own, released with the rest.
+    ICONINFO info = {};
+    HICON gauge = view::display.trayIcons[0].Get();
+    ASSERT_TRUE(GetIconInfo(gauge, &info));
+    BITMAP mask = {};
+    GetObjectW(info.hbmMask, sizeof(mask), &mask);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth);
+}
+
+TEST_F(ConfigurationDialog, ApplyWritesOnlyWhatWasEditedEachColourToItsOwnSetting)
+{
+    ui::settings.autoUpdate = 1;
+    Open();
+    // Meanwhile the window moved and the timer failed.
+    ui::RememberWindowRect({40, 60, 240, 260});
+    ui::SwitchToManualUpdates();
+    const std::pair<int, COLORREF ui::SettingsRecord::*> buttons[] = {
+        {IDC_CONFIG_PROCESS_COLOR, &ui::SettingsRecord::processColor},
+        {IDC_CONFIG_THREAD_COLOR, &ui::SettingsRecord::threadColor},
+        {IDC_CONFIG_INCREASE_COLOR, &ui::SettingsRecord::increaseColor},
+        {IDC_CONFIG_DECREASE_COLOR, &ui::SettingsRecord::decreaseColor},
+    };
+    for (size_t i = 0; i < std::size(buttons); ++i) {
+        chooseColor = RGB(10 * (i + 1), 0, 0);
+        Press(buttons[i].first);
+    }
+    Press(IDC_CONFIG_APPLY);
+    for (size_t i = 0; i < std::size(buttons); ++i)
+        EXPECT_EQ(RGB(10 * (i + 1), 0, 0), ui::settings.*buttons[i].second) << buttons[i].first;
+    EXPECT_EQ(40, ui::settings.windowRect.left);
+    EXPECT_EQ(60, ui::settings.windowRect.top);
+    EXPECT_EQ(0u, ui::settings.autoUpdate) << "the fallback to manual updates stays";
+}
+
+TEST_F(ConfigurationDialog, TheTimerFollowsTheUpdateChoice)
+{
+    // Whether the update timer ticks within a few of its 50 ms periods.
+    auto ticks = [this] {
+        MSG tick;
+        while (PeekMessageW(&tick, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+        }
+        for (int i = 0; i < 100; ++i) {
+            if (PeekMessageW(&tick, window, WM_TIMER, WM_TIMER, PM_REMOVE))
+                return true;
+            Sleep(10);
+        }
+        return false;
+    };
+    struct Step {
+        int mode; // 0: as it is
+        const wchar_t* period;
+        bool ticking;
+    };
+    // Started, left alone while only the IDs change, restarted with a new
+    // period, stopped.
+    for (Step step : {Step{IDC_CONFIG_AUTOMATIC, L"0.05", true}, Step{0, nullptr, true}, Step{0, L"60", false},
+                      Step{IDC_CONFIG_MANUAL, nullptr, false}}) {
+        Open();
+        Check(IDC_CONFIG_HEX_IDS, !ui::settings.hexIds);
+        if (step.mode)
+            Press(step.mode);
+        if (step.period)
+            TypePeriod(step.period);
+        Press(IDC_CONFIG_APPLY);
+        EXPECT_EQ(step.ticking, ticks()) << step.mode << " " << (step.period ? step.period : L"-");
+    }
+    EXPECT_FALSE(KillTimer(window, app::UPDATE_TIMER_ID)) << "manual updates leave no timer";
+}
