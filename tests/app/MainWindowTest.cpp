@@ -1,3 +1,4 @@
+#include "support/ChildProcess.h"
 #include "support/MenuLines.h"
 #include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
@@ -80,6 +81,7 @@ struct OpenMenu {
 };
 OpenMenu seen;
 WNDPROC mainWindowProc;
+unsigned chosenCommand = 0; // chosen from the menu, as a click on its item would
 
 LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -92,6 +94,9 @@ LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         seen.selected = found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
         EndMenu();
     }
+    // A chosen item's command is posted as the menu's loop ends.
+    if (message == WM_EXITMENULOOP && chosenCommand)
+        PostMessageW(window, WM_COMMAND, chosenCommand, 0);
     return CallWindowProcW(mainWindowProc, window, message, wParam, lParam);
 }
 
@@ -250,4 +255,30 @@ TEST_F(MainWindow, ExpandingMovesTheRowsBelowByTheThreadRowsListed)
     // The expanded row and the two rows the scroll uncovered below it.
     EXPECT_EQ(1 * view::RowHeight(), paintedBands.back().top);
     EXPECT_EQ(4 * view::RowHeight(), paintedBands.back().bottom);
+}
+
+TEST_F(MainWindow, ACommandChosenFromTheMenuActsOnTheClickedRowNotTheFocusedOne)
+{
+    ChildProcess focused, clicked;
+    ASSERT_TRUE(focused.started() && clicked.started());
+    Start({{u"focused", focused.processId(), 0, 1, -1, focused.threadId()},
+           {u"clicked", clicked.processId(), 0, 1, -1, clicked.threadId()}});
+    const int h = view::RowHeight();
+    Click(WM_LBUTTONDOWN, 50, 0);
+    Command(CMD_EXPAND_ALL); // focused, its thread, clicked, its thread
+    mainWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchMenu)));
+    chosenCommand = CMD_PRIORITY_CLASS_HIGH;
+    Send(WM_RBUTTONDOWN, 0, MAKELPARAM(50, 2 * h + 1));
+    chosenCommand = CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST;
+    ui::platform.openThreadFn = OpenThread;
+    Send(WM_RBUTTONDOWN, 0, MAKELPARAM(50, 3 * h + 1));
+    ui::platform.openThreadFn = nullptr;
+    chosenCommand = 0;
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
+    EXPECT_EQ(DWORD(HIGH_PRIORITY_CLASS), GetPriorityClass(clicked.process()));
+    EXPECT_EQ(DWORD(NORMAL_PRIORITY_CLASS), GetPriorityClass(focused.process()));
+    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(clicked.mainThread()));
+    EXPECT_EQ(THREAD_PRIORITY_NORMAL, GetThreadPriority(focused.mainThread()));
+    EXPECT_EQ(0, Focus());
 }

@@ -30,6 +30,7 @@ struct MachineProcess {
     double busySeconds = 0; // processor time used so far
     uint32_t threads = 0;       // the Thread Count counter
     int32_t listedThreads = -1; // thread instances, when not as many
+    uint32_t firstThreadId = 0; // of the thread instances, when real ones are wanted
 };
 
 // A Process object (processor time, ID, thread count) and a Thread object.
@@ -55,7 +56,7 @@ inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& proc
     for (uint32_t i = 0; i < processes.size(); ++i) {
         const MachineProcess& p = processes[i];
         for (uint32_t t = 0; t < (p.listedThreads < 0 ? p.threads : uint32_t(p.listedThreads)); ++t)
-            w.AddInstance(u"t", {230, i, -1}, {0, processes[i].id + t + 1});
+            w.AddInstance(u"t", {230, i, -1}, {0, p.firstThreadId ? p.firstThreadId + t : p.id + t + 1});
     }
     return w.Finish();
 }
