@@ -142,12 +142,15 @@ bool Reported(HWND owner, BOOL succeeded, unsigned operation)
 
 } // namespace
 
+BoostSetters boostSetters;
+
 bool PerformProcessPriorityCommand(HWND owner, HANDLE process, unsigned command)
 {
+    // The call's flag says whether boosting is disabled.
     if (command == CMD_ENABLE_PROCESS_BOOST)
-        return Reported(owner, SetProcessPriorityBoost(process, FALSE), IDS_OP_ENABLE_PROCESS_BOOST);
+        return Reported(owner, boostSetters.process(process, FALSE), IDS_OP_ENABLE_PROCESS_BOOST);
     if (command == CMD_DISABLE_PROCESS_BOOST)
-        return Reported(owner, SetProcessPriorityBoost(process, TRUE), IDS_OP_DISABLE_PROCESS_BOOST);
+        return Reported(owner, boostSetters.process(process, TRUE), IDS_OP_DISABLE_PROCESS_BOOST);
     for (const PriorityClass& entry : PRIORITY_CLASSES)
         if (entry.command == command)
             return Reported(owner, SetPriorityClass(process, entry.value), IDS_OP_SET_PROCESS_PRIORITY);
@@ -157,9 +160,9 @@ bool PerformProcessPriorityCommand(HWND owner, HANDLE process, unsigned command)
 bool PerformThreadPriorityCommand(HWND owner, HANDLE thread, unsigned command)
 {
     if (command == CMD_ENABLE_THREAD_BOOST)
-        return Reported(owner, SetThreadPriorityBoost(thread, FALSE), IDS_OP_ENABLE_THREAD_BOOST);
+        return Reported(owner, boostSetters.thread(thread, FALSE), IDS_OP_ENABLE_THREAD_BOOST);
     if (command == CMD_DISABLE_THREAD_BOOST)
-        return Reported(owner, SetThreadPriorityBoost(thread, TRUE), IDS_OP_DISABLE_THREAD_BOOST);
+        return Reported(owner, boostSetters.thread(thread, TRUE), IDS_OP_DISABLE_THREAD_BOOST);
     if (command >= CMD_THREAD_PRIORITY_FIRST && command <= CMD_THREAD_PRIORITY_LAST)
         return Reported(owner, SetThreadPriority(thread, static_cast<int>(command) - CMD_THREAD_PRIORITY_BASE),
                         IDS_OP_SET_THREAD_PRIORITY);

@@ -14,6 +14,14 @@ void AppendProcessPriorityItems(HMENU menu, HANDLE process, DWORD mask, bool wit
 // The same for a thread: its boost item and its "Priority" sub-menu.
 void AppendThreadPriorityItems(HMENU menu, HANDLE thread, DWORD mask);
 
+// The platform's boost switches; tests record the flag handed to them, which
+// some systems accept and then ignore.
+struct BoostSetters {
+    BOOL(WINAPI* process)(HANDLE, BOOL) = SetProcessPriorityBoost;
+    BOOL(WINAPI* thread)(HANDLE, BOOL) = SetThreadPriorityBoost;
+};
+extern BoostSetters boostSetters;
+
 // Performs a process boost or priority class command (without the grant
 // offset) on the handle; a failing call is reported in a box owned by
 // `owner`. Returns whether the change was made.

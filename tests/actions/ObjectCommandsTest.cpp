@@ -190,3 +190,39 @@ TEST_F(ObjectCommands, ProcessThatEndedIsReportedAtOpen)
 }
 
 } // namespace
+
+namespace {
+
+std::vector<std::pair<char, BOOL>> boostCalls;
+
+} // namespace
+
+TEST_F(ObjectCommands, BoostCommandsHandTheirFlagAndRefusedCallsAreReported)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.started());
+    actions::boostSetters = {[](HANDLE, BOOL disable) -> BOOL { return boostCalls.push_back({'p', disable}), TRUE; },
+                             [](HANDLE, BOOL disable) -> BOOL { return boostCalls.push_back({'t', disable}), TRUE; }};
+    Run(model::isProcess, child.processId(), CMD_ENABLE_PROCESS_BOOST);
+    Run(model::isProcess, child.processId(), CMD_DISABLE_PROCESS_BOOST);
+    Run(model::isThread, child.threadId(), CMD_ENABLE_THREAD_BOOST);
+    Run(model::isThread, child.threadId(), CMD_DISABLE_THREAD_BOOST);
+    actions::boostSetters = {};
+    EXPECT_EQ((std::vector<std::pair<char, BOOL>>{{'p', FALSE}, {'p', TRUE}, {'t', FALSE}, {'t', TRUE}}), boostCalls);
+
+    // Someone else's process, which lets us query it only: each action and
+    // the grant that would make it possible fail under their own names.
+    ChildProcess foreign(L"O:SYD:P(A;;0x100400;;;WD)");
+    ASSERT_TRUE(foreign.started());
+    MessageBoxCatcher catcher;
+    Run(model::isProcess, foreign.processId(), CMD_PRIORITY_CLASS_HIGH);
+    Run(model::isProcess, foreign.processId(), CMD_TERMINATE_PROCESS);
+    Run(model::isProcess, foreign.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
+    Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE - 7); // not a priority of this class
+    std::vector<std::wstring> operations;
+    for (const CaughtBox& box : catcher.boxes)
+        operations.push_back(box.text.substr(0, box.text.find(L" failed, Win32 Error=")));
+    EXPECT_EQ((std::vector<std::wstring>{L"Set Process Priority", L"Terminate Process", L"Change process security",
+                                         L"Set Thread Priority"}),
+              operations);
+}

@@ -112,6 +112,7 @@ TEST_F(CounterValues, OneSampleCodes)
         {TYPE_ELAPSED_TIME, 8, 0, N, 0, L" "},                  // not started
         {TYPE_ELAPSED_TIME, 8, uint64_t(-5), DISPLAY_START_TIME_SHORT, 0, L" "},
         {RAW, 4, 1023, DISPLAY_BYTES, 1023, L"1023"},
+        {RAW, 4, 1024, DISPLAY_BYTES, 1024, L"1 KB"},
         {RAW, 4, 1025, DISPLAY_BYTES, 1025, L"1.001 KB"},
         {RAW, 4, 4 * GB - 1, DISPLAY_BYTES, ANY, L"4 GB"},
         {LARGE, 8, 1024, DISPLAY_LARGE_BYTES, 1024, L"1 KB"},

@@ -71,6 +71,8 @@ TEST(Summary, SidAndAccountTexts)
     EXPECT_EQ(L"S-1-5-5-0-1234", Account(L"S-1-5-5-0-1234", false));
     fakeUse = SidTypeUnknown;
     EXPECT_EQ(L"Unknown NT AUTHORITY\\LogonSessionId_0_1234", Account(L"S-1-5-5-0-1234", true));
+    fakeUse = static_cast<SID_NAME_USE>(9); // the last type with a word
+    EXPECT_EQ(L"Computer NT AUTHORITY\\LogonSessionId_0_1234", Account(L"S-1-5-5-0-1234", true));
     security::lookupAccount = LookupAccountSidW;
 }
 
