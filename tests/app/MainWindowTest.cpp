@@ -1,4 +1,6 @@
+#include "core/Handles.h"
 #include "support/ChildProcess.h"
+#include "ui/MessageLoop.h"
 #include "support/MenuLines.h"
 #include "support/MessageBoxCatcher.h"
 #include "view/ViewWindow.h"
@@ -281,4 +283,43 @@ TEST_F(MainWindow, ACommandChosenFromTheMenuActsOnTheClickedRowNotTheFocusedOne)
     EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(clicked.mainThread()));
     EXPECT_EQ(THREAD_PRIORITY_NORMAL, GetThreadPriority(focused.mainThread()));
     EXPECT_EQ(0, Focus());
+}
+
+namespace {
+
+std::vector<unsigned> commandsSeen;
+
+LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND) {
+        commandsSeen.push_back(LOWORD(wParam));
+        return 0;
+    }
+    return CallWindowProcW(mainWindowProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(MainWindow, EveryAcceleratorReachesItsCommandThroughTheMessageLoop)
+{
+    core::Accelerators table(LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS)));
+    ui::SetAccelerators(table.Get());
+    mainWindowProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordCommands)));
+    const std::pair<UINT, unsigned> keys[] = {
+        {VK_APPS, CMD_CONTEXT_MENU}, {VK_DIVIDE, CMD_COLLAPSE_ALL},   {VK_DOWN, CMD_NEXT_ROW},
+        {VK_END, CMD_LAST_ROW},      {VK_F5, CMD_UPDATE_NOW},         {VK_HOME, CMD_FIRST_ROW},
+        {VK_LEFT, CMD_COLLAPSE_OR_PARENT}, {VK_MULTIPLY, CMD_EXPAND_ALL}, {VK_NEXT, CMD_PAGE_DOWN},
+        {VK_PRIOR, CMD_PAGE_UP},     {VK_RETURN, CMD_ENTER},          {VK_RIGHT, CMD_EXPAND_ROW},
+        {VK_UP, CMD_PREVIOUS_ROW},
+    };
+    std::vector<unsigned> expected;
+    for (auto [key, command] : keys) {
+        MSG press = {window, WM_KEYDOWN, key, 1};
+        ui::PumpMessage(press);
+        expected.push_back(command);
+    }
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
+    ui::SetAccelerators(nullptr);
+    EXPECT_EQ(expected, commandsSeen);
 }
