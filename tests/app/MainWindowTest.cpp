@@ -315,7 +315,11 @@ TEST_F(MainWindow, EveryAcceleratorReachesItsCommandThroughTheMessageLoop)
     };
     std::vector<unsigned> expected;
     for (auto [key, command] : keys) {
-        MSG press = {window, WM_KEYDOWN, key, 1};
+        MSG press = {};
+        press.hwnd = window;
+        press.message = WM_KEYDOWN;
+        press.wParam = key;
+        press.lParam = 1;
         ui::PumpMessage(press);
         expected.push_back(command);
     }

@@ -294,7 +294,10 @@ TEST_F(LoadGeneratorDialog, EveryWayOfClosingStopsTheWorkerAndFreesThePages)
     const std::pair<const char*, void (*)(HWND)> ways[] = {
         {"Esc", [](HWND d) {
              SendMessageW(d, WM_ACTIVATE, WA_ACTIVE, 0);
-             MSG key = {GetDlgItem(d, IDC_LOAD_USER_TARGET), WM_KEYDOWN, VK_ESCAPE, 0};
+             MSG key = {};
+             key.hwnd = GetDlgItem(d, IDC_LOAD_USER_TARGET);
+             key.message = WM_KEYDOWN;
+             key.wParam = VK_ESCAPE;
              ui::PumpMessage(key);
          }},
         {"close box", [](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},

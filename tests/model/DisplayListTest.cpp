@@ -48,7 +48,7 @@ struct Machine {
 
     OrderingInputs Inputs() const
     {
-        return {{previous.data(), static_cast<uint32_t>(previous.size())}, 230, 784, 1410};
+        return {{previous.data(), static_cast<uint32_t>(previous.size())}, 230, 784, 1410, {}};
     }
 };
 
