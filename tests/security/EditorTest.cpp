@@ -1,13 +1,9 @@
 #include "security/Editor.h"
 
-#include "app/AppState.h"
-#include "app/Commands.h"
-#include "model/Records.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
 #include "support/ChildProcess.h"
-
-#include <gtest/gtest.h>
+#include "support/SelectedRow.h"
 
 #include <sddl.h>
 
@@ -99,28 +95,15 @@ BOOL WINAPI FakeEditSecurity(HWND, void* object)
     return TRUE;
 }
 
-class EditorCommand : public ::testing::Test {
+class EditorCommand : public SelectedRowTest {
 protected:
     void SetUp() override
     {
+        SelectedRowTest::SetUp();
         seen = SeenByEditor();
         app::state.editSecurityFn = FakeEditSecurity;
-        app::state.openThreadFn = OpenThread;
     }
-    void TearDown() override
-    {
-        app::state = app::AppState();
-        model::state.selectedRecord = nullptr;
-    }
-    void Edit(uint32_t kind, DWORD id)
-    {
-        record.flags = kind;
-        record.id = id;
-        model::CopyLabel(record.label, L"test_child.exe");
-        model::state.selectedRecord = &record;
-        app::DispatchCommand(nullptr, 0, CMD_EDIT_SECURITY, 0);
-    }
-    model::InstanceRecord record;
+    void Edit(uint32_t kind, DWORD id) { Run(kind, id, CMD_EDIT_SECURITY); }
 };
 
 TEST_F(EditorCommand, TheObjectOutlivesTheCallWhileTheEditorHoldsIt)
