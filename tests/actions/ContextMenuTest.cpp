@@ -84,11 +84,12 @@ protected:
         menu = actions::BuildContextMenu(kind ? &record : nullptr);
         return MenuLines(menu.Get());
     }
-    // The selected object's sub-menu (row 4), or the first line of its sub-menu at `position`.
+    // The selected object's sub-menu (row 4), or its sub-menu at `position`, or that one's first line.
     Lines Object() const { return MenuLines(GetSubMenu(menu.Get(), 3)); }
+    Lines Sub(int position) const { return MenuLines(GetSubMenu(GetSubMenu(menu.Get(), 3), position)); }
     std::wstring First(int position) const
     {
-        Lines lines = MenuLines(GetSubMenu(GetSubMenu(menu.Get(), 3), position));
+        Lines lines = Sub(position);
         return lines.empty() ? L"" : lines[0];
     }
 
@@ -160,6 +161,15 @@ TEST_F(ContextMenu, ProcessAndThreadRows)
                      L"Your &Rights >", L"&Security Details #2021"}),
               Object());
     EXPECT_EQ(L"&Yes, Terminate the thread and irreversibly corrupt the process #2202", First(0));
+    EXPECT_EQ(L"Normal #2315 checked", Sub(2).at(3));
+    // Priorities between the named ones exist only in the real-time class
+    // and show, greyed, where they fall.
+    ASSERT_TRUE(SetPriorityClass(child.process(), REALTIME_PRIORITY_CLASS) &&
+                SetThreadPriority(child.mainThread(), 6));
+    Build(model::isThread, child.threadId());
+    Lines priorities = Sub(2);
+    EXPECT_EQ((Lines{L"High #2317", L"+6 #2321 checked greyed", L"Time Critical #2330"}),
+              Lines(priorities.begin() + 5, priorities.end()));
 
     // With id 0, or without OpenThread, a thread row has no sub-menu.
     EXPECT_EQ(L"Show &Total #2000", Build(model::isThread, 0)[3]);

@@ -1,16 +1,8 @@
 #include "actions/Debugger.h"
 
-#include "ui/Platform.h"
-#include "app/Commands.h"
-#include "model/Records.h"
 #include "resources/resource.h"
 #include "support/ChildProcess.h"
-#include "support/MessageBoxCatcher.h"
-#include "support/TestDebugger.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
+#include "support/SelectedRow.h"
 
 namespace {
 
@@ -32,38 +24,35 @@ TEST(DebuggerFormat, OnlyUpToTwoIntegerConversionsAndATrailingPointerAreUsed)
         EXPECT_FALSE(actions::IsSafeDebuggerFormat(unsafe)) << unsafe;
 }
 
-// The wait itself (its dialog, Cancel, a bad registration, the main window
-// closed during it) is run end to end; here the grant form and the endings.
-TEST(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
+// The wait itself (its dialog, Cancel, the main window closed during it) is
+// run end to end; here the grant form, an unsafe format and the endings.
+using DebuggerLaunch = SelectedRowTest;
+
+TEST_F(DebuggerLaunch, GrantFormOpensTheProcessForTheDebugger)
 {
     ChildProcess restricted(QUERY_ONLY_SDDL);
     ASSERT_TRUE(restricted.started());
-    model::InstanceRecord record;
-    record.flags = model::isProcess;
-    record.id = restricted.processId();
-    model::CopyLabel(record.label, L"test_child");
-    model::modelState.selectedRecord = &record;
     ui::platform.instance = GetModuleHandleW(nullptr);
     MessageBoxCatcher catcher;
     // The test debugger takes the id it should be given, then what to do.
-    auto launch = [&](unsigned command, const wchar_t* mode) {
-        RegisteredDebugger debugger(L"%ld %lu " + std::to_wstring(record.id) + L" " + mode);
-        app::DispatchCommand(nullptr, command);
+    auto launch = [&](unsigned command, const wchar_t* format, const wchar_t* mode) {
+        RegisteredDebugger debugger(format + std::to_wstring(restricted.processId()) + L" " + mode);
+        Run(model::isProcess, restricted.processId(), command);
         DWORD debuggerId = 0;
         std::wstring outcome = debugger.Outcome(&debuggerId);
         // Still attached: the event ended the wait, not the debugger's end.
         return outcome == L"signalled" && !IsRunning(debuggerId) ? L"ended" : outcome;
     };
-    EXPECT_EQ(L"no-access", launch(CMD_DEBUG_PROCESS, L""));
-    EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L""));
-    EXPECT_EQ(L"silent", launch(CMD_DEBUG_PROCESS, L"silent"));
+    EXPECT_EQ(L"no-access", launch(CMD_DEBUG_PROCESS, L"%ld %lu ", L""));
+    EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L"%ld %lu ", L""));
+    EXPECT_EQ(L"silent", launch(CMD_DEBUG_PROCESS, L"%ld %lu ", L"silent"));
+    EXPECT_EQ(L"", launch(CMD_DEBUG_PROCESS, L"%s %lu ", L"")) << "an unsafe format starts nothing";
     // A trailing pointer conversion is written as 0: the two values are still
     // the only ones read (the stand-in takes "-j" for its mode).
-    EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L"-j 0x%p"));
-    model::modelState.selectedRecord = nullptr;
+    EXPECT_EQ(L"signalled", launch(CMD_DEBUG_PROCESS + GRANT_OFFSET, L"%ld %lu ", L"-j 0x%p"));
     // The catcher sees the wait dialogs too, and no failure box.
     for (auto& box : catcher.boxes)
-        EXPECT_EQ(L"Waiting for the debugger to attach to test_child", box.text);
+        EXPECT_EQ(L"Waiting for the debugger to attach to test_child.exe", box.text);
 }
 
 } // namespace

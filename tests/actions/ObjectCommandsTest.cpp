@@ -1,52 +1,16 @@
-#include "actions/ObjectCommands.h"
-#include "actions/Open.h"
 #include "actions/Priority.h"
 
-#include "ui/Platform.h"
-#include "app/Commands.h"
-#include "model/Records.h"
-#include "perf/PerfData.h"
 #include "resources/resource.h"
 #include "support/ChildProcess.h"
 #include "support/MenuLines.h"
-#include "support/MessageBoxCatcher.h"
+#include "support/SelectedRow.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
 using namespace testing_support;
 using Lines = std::vector<std::wstring>;
-
-TEST(Open, ProbesEveryRightOfProcessesAndThreads)
-{
-    ChildProcess child, restricted(QUERY_ONLY_SDDL);
-    ASSERT_TRUE(child.started() && restricted.started());
-    DWORD granted = 0;
-    core::KernelHandle process = actions::OpenProcessProbed(child.processId(), granted);
-    ASSERT_TRUE(process);
-    EXPECT_EQ(static_cast<DWORD>(PROCESS_ALL_ACCESS), granted & (PROCESS_ALL_ACCESS | MAXIMUM_ALLOWED));
-    // The handle carries the whole mask: a right it needs works through it.
-    EXPECT_NE(0u, GetPriorityClass(process.Get()));
-    // No terminate right, but the list may be changed (the grant forms).
-    EXPECT_TRUE(actions::OpenProcessProbed(restricted.processId(), granted));
-    EXPECT_EQ(static_cast<DWORD>(WRITE_DAC), granted & (PROCESS_TERMINATE | WRITE_DAC));
-    // An id that names nothing gives neither rights nor a handle.
-    EXPECT_FALSE(actions::OpenProcessProbed(0xFFFFFFF0u, granted));
-    EXPECT_EQ(0u, granted);
-
-    granted = 0x1234;
-    EXPECT_FALSE(actions::OpenThreadProbed(child.threadId(), granted)) << "no OpenThread";
-    EXPECT_EQ(0x1234u, granted);
-    ui::platform.openThreadFn = OpenThread;
-    EXPECT_TRUE(actions::OpenThreadProbed(child.threadId(), granted));
-    ui::platform.openThreadFn = nullptr;
-    EXPECT_EQ(static_cast<DWORD>(THREAD_ALL_ACCESS), granted & THREAD_ALL_ACCESS);
-}
 
 // A menu line for a command item (see MenuLines).
 std::wstring Item(unsigned command, const std::wstring& text, bool greyed, bool checked)
@@ -55,8 +19,8 @@ std::wstring Item(unsigned command, const std::wstring& text, bool greyed, bool 
 }
 
 // The set right, the grant form, or neither; the middle classes only when
-// asked for; the current value checked.
-TEST(Priority, ItemsFollowTheRightsAndTheCurrentValue)
+// asked for; the current value checked. (Threads': ContextMenuTest.)
+TEST(Priority, ProcessItemsFollowTheRightsAndTheCurrentValue)
 {
     ChildProcess child;
     ASSERT_TRUE(child.started());
@@ -77,60 +41,19 @@ TEST(Priority, ItemsFollowTheRightsAndTheCurrentValue)
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_IDLE + offset, L"Idle", greyed, false), classes.front());
         EXPECT_EQ(Item(CMD_PRIORITY_CLASS_HIGH + offset, L"High", greyed, true), classes[classCount - 2]);
     }
-
-    // Thread priorities between the named ones exist only in the real-time
-    // class and show, greyed, where they fall.
-    ASSERT_TRUE(SetPriorityClass(process, REALTIME_PRIORITY_CLASS));
-    core::KernelHandle thread{OpenThread(THREAD_ALL_ACCESS, FALSE, child.threadId())};
-    ASSERT_TRUE(thread);
-    for (auto [value, text, position, offset] :
-         {std::tuple{-7, L"-7", 1u, unsigned{GRANT_OFFSET}}, std::tuple{6, L"+6", 6u, 0u}}) {
-        ASSERT_TRUE(actions::PerformThreadPriorityCommand(nullptr, thread.Get(), CMD_THREAD_PRIORITY_BASE + value));
-        core::Menu menu{CreatePopupMenu()};
-        DWORD mask = THREAD_QUERY_INFORMATION | (offset ? WRITE_DAC : 0);
-        actions::AppendThreadPriorityItems(menu.Get(), thread.Get(), mask);
-        bool greyed = offset == 0;
-        unsigned boost = greyed ? CMD_NONE : CMD_DISABLE_THREAD_BOOST + offset;
-        EXPECT_EQ(Item(boost, L"Enable Thread Priority Boost", greyed, true), MenuLine(menu.Get(), 0));
-        Lines priorities = MenuLines(GetSubMenu(menu.Get(), 1));
-        ASSERT_EQ(8u, priorities.size());
-        EXPECT_EQ(Item(CMD_THREAD_PRIORITY_BASE + offset + value, text, true, true), priorities[position]);
-        EXPECT_EQ(Item(CMD_THREAD_PRIORITY_BASE + offset, L"Normal", greyed, false), priorities[position == 1 ? 4 : 3]);
-    }
 }
 
-// The selected row, and the thread-open function, as the program has them.
-class ObjectCommands : public ::testing::Test {
-protected:
-    void SetUp() override { ui::platform.openThreadFn = OpenThread; }
-    void TearDown() override
-    {
-        model::modelState.selectedRecord = nullptr;
-        ui::platform.openThreadFn = nullptr;
-        perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
-    }
-
-    void Run(uint32_t kind, uint32_t id, unsigned command)
-    {
-        record.flags = kind;
-        record.id = id;
-        model::modelState.selectedRecord = &record;
-        app::DispatchCommand(nullptr, command);
-    }
-
-    model::InstanceRecord record;
-};
+using ObjectCommands = SelectedRowTest;
 
 TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
 {
     ChildProcess child;
     ASSERT_TRUE(child.started());
-    core::KernelHandle thread{OpenThread(THREAD_QUERY_INFORMATION, FALSE, child.threadId())};
     MessageBoxCatcher catcher;
     Run(model::isProcess, child.processId(), CMD_PRIORITY_CLASS_HIGH);
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(child.process()));
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST);
-    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(thread.Get()));
+    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
     // Wine reports boost on whatever was set: only the commands' success shows.
     EXPECT_TRUE(actions::PerformProcessPriorityCommand(nullptr, child.process(), CMD_DISABLE_PROCESS_BOOST));
     EXPECT_TRUE(actions::PerformThreadPriorityCommand(nullptr, child.mainThread(), CMD_DISABLE_THREAD_BOOST));
@@ -148,9 +71,15 @@ TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE);
     Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD);
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(child.process()));
-    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(thread.Get()));
+    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(child.process(), 0));
     EXPECT_TRUE(catcher.boxes.empty());
+
+    // A process that ended (its id names nothing) is reported at the open.
+    perf::perfData.perfDataKey.Reset(HKEY_PERFORMANCE_DATA);
+    Run(model::isProcess, 0xFFFFFFF0u, CMD_PRIORITY_CLASS_NORMAL);
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(L"Open Process failed, Win32 Error=0x57 (87)\nInvalid parameter.\r\n", catcher.boxes[0].text);
 }
 
 // Only query rights, but the owner may change the list: the grant forms add
@@ -164,7 +93,6 @@ TEST_F(ObjectCommands, GrantFormsAddTheRightTheyNeed)
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(restricted.process()));
     Run(model::isProcess, restricted.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
     EXPECT_EQ(0u, ExitCodeAfterEnd(restricted.process()));
-
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST + GRANT_OFFSET);
     EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
     Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD + GRANT_OFFSET);
@@ -172,30 +100,7 @@ TEST_F(ObjectCommands, GrantFormsAddTheRightTheyNeed)
     EXPECT_TRUE(catcher.boxes.empty());
 }
 
-TEST_F(ObjectCommands, ProcessThatEndedIsReportedAtOpen)
-{
-    DWORD endedId = 0;
-    {
-        ChildProcess child;
-        ASSERT_TRUE(child.started());
-        endedId = child.processId();
-    }
-    // The system lets go of an ended process's id a moment after its last handle.
-    for (int i = 0; i < 500 && core::KernelHandle{OpenProcess(SYNCHRONIZE, FALSE, endedId)}; ++i)
-        Sleep(10);
-    MessageBoxCatcher catcher;
-    Run(model::isProcess, endedId, CMD_PRIORITY_CLASS_NORMAL);
-    ASSERT_EQ(1u, catcher.boxes.size());
-    EXPECT_EQ(L"Open Process failed, Win32 Error=0x57 (87)\nInvalid parameter.\r\n", catcher.boxes[0].text);
-}
-
-} // namespace
-
-namespace {
-
 std::vector<std::pair<char, BOOL>> boostCalls;
-
-} // namespace
 
 TEST_F(ObjectCommands, BoostCommandsHandTheirFlagAndRefusedCallsAreReported)
 {
@@ -226,3 +131,5 @@ TEST_F(ObjectCommands, BoostCommandsHandTheirFlagAndRefusedCallsAreReported)
                                          L"Set Thread Priority"}),
               operations);
 }
+
+} // namespace

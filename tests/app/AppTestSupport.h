@@ -24,16 +24,15 @@ inline std::vector<uint8_t> ReadStoredSettings()
     return bytes;
 }
 
-inline void WriteStoredSettings(const std::vector<uint8_t>& bytes)
-{
-    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, ui::SETTINGS_KEY, ui::SETTINGS_VALUE, REG_BINARY,
-                                             bytes.data(), static_cast<DWORD>(bytes.size())));
-}
-
-inline void DeleteStoredSettings()
+// Nothing stored for an empty value.
+inline void StoreSettings(const std::vector<uint8_t>& bytes)
 {
     RegDeleteTreeW(HKEY_CURRENT_USER, L"software\\Fendrake");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"software\\Fendrake");
+    if (!bytes.empty()) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, ui::SETTINGS_KEY, ui::SETTINGS_VALUE,
+                                                 REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())));
+    }
 }
 
 inline std::vector<uint8_t> Bytes(const ui::SettingsRecord& record)
@@ -44,12 +43,10 @@ inline std::vector<uint8_t> Bytes(const ui::SettingsRecord& record)
 
 class StoredSettingsFixture : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteStoredSettings(); }
+    void SetUp() override { StoreSettings({}); }
     void TearDown() override
     {
-        DeleteStoredSettings();
-        if (!saved.empty())
-            WriteStoredSettings(saved);
+        StoreSettings(saved);
         ui::settings = ui::SettingsRecord();
     }
 

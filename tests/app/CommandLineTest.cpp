@@ -2,8 +2,8 @@
 #include "ui/Settings.h"
 #include "model/Records.h"
 #include "perf/CounterValues.h"
+#include "support/ChildProcess.h"
 #include "support/MessageBoxCatcher.h"
-#include "support/ProgramRun.h"
 #include "view/ViewState.h"
 
 #include <gtest/gtest.h>

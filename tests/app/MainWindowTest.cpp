@@ -1,14 +1,15 @@
 #include "core/Handles.h"
 #include "support/ChildProcess.h"
-#include "ui/MessageLoop.h"
 #include "support/MenuLines.h"
 #include "support/MessageBoxCatcher.h"
+#include "ui/MessageLoop.h"
 #include "view/ViewWindow.h"
 
 using namespace testing_support;
 
 using MainWindow = ViewWindowTest;
 
+// The view follows the focus; one row at most is selected and focused.
 TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
 {
     Start(NumberedProcesses(25, 1));
@@ -46,42 +47,44 @@ TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
         {CMD_EXPAND_ROW, -1, 0, 0},
         {CMD_COLLAPSE_OR_PARENT, -1, 0, 0},
     };
+    auto flagged = [](uint32_t flag) {
+        const auto& list = model::modelState.displayList;
+        return std::count_if(list.begin(), list.end(), [&](const model::InstanceRecord* r) { return r->Has(flag); });
+    };
     for (const auto& s : steps) {
         Command(s.command);
         SCOPED_TRACE(testing::Message() << "after command " << s.command);
-        EXPECT_EQ(s.focus, Focus());
-        EXPECT_EQ(s.top, Top());
-        EXPECT_EQ(s.rows, Rows());
-        EXPECT_EQ(s.focus, Selected());
-        EXPECT_EQ(s.focus < 0 ? 0 : 2, Flagged(model::selected) + Flagged(model::focused));
+        EXPECT_EQ((std::vector<int32_t>{s.focus, s.top, s.rows, s.focus}),
+                  (std::vector<int32_t>{Focus(), Top(), Rows(), Selected()}));
+        EXPECT_EQ(s.focus < 0 ? 0 : 2, flagged(model::selected) + flagged(model::focused));
     }
 }
 
 TEST_F(MainWindow, ClicksSelectRowsOrToggleThreadsInTheExpandZone)
 {
     Start(NumberedProcesses(5, 2));
-    Click(WM_LBUTTONDOWN, 0, 1); // on the expand mark
+    auto click = [&](UINT message, int x, int row) { Send(message, 0, MAKELPARAM(x, row * view::RowHeight() + 1)); };
+    click(WM_LBUTTONDOWN, 0, 1); // on the expand mark
     EXPECT_EQ(7, Rows());
     EXPECT_EQ(-1, Focus()) << "the mark only toggles";
-    Click(WM_LBUTTONDOWN, 150, 4);
+    click(WM_LBUTTONDOWN, 150, 4);
     EXPECT_EQ(4, Focus());
     EXPECT_EQ(4, Selected());
-    Click(WM_LBUTTONDOWN, 150, 0); // a double click: the first click selects, the second toggles
-    Click(WM_LBUTTONDBLCLK, 150, 0);
+    click(WM_LBUTTONDOWN, 150, 0); // a double click: the first click selects, the second toggles
+    click(WM_LBUTTONDBLCLK, 150, 0);
     EXPECT_EQ(0, Focus());
     EXPECT_EQ(9, Rows());
-    Click(WM_LBUTTONDOWN, 150, 40); // below the last row
+    click(WM_LBUTTONDOWN, 150, 40); // below the last row
     EXPECT_EQ(0, Focus());
 }
 
-// What a test sees of the right-click menu while it is open (at its first
-// idle moment): where it opened, its rows, the selected row. Then it closes.
-struct OpenMenu {
-    RECT rect = {};
-    std::vector<std::wstring> lines;
-    int32_t selected = -2;
-};
-OpenMenu seen;
+// What the right-click menu showed while it was open (at its first idle
+// moment): its corner, its fourth line, the selected row. Then it closes.
+struct {
+    POINT corner;
+    std::wstring line;
+    int32_t selected;
+} seen;
 WNDPROC mainWindowProc;
 unsigned chosenCommand = 0; // chosen from the menu, as a click on its item would
 
@@ -89,11 +92,10 @@ LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 {
     if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
         HWND popup = reinterpret_cast<HWND>(lParam);
-        GetWindowRect(popup, &seen.rect);
-        seen.lines = MenuLines(reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)));
-        const auto& list = model::modelState.displayList;
-        auto found = std::find(list.begin(), list.end(), model::modelState.selectedRecord);
-        seen.selected = found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
+        RECT rect = {};
+        GetWindowRect(popup, &rect);
+        auto lines = MenuLines(reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0)));
+        seen = {{rect.left, rect.top}, lines.size() > 3 ? lines[3] : L"", Selected()};
         EndMenu();
     }
     // A chosen item's command is posted as the menu's loop ends.
@@ -107,39 +109,31 @@ TEST_F(MainWindow, ARightClickOpensTheRowsMenuAtThePointerWithOnlyTheSelectionMo
     Start(NumberedProcesses(5));
     mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchMenu)));
-    auto menuAt = [&](int x, int y) {
-        seen = OpenMenu();
-        Send(WM_RBUTTONDOWN, 0, MAKELPARAM(x, y));
-        POINT corner = {x, y};
-        ClientToScreen(window, &corner);
-        EXPECT_EQ(corner.x, seen.rect.left);
-        EXPECT_EQ(corner.y, seen.rect.top);
-        return seen.lines.size() > 3 ? seen.lines[3] : L"";
-    };
     const int h = view::RowHeight();
-    EXPECT_EQ(L"Selected Process: p03 >", menuAt(20, 3 * h + 1));
-    EXPECT_EQ(3, seen.selected);
-    EXPECT_EQ(3, Focus()) << "with no focused row the clicked row is selected and focused";
-    EXPECT_EQ(3, Selected());
-
-    EXPECT_EQ(L"Selected Process: p02 >", menuAt(35, 2 * h + 1));
-    EXPECT_EQ(2, seen.selected) << "the menu's own loop delivers the selection";
-    EXPECT_EQ(3, Focus());
-    EXPECT_EQ(3, Selected()) << "back on the focused row after the menu";
-    // Below the rows: the focus row's menu, and nothing moves.
-    EXPECT_EQ(L"Selected Process: p03 >", menuAt(5, 8 * h));
-    EXPECT_EQ(3, seen.selected);
-
-    // The Apps key: the selected row's menu at the client area's corner.
-    seen = OpenMenu();
-    Command(CMD_CONTEXT_MENU);
-    POINT origin = {0, 0};
-    ClientToScreen(window, &origin);
-    EXPECT_EQ(origin.x, seen.rect.left);
-    EXPECT_EQ(origin.y, seen.rect.top);
-    ASSERT_GT(seen.lines.size(), 3u);
-    EXPECT_EQ(L"Selected Process: p03 >", seen.lines[3]);
-
+    const struct {
+        int x, y; // -1: the Apps key, which opens the menu at the client area's corner
+        int32_t row, selectedWhileOpen;
+    } steps[] = {
+        {20, 3 * h + 1, 3, 3}, // with no focused row the clicked row is selected and focused
+        {35, 2 * h + 1, 2, 2}, // the menu's own loop delivers the selection; the focus stays
+        {5, 8 * h, 3, 3},      // below the rows: the focus row's menu
+        {-1, -1, 3, 3},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.y);
+        seen = {};
+        if (s.x < 0)
+            Command(CMD_CONTEXT_MENU);
+        else
+            Send(WM_RBUTTONDOWN, 0, MAKELPARAM(s.x, s.y));
+        POINT corner = {std::max(s.x, 0), std::max(s.y, 0)};
+        ClientToScreen(window, &corner);
+        EXPECT_TRUE(corner.x == seen.corner.x && corner.y == seen.corner.y);
+        EXPECT_EQ(L"Selected Process: p0" + std::to_wstring(s.row) + L" >", seen.line);
+        EXPECT_EQ(s.selectedWhileOpen, seen.selected);
+        EXPECT_EQ(3, Focus());
+        EXPECT_EQ(3, Selected()) << "back on the focused row after the menu";
+    }
     PostMessageW(window, app::WM_SELECT_ROW, 4, view::SELECT);
     // -1 for the focused row, as a sender computing in 32 bits posts it.
     PostMessageW(window, app::WM_SELECT_ROW, 0xFFFFFFFFu, view::SELECT);
@@ -147,40 +141,21 @@ TEST_F(MainWindow, ARightClickOpensTheRowsMenuAtThePointerWithOnlyTheSelectionMo
     EXPECT_EQ(3, Selected());
 }
 
-TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBits)
+TEST_F(MainWindow, ThumbTrackingReachesRowsBeyondSixteenBitsAndARowHeightOfZeroCountsAsOne)
 {
-    Start(NumberedProcesses(40000));
+    Start(NumberedProcesses(70000));
     // Where a drag left the thumb; the message carries only its low 16 bits.
-    view::SetVerticalScroll(window, SIF_POS, 0, 0, 0, 39000, FALSE);
-    Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 39000 & 0xFFFF));
-    EXPECT_EQ(39000, Top());
-    Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 39000 & 0xFFFF));
-    EXPECT_EQ(39000, Top());
-    EXPECT_EQ(39000, GetScrollPos(window, SB_VERT));
-}
+    view::SetVerticalScroll(window, SIF_POS, 0, 0, 0, 69000, FALSE);
+    for (WORD code : {SB_THUMBTRACK, SB_THUMBPOSITION}) {
+        Send(WM_VSCROLL, MAKEWPARAM(code, 69000 & 0xFFFF));
+        EXPECT_EQ(69000, Top());
+    }
+    EXPECT_EQ(69000, GetScrollPos(window, SB_VERT));
 
-TEST_F(MainWindow, ARowHeightOfZeroCountsAsOnePixel)
-{
-    Start(NumberedProcesses(30));
     view::display.rowHeight = 0; // a font that failed to load
     Send(WM_SIZE, SIZE_RESTORED);
     Send(WM_LBUTTONDOWN, 0, MAKELPARAM(150, 3));
-    EXPECT_EQ(3, Focus());
-    Command(CMD_PAGE_DOWN);
-    EXPECT_EQ(29, Focus());
-    Send(WM_LBUTTONDBLCLK, 0, MAKELPARAM(150, 3));
-}
-
-TEST_F(MainWindow, OnlyTheHierarchySwitchResetsTheColumnMarks)
-{
-    Start(NumberedProcesses(3));
-    view::viewState.columns = {40, 80, 30};
-    Command(CMD_SHOW_TOTAL);
-    Command(CMD_SHOW_IDLE);
-    EXPECT_EQ(40, view::viewState.columns.id);
-    Command(CMD_SHOW_HIERARCHY);
-    EXPECT_TRUE(view::viewState.options.showTotal && view::viewState.options.showIdle && view::viewState.options.showHierarchy);
-    EXPECT_EQ(0, view::viewState.columns.id + view::viewState.columns.name + view::viewState.columns.valueText);
+    EXPECT_EQ(Top() + 3, Focus());
 }
 
 TEST_F(MainWindow, AboutThisCounterShowsItsHelpUnderItsNameOrWhatIsMissing)
@@ -216,8 +191,10 @@ TEST_F(MainWindow, TheSelectRowMessageSetsOnlyTheSelectAndFocusMarks)
     for (LPARAM flags : {LPARAM(4), LPARAM(0x33)}) {
         PostMessageW(window, WM_USER + 1, 3, flags);
         Pump();
-        EXPECT_EQ(4, Flagged(model::expanded)) << flags;
-        EXPECT_EQ(4, Flagged(model::isProcess)) << flags;
+        for (uint32_t flag : {uint32_t(model::expanded), uint32_t(model::isProcess)})
+            EXPECT_EQ(4, std::count_if(model::modelState.displayList.begin(), model::modelState.displayList.end(),
+                                       [flag](const model::InstanceRecord* r) { return r->Has(flag); }))
+                << flags;
     }
     EXPECT_EQ(3, Focus());
     EXPECT_EQ(3, Selected());
@@ -266,7 +243,7 @@ TEST_F(MainWindow, ACommandChosenFromTheMenuActsOnTheClickedRowNotTheFocusedOne)
     Start({{u"focused", focused.processId(), 0, 1, -1, focused.threadId()},
            {u"clicked", clicked.processId(), 0, 1, -1, clicked.threadId()}});
     const int h = view::RowHeight();
-    Click(WM_LBUTTONDOWN, 50, 0);
+    Send(WM_LBUTTONDOWN, 0, MAKELPARAM(50, 1));
     Command(CMD_EXPAND_ALL); // focused, its thread, clicked, its thread
     mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchMenu)));

@@ -24,12 +24,9 @@ UINT_PTR CALLBACK ColorHook(HWND chooser, UINT message, WPARAM, LPARAM lParam)
     if (message != WM_INITDIALOG)
         return 0;
     offeredColor = reinterpret_cast<CHOOSECOLORW*>(lParam)->rgbResult;
-    if (chooseColor != CLR_INVALID) {
-        // As typed into its red, green and blue fields (COLOR_RED to COLOR_BLUE).
-        SetDlgItemInt(chooser, 706, GetRValue(chooseColor), FALSE);
-        SetDlgItemInt(chooser, 707, GetGValue(chooseColor), FALSE);
-        SetDlgItemInt(chooser, 708, GetBValue(chooseColor), FALSE);
-    }
+    // As typed into its red, green and blue fields (COLOR_RED to COLOR_BLUE).
+    for (int i = 0; i < 3 && chooseColor != CLR_INVALID; ++i)
+        SetDlgItemInt(chooser, 706 + i, chooseColor >> (8 * i) & 0xFF, FALSE);
     PostMessageW(chooser, WM_COMMAND, chooseColor != CLR_INVALID ? IDOK : IDCANCEL, 0);
     return 0;
 }
@@ -45,13 +42,14 @@ UINT_PTR CALLBACK FontHook(HWND chooser, UINT message, WPARAM, LPARAM)
     return 0;
 }
 
+// Over the main window, with nothing stored and the choosers answered by the hooks.
 class ConfigurationDialog : public ViewWindowTest {
 protected:
     void SetUp() override
     {
         ViewWindowTest::SetUp();
         dialogs::chooserHooks = {ColorHook, FontHook};
-        DeleteStoredSettings();
+        StoreSettings({});
     }
     void TearDown() override
     {
@@ -59,9 +57,7 @@ protected:
         DestroyWindow(dialog);
         KillTimer(window, app::UPDATE_TIMER_ID);
         dialogs::chooserHooks = {};
-        DeleteStoredSettings();
-        if (!stored.empty())
-            WriteStoredSettings(stored);
+        StoreSettings(stored);
         ViewWindowTest::TearDown();
     }
 
@@ -79,10 +75,14 @@ protected:
         CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED);
         Press(id);
     }
-    void TypePeriod(const wchar_t* text) // as typed: the edit's modified flag is set
+    // As typed, with the edit's modified flag set; then Apply.
+    void ApplyPeriod(const wchar_t* text)
     {
-        SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, text);
+        if (text)
+            SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, text);
         SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
+        Press(IDC_CONFIG_APPLY);
+        KillTimer(window, app::UPDATE_TIMER_ID);
     }
     bool ApplyEnabled() { return IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG_APPLY)) != FALSE; }
     HFONT SampleFont() { return HFONT(SendDlgItemMessageW(dialog, IDC_CONFIG_SAMPLE, WM_GETFONT, 0, 0)); }
@@ -95,38 +95,32 @@ protected:
 
 } // namespace
 
-TEST_F(ConfigurationDialog, ThePeriodIsWholeMillisecondsTheDialogsOwnTextReadsBackAndNegativeOrTooLongIsRefused)
+TEST_F(ConfigurationDialog, ThePeriodIsWholeMillisecondsItsOwnTextReadsBackAndNegativeOrTooLongIsRefused)
 {
-    struct Case {
+    // Typed (0: manual updates), or the dialog's own text of a stored period.
+    const struct {
         const wchar_t* typed;
-        uint32_t milliseconds, autoUpdate;
-    };
-    for (Case c : {Case{L"2.500", 2500, 1}, Case{L"3", 3000, 1}, Case{L"0.0015", 1, 1}, Case{L"0.010", 10, 1},
-                   Case{L" 4.35 s", 4350, 1}, Case{L"0", 0, 0}, Case{L"soon", 0, 0}}) {
+        uint32_t stored, milliseconds;
+    } cases[] = {{L"2.500", 0, 2500}, {L"3", 0, 3000},   {L"0.0015", 0, 1},          {L"0.010", 0, 10},
+                 {L" 4.35 s", 0, 4350}, {L"0", 0, 0},    {L"soon", 0, 0},            {nullptr, 10, 10},
+                 {nullptr, 1005, 1005}, {nullptr, 4350, 4350}, {nullptr, 4294967295u, 4294967295u}};
+    for (const auto& c : cases) {
         ui::settings = ui::SettingsRecord();
+        ui::settings.updateIntervalMs = c.stored ? c.stored : ui::settings.updateIntervalMs;
         Open();
-        TypePeriod(c.typed);
-        Press(IDC_CONFIG_APPLY);
-        EXPECT_EQ(c.milliseconds, ui::settings.updateIntervalMs) << c.typed;
-        EXPECT_EQ(c.autoUpdate, ui::settings.autoUpdate) << c.typed;
+        EXPECT_TRUE(c.typed || ApplyEnabled()) << "filling the edit counts as a change";
+        ApplyPeriod(c.typed);
+        EXPECT_EQ(c.milliseconds, ui::settings.updateIntervalMs) << WindowText(GetDlgItem(dialog, IDC_CONFIG_PERIOD));
+        EXPECT_EQ(c.milliseconds != 0, ui::settings.autoUpdate != 0);
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_CONFIG_PERIOD))) << "the apply leaves the edit alone";
-        KillTimer(window, app::UPDATE_TIMER_ID);
-    }
-    for (uint32_t milliseconds : {10u, 1005u, 4350u, 4294967295u}) {
-        ui::settings.updateIntervalMs = milliseconds;
-        Open();
-        EXPECT_TRUE(ApplyEnabled()) << "filling the edit counts as a change";
-        SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
-        Press(IDC_CONFIG_APPLY);
-        EXPECT_EQ(milliseconds, ui::settings.updateIntervalMs) << WindowText(GetDlgItem(dialog, IDC_CONFIG_PERIOD));
-        KillTimer(window, app::UPDATE_TIMER_ID);
     }
 
     expectedBoxes = 3;
     for (const wchar_t* refused : {L"-0.001", L"4294967.296", L"1e99"}) {
         Open();
         Check(IDC_CONFIG_HEX_IDS, true);
-        TypePeriod(refused);
+        SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, refused);
+        SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
         Press(IDOK);
         EXPECT_EQ(4294967295u, ui::settings.updateIntervalMs) << refused;
         EXPECT_EQ(0u, ui::settings.hexIds) << "nothing is applied";
@@ -184,13 +178,9 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_EQ(0u, ui::settings.trayShowTotal);
     EXPECT_TRUE(ReadStoredSettings().empty()) << "neither Apply nor Cancel saves";
 
-    ui::settings.suppressSave = 1;
     Open();
-    Press(IDOK);
-    EXPECT_TRUE(ReadStoredSettings().empty());
-    ui::settings.suppressSave = 0;
-    Open();
-    TypePeriod(L"1.25");
+    SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, L"1.25");
+    SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
     Press(IDOK);
     EXPECT_EQ(1250u, ui::settings.updateIntervalMs);
     EXPECT_EQ(Bytes(ui::settings), ReadStoredSettings());
@@ -294,8 +284,10 @@ TEST_F(ConfigurationDialog, TheTimerFollowsTheUpdateChoice)
         Check(IDC_CONFIG_HEX_IDS, !ui::settings.hexIds);
         if (step.mode)
             Press(step.mode);
-        if (step.period)
-            TypePeriod(step.period);
+        if (step.period) {
+            SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, step.period);
+            SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
+        }
         Press(IDC_CONFIG_APPLY);
         EXPECT_EQ(step.ticking, ticks()) << step.mode << " " << (step.period ? step.period : L"-");
     }

@@ -11,37 +11,31 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+
 #include <cwchar>
 #include <string>
 
 using namespace dialogs;
 using testing_support::WindowText;
 
-TEST(LoadTargets, SizeSuffixesWholePagesShownSizesAndTheDutyCycle)
+// What the dialog leaves to the reading itself (the dialog test below types
+// whole numbers, suffixes and targets too large for their limits).
+TEST(LoadTargets, BlanksCaseTrailingTextAndOverflow)
 {
-    auto read = [](const wchar_t* text, bool suffixes = true, uint32_t limit = UINT32_MAX) {
-        ReadResult r = ReadTarget(text, suffixes, limit);
-        return r.status == ReadStatus::ok ? std::to_wstring(r.value) : L"status " + std::to_wstring(int(r.status));
+    const struct {
+        const wchar_t* text;
+        ReadStatus status;
+        uint32_t value;
+    } cases[] = {
+        {L" 3 k", ReadStatus::ok, 3072},         {L"12X", ReadStatus::ok, 12},
+        {L"M", ReadStatus::noNumber, 0},          {L"-5", ReadStatus::negative, 0},
+        {L"4G", ReadStatus::tooLarge, 0},
+        {L"18446744073709551621", ReadStatus::tooLarge, 0}, // 2^64 + 5: no wrap-around to 5
     };
-    EXPECT_EQ(L"2097152", read(L"2M"));
-    EXPECT_EQ(L"3072", read(L" 3 k"));
-    EXPECT_EQ(L"12", read(L"12X"));
-    EXPECT_EQ(L"2", read(L"2M", false));
-    EXPECT_EQ(L"status 1", read(L"M")) << "no number: the target stays";
-    EXPECT_EQ(L"status 2", read(L"-5"));
-    for (const wchar_t* tooLarge : {L"5G", L"4G", L"4294967296", L"99999999999999999999999"})
-        EXPECT_EQ(L"status 3", read(tooLarge)) << tooLarge;
-    EXPECT_EQ(L"status 3", read(L"4294963201", true, LargestPagedCount(4096)));
-
-    EXPECT_EQ(4096u, RoundUpToPages(1, 4096));
-    EXPECT_EQ(0xFFFFF000u, RoundUpToPages(LargestPagedCount(4096), 4096));
-    EXPECT_FALSE(ShownSize(1 << 20).megabytes);
-    EXPECT_TRUE(ShownSize(2 << 20).megabytes && ShownSize(2 << 20).number == 2);
-
-    EXPECT_EQ(500u, SleepAfterBurst(50));
-    EXPECT_EQ(0u, SleepAfterBurst(150)) << "above 100 % counts as 100 %";
-    EXPECT_EQ(0u, SleepAfterBurst(UINT32_MAX));
-    EXPECT_EQ(2000u, BurstPasses(150, 2000.0));
+    for (const auto& c : cases) {
+        ReadResult r = ReadTarget(c.text, true, UINT32_MAX);
+        EXPECT_TRUE(r.status == c.status && r.value == c.value) << c.text;
+    }
 }
 
 namespace {
@@ -50,10 +44,9 @@ namespace {
 bool ThreadEnded(uint32_t id)
 {
     HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
-    if (!thread)
-        return true;
-    bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    CloseHandle(thread);
+    bool ended = !thread || WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
+    if (thread)
+        CloseHandle(thread);
     return ended;
 }
 
@@ -108,18 +101,14 @@ TEST_F(LoadGeneratorDialog, PagedMemoryIsWholePagesAndTargetsThatDoNotFitAreRefu
 {
     Open();
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
-    Type(IDC_LOAD_PAGED_TARGET, L"1");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
-    Press(IDC_LOAD_APPLY);
-    EXPECT_EQ(L"4 KB", Text(IDC_LOAD_PAGED_ACTUAL));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
-    Type(IDC_LOAD_PAGED_TARGET, L"2M");
-    Press(IDC_LOAD_APPLY);
-    EXPECT_EQ(L"2 MB", Text(IDC_LOAD_PAGED_ACTUAL));
-    EXPECT_EQ(0xFFu, loadGenerator.pagedMemoryBlock[(2 << 20) - 4096]) << "every page is touched";
-    Type(IDC_LOAD_PAGED_TARGET, L"1M");
-    Press(IDC_LOAD_APPLY);
-    EXPECT_EQ(L"1024 KB", Text(IDC_LOAD_PAGED_ACTUAL));
+    for (auto [typed, shown] : {std::pair{L"1", L"4 KB"}, std::pair{L"2M", L"2 MB"}, std::pair{L"1M", L"1024 KB"}}) {
+        Type(IDC_LOAD_PAGED_TARGET, typed);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
+        Press(IDC_LOAD_APPLY);
+        EXPECT_EQ(shown, Text(IDC_LOAD_PAGED_ACTUAL));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_LOAD_APPLY)));
+        EXPECT_EQ(0xFFu, loadGenerator.pagedMemoryBlock[loadGenerator.pagedMemorySize - 4096]) << "every page is touched";
+    }
 
     expectedBoxes = 3;
     for (const wchar_t* tooLarge : {L"5G", L"4294963201"}) {
@@ -231,7 +220,6 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
     Press(IDC_LOAD_RESET);
     perf::ReleaseSampleData();
 }
-
 namespace {
 
 // A worker created as the generator asks, then held back as a starved thread

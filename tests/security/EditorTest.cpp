@@ -1,13 +1,9 @@
 #include "security/Editor.h"
 
-#include "ui/Platform.h"
-#include "app/Commands.h"
-#include "model/Records.h"
 #include "resources/resource.h"
 #include "security/Summary.h"
 #include "support/ChildProcess.h"
-
-#include <gtest/gtest.h>
+#include "support/SelectedRow.h"
 
 #include <sddl.h>
 
@@ -99,28 +95,15 @@ BOOL WINAPI FakeEditSecurity(HWND, void* object)
     return TRUE;
 }
 
-class EditorCommand : public ::testing::Test {
+class EditorCommand : public SelectedRowTest {
 protected:
     void SetUp() override
     {
+        SelectedRowTest::SetUp();
         seen = SeenByEditor();
         ui::platform.editSecurityFn = FakeEditSecurity;
-        ui::platform.openThreadFn = OpenThread;
     }
-    void TearDown() override
-    {
-        ui::platform = ui::PlatformState();
-        model::modelState.selectedRecord = nullptr;
-    }
-    void Edit(uint32_t kind, DWORD id)
-    {
-        record.flags = kind;
-        record.id = id;
-        model::CopyLabel(record.label, L"test_child.exe");
-        model::modelState.selectedRecord = &record;
-        app::DispatchCommand(nullptr, CMD_EDIT_SECURITY);
-    }
-    model::InstanceRecord record;
+    void Edit(uint32_t kind, DWORD id) { Run(kind, id, CMD_EDIT_SECURITY); }
 };
 
 TEST_F(EditorCommand, TheObjectOutlivesTheCallWhileTheEditorHoldsIt)

@@ -23,16 +23,10 @@ inline std::wstring MenuLine(HMENU menu, int position)
         return L"<unreadable>";
     if (info.fType & MFT_SEPARATOR)
         return L"---";
-    std::wstring line = text;
-    line += info.hSubMenu ? L" >" : L" #" + std::to_wstring(info.wID);
-    if (info.fState & MFS_CHECKED)
-        line += L" checked";
+    std::wstring line = text + (info.hSubMenu ? L" >" : L" #" + std::to_wstring(info.wID));
     // MFS_GRAYED covers both bits; MF_GRAYED alone is bit 0, MF_DISABLED bit 1.
-    if (info.fState & MF_GRAYED)
-        line += L" greyed";
-    else if (info.fState & MF_DISABLED)
-        line += L" disabled";
-    return line;
+    const wchar_t* greyed = info.fState & MF_GRAYED ? L" greyed" : info.fState & MF_DISABLED ? L" disabled" : L"";
+    return line + (info.fState & MFS_CHECKED ? L" checked" : L"") + greyed;
 }
 
 inline std::vector<std::wstring> MenuLines(HMENU menu)

@@ -20,13 +20,6 @@ std::vector<uint8_t> MultiString(const std::vector<std::wstring>& strings, bool 
     return bytes;
 }
 
-void ReplaySource::SetNames(const std::wstring& language, const std::vector<std::wstring>& counter,
-                            const std::vector<std::wstring>& help)
-{
-    nameKeys[language][L"Counter"] = MultiString(counter);
-    nameKeys[language][L"Help"] = MultiString(help);
-}
-
 LSTATUS ReplaySource::QuerySnapshot(const wchar_t* valueName, uint8_t* buffer, DWORD* size)
 {
     offeredSizes.push_back(*size);
@@ -79,10 +72,6 @@ LSTATUS ReplaySource::QueryNameValue(HKEY key, const wchar_t* valueName, uint8_t
         std::memcpy(buffer, found->second.data(), bytes);
     *size = bytes;
     return ERROR_SUCCESS;
-}
-
-void ReplaySource::CloseNameKey(HKEY)
-{
 }
 
 } // namespace testing_support

@@ -36,12 +36,16 @@ public:
     void Serve(std::vector<uint8_t> block) { answers.push_back({ERROR_SUCCESS, std::move(block)}); }
     void Fail(LSTATUS status) { answers.push_back({status, {}}); }
     void SetNames(const std::wstring& language, const std::vector<std::wstring>& counter,
-                  const std::vector<std::wstring>& help);
+                  const std::vector<std::wstring>& help)
+    {
+        nameKeys[language][L"Counter"] = MultiString(counter);
+        nameKeys[language][L"Help"] = MultiString(help);
+    }
 
     LSTATUS QuerySnapshot(const wchar_t* valueName, uint8_t* buffer, DWORD* size) override;
     LSTATUS OpenNameKey(const wchar_t* path, HKEY* key) override;
     LSTATUS QueryNameValue(HKEY key, const wchar_t* valueName, uint8_t* buffer, DWORD* size) override;
-    void CloseNameKey(HKEY key) override;
+    void CloseNameKey(HKEY) override {}
 
 private:
     std::vector<std::wstring> openKeys;

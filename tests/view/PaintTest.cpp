@@ -13,11 +13,12 @@
 
 namespace {
 
-constexpr int WIDTH = 400, HEIGHT = 120, H = 10, G = 8;
+constexpr int WIDTH = 400, HEIGHT = 120, H = 10;
 constexpr uint32_t P = model::isProcess, T = model::isThread;
 constexpr COLORREF WHITE = RGB(255, 255, 255);
 const COLORREF colours[] = {RGB(0, 0, 200), RGB(0, 200, 0), RGB(200, 0, 0), RGB(200, 200, 0), WHITE};
 using Row = std::tuple<const wchar_t*, uint32_t, double, double, uint32_t>; // name, ID, value, previous, flags
+using Strings = std::vector<std::string>;
 
 // Rows painted into a 32-bpp DIB section with brushes of their own and no
 // value texts, so that a bar's pixels are the bar alone.
@@ -29,7 +30,7 @@ protected:
         for (int i = 0; i < 4; ++i)
             *targets[i] = brushes.emplace_back(CreateSolidBrush(colours[i])).Get();
         input.rowHeight = H;
-        input.glyphWidth = G;
+        input.glyphWidth = 8;
     }
 
     void Paint(const std::vector<Row>& rows)
@@ -37,9 +38,9 @@ protected:
         records = std::make_unique<model::InstanceRecord[]>(rows.size());
         pointers.clear();
         for (size_t i = 0; i < rows.size(); ++i) {
-            model::InstanceRecord& r = records[i];
-            std::tie(r.name, r.id, r.value, r.previousValue, r.flags) = rows[i];
-            pointers.push_back(&r);
+            std::tie(records[i].name, records[i].id, records[i].value, records[i].previousValue, records[i].flags) =
+                rows[i];
+            pointers.push_back(&records[i]);
         }
         input.rows = pointers.data();
         input.rowCount = static_cast<uint32_t>(pointers.size());
@@ -56,12 +57,12 @@ protected:
     // The runs of colour along the middle of each row from where the first
     // row's (the longest) bar starts, as letters of process, thread, grown,
     // shrunk or none, each with its share in percent: "P25 +25 .50".
-    std::vector<std::string> Bars() const
+    Strings Bars() const
     {
         int start = 0;
         while (start < WIDTH && Pixel(start, H / 2) != colours[0])
             ++start;
-        std::vector<std::string> bars;
+        Strings bars;
         for (uint32_t row = 0, y = H / 2; row < input.rowCount; ++row, y += H) {
             std::string& bar = bars.emplace_back();
             for (int x = start, end; x < WIDTH; x = end) {
@@ -75,6 +76,7 @@ protected:
         return bars;
     }
 
+    // The pixels in the area that are (or, with equal false, are not) of the colour.
     int Count(const RECT& area, COLORREF colour, bool equal = true) const
     {
         int n = 0;
@@ -92,18 +94,13 @@ protected:
         return size;
     }
 
-    static HBITMAP MakeDib(uint32_t*& pixels)
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), WIDTH, -HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
-    }
-
     const RECT all = {0, 0, WIDTH, HEIGHT};
     core::MemoryDc memory{CreateCompatibleDC(nullptr)};
     HDC dc = memory.Get();
     uint32_t* pixels = nullptr;
-    core::Bitmap bitmap{MakeDib(pixels)};
+    BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), WIDTH, -HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    core::Bitmap bitmap{CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                         reinterpret_cast<void**>(&pixels), nullptr, 0)};
     core::SelectionGuard canvas{dc, bitmap.Get()};
     std::vector<core::Brush> brushes;
     std::unique_ptr<model::InstanceRecord[]> records;
@@ -111,8 +108,6 @@ protected:
     view::PaintInput input;
     view::ColumnWidths columns;
 };
-
-using Strings = std::vector<std::string>;
 
 TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
 {
@@ -134,15 +129,15 @@ TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
 TEST_F(PaintTest, IdsAreHexadecimalOnRequest)
 {
     ASSERT_LT(Extent(L"4d2").cx, Extent(L"1234").cx);
-    input.hexIds = true;
-    Paint({{L"a", 1234, 1, 1, P}});
-    EXPECT_EQ(Extent(L"4d2").cx, columns.id);
-    input.hexIds = false;
-    Paint({{L"a", 1234, 1, 1, P}});
-    EXPECT_EQ(Extent(L"1234").cx, columns.id);
+    for (bool hex : {true, false}) {
+        input.hexIds = hex;
+        columns = {};
+        Paint({{L"a", 1234, 1, 1, P}});
+        EXPECT_EQ(Extent(hex ? L"4d2" : L"1234").cx, columns.id);
+    }
 }
 
-TEST_F(PaintTest, WithNoRowTheStatusTextIsDrawnAtTheTopLeft)
+TEST_F(PaintTest, TheStatusTextStandsAloneAtTheTopLeftWithNoRow)
 {
     input.statusMessageId = IDS_STATUS_NOT_AVAILABLE;
     Paint({});

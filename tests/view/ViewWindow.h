@@ -42,9 +42,7 @@ inline std::vector<uint8_t> MachineBlock(const std::vector<MachineProcess>& proc
     times.perfFreq = 10000000;
     perf::SnapshotWriter w;
     w.BeginBlock(times, u"TEST");
-    perf::ObjectSpec process{230, 231};
-    process.defaultCounter = defaultCounter;
-    w.BeginObject(process);
+    w.BeginObject({230, 231, 100, defaultCounter});
     w.AddCounter({PROCESSOR_TIME, 7, perf::TYPE_100NSEC_TIMER, 8});
     w.AddCounter({ID_PROCESS, 785, perf::TYPE_RAWCOUNT, 4});
     w.AddCounter({THREAD_COUNT, 681, perf::TYPE_RAWCOUNT, 4});
@@ -71,16 +69,13 @@ inline std::vector<MachineProcess> NumberedProcesses(int count, uint32_t threads
     return processes;
 }
 
-// The shell's notification area: an icon can be changed once added, and added
-// once. Each shown icon reads as its gauge level (-1: no gauge image) and tip.
-using TrayCalls = std::vector<std::pair<DWORD, UINT>>;
-inline TrayCalls trayCalls;
+// The shell's notification area: an icon can be changed once added, and
+// added once. Each shown icon reads as its gauge level (-1: none) and tip.
 inline std::map<UINT, std::wstring> shown;
 inline BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
 {
     EXPECT_TRUE(data->cbSize == NOTIFYICONDATAW_V2_SIZE && data->hWnd == ui::platform.mainWindow &&
                 data->uCallbackMessage == WM_USER && !(data->uFlags & NIF_MESSAGE));
-    trayCalls.emplace_back(message, data->uID);
     if (message == NIM_DELETE)
         return shown.erase(data->uID) != 0;
     if ((message == NIM_MODIFY) != (shown.count(data->uID) != 0))
@@ -93,18 +88,27 @@ inline BOOL WINAPI Notify(DWORD message, PNOTIFYICONDATAW data)
     return TRUE;
 }
 
+inline int32_t Rows() { return static_cast<int32_t>(model::modelState.displayCount()); }
+inline int32_t Focus() { return model::modelState.focusRow; }
+inline int32_t Top() { return view::viewState.topRow; }
+inline int32_t Selected() // -1: none listed
+{
+    const auto& list = model::modelState.displayList;
+    auto found = std::find(list.begin(), list.end(), model::modelState.selectedRecord);
+    return found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
+}
+
 class ViewWindowTest : public ::testing::Test {
 protected:
     static constexpr int PAGE = 10; // whole rows in the client area
 
     void SetUp() override
     {
-        perf::ReleaseSampleData();
+        ResetState();
         perf::SetSourceForTesting(&replay);
         std::vector<std::wstring> names = EnglishNames();
         names.insert(names.end(), {L"142", L"% User Time"});
         replay.SetNames(L"009", names, {L"7", L"Processor time help"});
-        ResetState();
         ui::settings.autoUpdate = 0;
         ui::platform.instance = GetModuleHandleW(nullptr);
         static const bool registered = app::RegisterMainWindowClass();
@@ -124,20 +128,20 @@ protected:
         DestroyWindow(window);
         Pump(nullptr); // the quit message the window posted
         view::DestroyDisplayResources();
-        perf::ReleaseSampleData();
         perf::SetSourceForTesting(nullptr);
         ResetState();
-        ui::platform.mainWindow = nullptr;
     }
 
+    // The program's state as a fresh start has it, with the fake tray.
     static void ResetState()
     {
+        perf::ReleaseSampleData();
         ui::settings = ui::SettingsRecord();
+        ui::platform.mainWindow = nullptr;
         view::viewState.counter = perf::CounterSelection();
         view::viewState = view::ViewState();
         view::tray = view::TrayState();
         view::shellNotify = Notify;
-        trayCalls.clear();
         shown.clear();
         view::viewState.options.showTotal = view::viewState.options.showIdle = view::viewState.options.showHierarchy = false;
     }
@@ -160,28 +164,8 @@ protected:
         Command(CMD_UPDATE_NOW);
     }
 
-    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
-    {
-        SendMessageW(window, message, wParam, lParam);
-        Pump();
-    }
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0) { SendMessageW(window, message, wParam, lParam); Pump(); }
     void Command(unsigned id) { Send(WM_COMMAND, id); }
-    void Click(UINT message, int x, int row) { Send(message, 0, MAKELPARAM(x, (row - Top()) * view::RowHeight() + 1)); }
-
-    static int32_t Rows() { return static_cast<int32_t>(model::modelState.displayCount()); }
-    static int32_t Focus() { return model::modelState.focusRow; }
-    static int32_t Top() { return view::viewState.topRow; }
-    static int Flagged(uint32_t flag)
-    {
-        return static_cast<int>(std::count_if(model::modelState.displayList.begin(), model::modelState.displayList.end(),
-                                              [&](const model::InstanceRecord* r) { return r->Has(flag); }));
-    }
-    static int32_t Selected() // -1: none listed
-    {
-        const auto& list = model::modelState.displayList;
-        auto found = std::find(list.begin(), list.end(), model::modelState.selectedRecord);
-        return found == list.end() ? -1 : static_cast<int32_t>(found - list.begin());
-    }
 
     ReplaySource replay;
     HWND window = nullptr;
