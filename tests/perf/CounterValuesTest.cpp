@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 using namespace perf;
 
@@ -71,14 +72,12 @@ class CounterValues : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        counterTable.threadObjectIndex = THREAD;
-        counterTable.threadStateIndex = STATE;
-        counterTable.threadWaitReasonIndex = REASON;
-        selection = CounterSelection();
+        std::tie(counterTable.threadObjectIndex, counterTable.threadStateIndex, counterTable.threadWaitReasonIndex) =
+            std::tuple(THREAD, STATE, REASON);
     }
     void TearDown() override
     {
-        counterTable.threadObjectIndex = counterTable.threadStateIndex = counterTable.threadWaitReasonIndex = 0;
+        counterTable = CounterNameTable();
         selection = CounterSelection();
     }
 };
