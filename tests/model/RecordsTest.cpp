@@ -15,15 +15,15 @@ namespace {
 
 constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142;
 
+// An instance with a raw counter that tells the instances apart and a 100-ns timer.
 struct Instance {
     std::u16string name;
     uint32_t id;
-    uint64_t tag = 0;  // a raw counter that tells the instances apart
-    uint64_t rate = 0; // a 100-ns timer
+    uint64_t tag = 0, rate = 0;
 };
 
-// A block with a Process object of the given instances and a Thread object
-// with one thread of the first process.
+// A Process object of the given instances and a Thread object with one thread
+// of the first process.
 std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time100ns)
 {
     perf::BlockTimes times;
@@ -54,7 +54,6 @@ protected:
     {
         perf::counterTable.processObjectIndex = PROCESS;
         perf::counterTable.threadObjectIndex = THREAD;
-        perf::selection = perf::CounterSelection();
     }
     void TearDown() override
     {
@@ -177,11 +176,10 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
     }
 }
 
+// Real-looking snapshots with bytes changed at random and cut short: the data
+// side of a refresh reads only what the blocks hold, and names every record.
 TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
 {
-    // A pair of real-looking snapshots, then the same pair with bytes changed
-    // at random and cut short: the whole data side of a refresh must still
-    // only read what the blocks hold, and give every record a readable name.
     std::vector<Instance> instances;
     for (uint32_t i = 0; i < 30; ++i)
         instances.push_back({u"process" + std::u16string(1, char16_t(u'a' + i % 26)), i % 7 == 0 ? 0 : i, i, i * 1000});
@@ -196,8 +194,7 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
             b[random() % b.size()] = static_cast<uint8_t>(random());
         a.resize(a.size() - random() % (round % 3 == 0 ? a.size() : 16));
         perf::selection.displayType = displayTypes[round % std::size(displayTypes)];
-        // Every other round rebuilds from the same pair.
-        for (int build = 0; build < 1 + round % 2; ++build) {
+        for (int build = 0; build < 1 + round % 2; ++build) { // every other round rebuilds from the same pair
             BuildInstanceRecords({View(&b), View(&a), PROCESS, ID, round % 4 < 2 ? RATE : TAG, 0}, s.processRecords);
             BuildInstanceRecords({View(&b), View(&a), THREAD, ID, RATE, 1}, s.threadRecords);
         }
@@ -206,8 +203,7 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
             ASSERT_NE(nullptr, s.processRecords[i].text.text);
             s.processRecords[i].flags |= expanded;
         }
-        s.showHierarchy = round % 2 == 0;
-        s.showIdle = s.showTotal = true;
+        s.showHierarchy = s.showIdle = s.showTotal = round % 2 == 0;
         BuildDisplayList(s, {View(&a), PROCESS, ID, 1410});
         for (const InstanceRecord* row : s.displayList)
             ASSERT_LT(wcslen(row->name), LABEL_CHARS + b.size());
@@ -216,50 +212,36 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
 
 using RecordsAndSnapshots = testing_support::ReplayFixture;
 
-TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
+// The query that refills the buffer of the snapshot the records were built
+// from (once it is the previous one), or the release of the machine's data,
+// takes the records, rows and placeholders first.
+TEST_F(RecordsAndSnapshots, GoWithTheSnapshotBufferTheyPointInto)
 {
     replay.Serve(Block({{u"a", 1}, {u"b", 2}}, 0));
-    auto rebuild = [] {
+    auto refresh = [](bool rebuild) {
+        perf::TakeSnapshot(nullptr);
         perf::SnapshotView current = perf::perfData.currentSnapshot.View();
         perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
+        if (!rebuild)
+            return;
         BuildInstanceRecords({current, previous, PROCESS, ID, TAG, 0}, state.processRecords);
         BuildInstanceRecords({current, previous, THREAD, ID, TAG, 1}, state.threadRecords);
         state.processRecords[1].creatorId = 99; // a vanished creator: a placeholder
         BuildDisplayList();
+        ASSERT_EQ(3u, state.displayCount());
+        ASSERT_EQ(1u, state.placeholderCount);
     };
     state.showHierarchy = true;
-    perf::TakeSnapshot(nullptr);
-    rebuild();
-    ASSERT_EQ(3u, state.displayCount());
-    ASSERT_EQ(1u, state.placeholderCount);
-
-    // The records' snapshot becomes the previous one and stays; the next
-    // query refills its buffer, and the records go first.
-    perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(2u, state.processRecords.count);
+    refresh(true);
+    refresh(false);
+    EXPECT_EQ(2u, state.processRecords.count) << "their snapshot is the previous one";
     EXPECT_EQ(3u, state.displayCount());
-    perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count);
-    EXPECT_EQ(0u, state.displayCount());
-
-    rebuild();
-    ASSERT_EQ(1u, state.placeholderCount);
+    refresh(false);
+    EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count + state.displayCount());
+    refresh(true);
     perf::ReleaseSampleData();
     EXPECT_EQ(0u, state.processRecords.count + state.threadRecords.count + state.placeholderCount);
     EXPECT_EQ(0u, state.displayCount());
     EXPECT_EQ(nullptr, state.selectedRecord);
     state.showHierarchy = false;
-}
-
-TEST_F(RecordsAndSnapshots, GoWithTheirSnapshotWhicheverGlobalsStartFirst)
-{
-    replay.Serve(Block({{u"a", 1}}, 0));
-    perf::TakeSnapshot(nullptr);
-    perf::SnapshotView current = perf::perfData.currentSnapshot.View();
-    ASSERT_EQ(1u, BuildInstanceRecords({current, {}, PROCESS, ID, TAG, 0}, state.processRecords));
-    // The perf state initialized after the model had installed its hook.
-    perf::perfData = perf::PerfDataState();
-    perf::SetSourceForTesting(&replay);
-    perf::ReleaseSampleData();
-    EXPECT_EQ(0u, state.processRecords.count);
 }
