@@ -1,8 +1,8 @@
 // Walks a snapshot as a reader of the data does (every object, counter
 // definition, instance, name and value) and checks that what the navigation
 // hands out keeps its promises: records inside the bytes, 4-byte aligned and
-// moving forward, names terminated inside their instance, counter data inside
-// its counter block, finds that agree with the walk.
+// moving forward, names aligned and terminated inside their instance, counter
+// data inside its counter block, finds that agree with the walk.
 #pragma once
 
 #include "perf/Navigation.h"
