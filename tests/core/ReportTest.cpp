@@ -27,6 +27,7 @@ TEST(ReportFailure, ShowsOperationKindCodeAndDetailUnderErrorCaption)
     // The last error, with the system's own text for it.
     EXPECT_EQ(0u, catcher.boxes[2].text.find(L"Terminate Process failed, Win32 Error=0x2 (2)\n"));
     EXPECT_GT(catcher.boxes[2].text.size(), catcher.boxes[2].text.find(L'\n') + 1);
+    EXPECT_EQ(L'\n', catcher.boxes[2].text.back()) << "the system's text whole, with its line break";
     // A system text with an insert keeps it, rather than losing the whole text.
     EXPECT_NE(std::wstring::npos, catcher.boxes[3].text.find(L"%1"));
 }

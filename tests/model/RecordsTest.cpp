@@ -3,7 +3,6 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfTestSupport.h"
 #include "resources/resource.h"
-#include "view/ViewState.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +15,15 @@ namespace {
 
 constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142;
 
+// An instance with a raw counter that tells the instances apart and a 100-ns timer.
 struct Instance {
     std::u16string name;
     uint32_t id;
-    uint64_t tag = 0;  // a raw counter that tells the instances apart
-    uint64_t rate = 0; // a 100-ns timer
+    uint64_t tag = 0, rate = 0;
 };
 
-// A block with a Process object of the given instances and a Thread object
-// with one thread of the first process.
+// A Process object of the given instances and a Thread object with one thread
+// of the first process.
 std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time100ns)
 {
     perf::BlockTimes times;
@@ -55,19 +54,16 @@ protected:
     {
         perf::counterTable.processObjectIndex = PROCESS;
         perf::counterTable.threadObjectIndex = THREAD;
-        view::viewState.counter = perf::CounterSelection();
     }
     void TearDown() override
     {
         perf::counterTable = perf::CounterNameTable();
-        view::viewState.counter = perf::CounterSelection();
-        perf::perfData.statusMessageId = IDS_STATUS_LOADING;
     }
 
     uint32_t Build(const std::vector<uint8_t>& now, const std::vector<uint8_t>* before, uint32_t counter = TAG,
-                   uint32_t object = PROCESS)
+                   uint32_t object = PROCESS, uint32_t displayType = perf::DISPLAY_NATURAL)
     {
-        return BuildInstanceRecords({View(&now), View(before), object, ID, counter, 0}, records);
+        return BuildInstanceRecords({View(&now), View(before), object, ID, counter, 0, displayType}, records);
     }
 
     // Carried flags, value and text of every record.
@@ -118,9 +114,7 @@ TEST_F(RecordsTest, RebuildingFromTheSameSnapshotsKeepsTheMatchesAndTheFlagsByPo
     Build(now, &before, RATE);
     EXPECT_EQ(first, State());
     EXPECT_EQ(0.25, records[1].previousValue);
-    view::viewState.counter.displayType = perf::DISPLAY_TOTAL_TIME;
-    Build(now, &before, RATE);
-    view::viewState.counter.displayType = perf::DISPLAY_NATURAL;
+    Build(now, &before, RATE, PROCESS, perf::DISPLAY_TOTAL_TIME);
     Build(now, &before, RATE);
     EXPECT_EQ(first, State());
 
@@ -180,11 +174,10 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
     }
 }
 
+// Real-looking snapshots with bytes changed at random and cut short: the data
+// side of a refresh reads only what the blocks hold, and names every record.
 TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
 {
-    // A pair of real-looking snapshots, then the same pair with bytes changed
-    // at random and cut short: the whole data side of a refresh must still
-    // only read what the blocks hold, and give every record a readable name.
     std::vector<Instance> instances;
     for (uint32_t i = 0; i < 30; ++i)
         instances.push_back({u"process" + std::u16string(1, char16_t(u'a' + i % 26)), i % 7 == 0 ? 0 : i, i, i * 1000});
@@ -198,18 +191,19 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
         for (int k = 0; k < 1 + round % 8; ++k)
             b[random() % b.size()] = static_cast<uint8_t>(random());
         a.resize(a.size() - random() % (round % 3 == 0 ? a.size() : 16));
-        view::viewState.counter.displayType = displayTypes[round % std::size(displayTypes)];
-        // Every other round rebuilds from the same pair.
-        for (int build = 0; build < 1 + round % 2; ++build) {
-            BuildInstanceRecords({View(&b), View(&a), PROCESS, ID, round % 4 < 2 ? RATE : TAG, 0}, s.processRecords);
-            BuildInstanceRecords({View(&b), View(&a), THREAD, ID, RATE, 1}, s.threadRecords);
+        uint32_t type = displayTypes[round % std::size(displayTypes)];
+        for (int build = 0; build < 1 + round % 2; ++build) { // every other round rebuilds from the same pair
+            BuildInstanceRecords({View(&b), View(&a), PROCESS, ID, round % 4 < 2 ? RATE : TAG, 0, type},
+                                 s.processRecords);
+            BuildInstanceRecords({View(&b), View(&a), THREAD, ID, RATE, 1, type}, s.threadRecords);
         }
         for (uint32_t i = 0; i < s.processRecords.count; ++i) {
             ASSERT_LT(wcslen(s.processRecords[i].name), b.size());
             ASSERT_NE(nullptr, s.processRecords[i].text.text);
             s.processRecords[i].flags |= expanded;
         }
-        BuildDisplayList(s, {View(&a), PROCESS, ID, 1410, {true, true, round % 2 == 0}});
+        bool all = round % 2 == 0;
+        BuildDisplayList(s, {View(&a), PROCESS, ID, 1410, {all, all, all}});
         for (const InstanceRecord* row : s.displayList)
             ASSERT_LT(wcslen(row->name), LABEL_CHARS + b.size());
     }
@@ -217,33 +211,32 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
 
 using RecordsAndSnapshots = testing_support::ReplayFixture;
 
-TEST_F(RecordsAndSnapshots, RecordsGoWithTheSnapshotBufferTheyPointInto)
+// The query that refills the buffer of the snapshot the records were built
+// from (once it is the previous one), or the release of the machine's data,
+// takes the records, rows and placeholders first.
+TEST_F(RecordsAndSnapshots, GoWithTheSnapshotBufferTheyPointInto)
 {
     replay.Serve(Block({{u"a", 1}, {u"b", 2}}, 0));
-    auto rebuild = [] {
+    auto refresh = [](bool rebuild) {
+        perf::TakeSnapshot(nullptr);
         perf::SnapshotView current = perf::perfData.currentSnapshot.View();
         perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
+        if (!rebuild)
+            return;
         BuildInstanceRecords({current, previous, PROCESS, ID, TAG, 0}, modelState.processRecords);
         BuildInstanceRecords({current, previous, THREAD, ID, TAG, 1}, modelState.threadRecords);
         modelState.processRecords[1].creatorId = 99; // a vanished creator: a placeholder
         BuildDisplayList({false, false, true});
+        ASSERT_EQ(3u, modelState.displayCount());
+        ASSERT_EQ(1u, modelState.placeholderCount);
     };
-    perf::TakeSnapshot(nullptr);
-    rebuild();
-    ASSERT_EQ(3u, modelState.displayCount());
-    ASSERT_EQ(1u, modelState.placeholderCount);
-
-    // The records' snapshot becomes the previous one and stays; the next
-    // query refills its buffer, and the records go first.
-    perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(2u, modelState.processRecords.count);
+    refresh(true);
+    refresh(false);
+    EXPECT_EQ(2u, modelState.processRecords.count) << "their snapshot is the previous one";
     EXPECT_EQ(3u, modelState.displayCount());
-    perf::TakeSnapshot(nullptr);
-    EXPECT_EQ(0u, modelState.processRecords.count + modelState.threadRecords.count);
-    EXPECT_EQ(0u, modelState.displayCount());
-
-    rebuild();
-    ASSERT_EQ(1u, modelState.placeholderCount);
+    refresh(false);
+    EXPECT_EQ(0u, modelState.processRecords.count + modelState.threadRecords.count + modelState.displayCount());
+    refresh(true);
     perf::ReleaseSampleData();
     EXPECT_EQ(0u, modelState.processRecords.count + modelState.threadRecords.count + modelState.placeholderCount);
     EXPECT_EQ(0u, modelState.displayCount());

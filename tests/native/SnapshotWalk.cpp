@@ -41,7 +41,7 @@ bool CheckRecord(Walk& walk, SnapshotView snapshot, const Record* record, const 
     return false;
 }
 
-// A name must be the empty string or lie, terminated, inside its instance.
+// A name must be the empty string or lie, aligned and terminated, inside its instance.
 std::u16string ReadName(Walk& walk, SnapshotView snapshot, const PerfInstanceDefinition* instance)
 {
     const char16_t* name = InstanceName(snapshot, instance);
@@ -54,6 +54,8 @@ std::u16string ReadName(Walk& walk, SnapshotView snapshot, const PerfInstanceDef
             walk.faults.push_back("name outside the snapshot is not empty");
         return {};
     }
+    if (reinterpret_cast<uintptr_t>(name) % 2 != 0)
+        walk.faults.push_back("name not 2-byte aligned");
     uint64_t start = OffsetIn(snapshot, instance), at = OffsetIn(snapshot, name);
     uint64_t end = std::min<uint64_t>(start + instance->ByteLength, snapshot.length);
     std::u16string text;

@@ -1,10 +1,8 @@
-// Walks a snapshot the way a reader of the data does (every object, its
-// counter definitions and instances, every name and every counter's value)
-// and checks on the way that everything the navigation hands out keeps its
-// promises: records wholly inside the bytes and 4-byte aligned, names
-// terminated inside their instance, counter data inside its counter block,
-// walks that only move forward, and finds that agree with the walk. Also the
-// blocks that the tests and the fuzzer's seeds start from.
+// Walks a snapshot as a reader of the data does (every object, counter
+// definition, instance, name and value) and checks that what the navigation
+// hands out keeps its promises: records inside the bytes, 4-byte aligned and
+// moving forward, names aligned and terminated inside their instance, counter
+// data inside its counter block, finds that agree with the walk.
 #pragma once
 
 #include "perf/Navigation.h"
@@ -35,12 +33,10 @@ struct Walk {
 
 Walk WalkSnapshot(SnapshotView snapshot);
 
-// Objects with instances and 4- and 8-byte counters, one without instances
-// and one without counters or instances, in that order: process, system,
-// thread, empty.
+// Process (4- and 8-byte counters), system (no instances), thread, and an
+// object without counters or instances.
 std::vector<uint8_t> SampleBlock();
-
-// The sample block and an empty one.
+// The sample block and an empty one: the fuzzer's seeds.
 std::vector<std::vector<uint8_t>> SeedBlocks();
 
 } // namespace perf::test

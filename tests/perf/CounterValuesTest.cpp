@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 using namespace perf;
 
@@ -73,13 +74,12 @@ class CounterValues : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        counterTable.threadObjectIndex = THREAD;
-        counterTable.threadStateIndex = STATE;
-        counterTable.threadWaitReasonIndex = REASON;
+        std::tie(counterTable.threadObjectIndex, counterTable.threadStateIndex, counterTable.threadWaitReasonIndex) =
+            std::tuple(THREAD, STATE, REASON);
     }
     void TearDown() override
     {
-        counterTable.threadObjectIndex = counterTable.threadStateIndex = counterTable.threadWaitReasonIndex = 0;
+        counterTable = CounterNameTable();
     }
 };
 

@@ -3,69 +3,44 @@
 #include "resources/resource.h"
 #include "support/MessageBoxCatcher.h"
 
+#include <algorithm>
 #include <cwctype>
 
 using namespace perf;
 using testing_support::MessageBoxCatcher;
 using testing_support::ProcessBlock;
-using testing_support::ReplayFixture;
 
-using SnapshotProtocol = ReplayFixture;
+using SnapshotProtocol = testing_support::ReplayFixture;
 
-TEST_F(SnapshotProtocol, GrowsTheBufferAndReusesItOnceTwoSnapshotsExist)
+TEST_F(SnapshotProtocol, GrowsToFitKeepsTheLastGoodSnapshotAndReusesTheOlderBuffer)
 {
-    // Doubling below half a megabyte, then steps; the reserve is never offered.
-    const struct {
-        size_t size;
-        std::vector<DWORD> offered;
-        uint32_t allocated;
-    } cases[] = {
-        {20000, {4096, 12288, 28672}, 32768},
-        {0x80000 - 4096 + 1, {4096, 12288, 28672, 61440, 126976, 258048, 520192, 651264}, 0xA0000},
-    };
-    for (const auto& c : cases) {
-        ReleaseSampleData();
-        replay.answers.clear();
-        replay.Serve(std::vector<uint8_t>(c.size, 7));
-        replay.offeredSizes.clear();
-        TakeSnapshot(nullptr);
-        EXPECT_EQ(c.offered, replay.offeredSizes);
-        EXPECT_EQ(c.allocated, perfData.currentSnapshot.allocated);
-    }
-    EXPECT_EQ(std::wstring(L"230 232"), replay.queriedNames.front());
-    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
-    EXPECT_EQ(std::vector<uint8_t>(0x80000 - 4096 + 1, 7), CurrentBytes());
-    EXPECT_FALSE(perfData.previousSnapshot) << "one query leaves no previous snapshot";
-
-    // Once two snapshots exist, the older one's buffer is filled at once.
+    std::vector<uint8_t> big(0x80000 - 4096 + 1, 7), second = ProcessBlock(3, 20), third = ProcessBlock(4, 30);
+    replay.Serve(big);
     TakeSnapshot(nullptr);
-    ASSERT_TRUE(perfData.previousSnapshot);
+    EXPECT_EQ(std::wstring(L"230 232"), replay.queriedNames.front());
+    EXPECT_EQ(big, CurrentBytes());
+    EXPECT_EQ(replay.offeredSizes.back() + SNAPSHOT_RESERVE, perfData.currentSnapshot.allocated)
+        << "the reserve is never offered";
+    EXPECT_FALSE(perfData.previousSnapshot) << "one query leaves no previous snapshot";
+    TakeSnapshot(nullptr);
     replay.offeredSizes.clear();
     TakeSnapshot(nullptr);
-    EXPECT_EQ((std::vector<DWORD>{651264}), replay.offeredSizes);
-}
+    EXPECT_EQ((std::vector<DWORD>{perfData.currentSnapshot.allocated - SNAPSHOT_RESERVE}), replay.offeredSizes)
+        << "the older snapshot's buffer is filled at once";
+    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
 
-TEST_F(SnapshotProtocol, AFailedQueryKeepsTheLastGoodSnapshotAndNoPrevious)
-{
-    std::vector<uint8_t> first = ProcessBlock(2, 10), second = ProcessBlock(3, 20), third = ProcessBlock(4, 30);
-    replay.Serve(first);
-    replay.Serve(second);
-    replay.Fail(ERROR_ACCESS_DENIED);
-    replay.Serve(third);
-    for (int i = 0; i < 3; ++i)
-        TakeSnapshot(nullptr);
+    // A failed query keeps the last good snapshot and leaves no previous one.
+    replay.answers = {{ERROR_SUCCESS, second}, {ERROR_ACCESS_DENIED, {}}, {ERROR_SUCCESS, third}};
+    TakeSnapshot(nullptr);
+    TakeSnapshot(nullptr);
     EXPECT_EQ(unsigned(IDS_STATUS_NOT_AVAILABLE), perfData.statusMessageId);
     EXPECT_EQ(second, CurrentBytes());
     EXPECT_FALSE(perfData.previousSnapshot);
-
-    replay.offeredSizes.clear();
     TakeSnapshot(nullptr);
-    EXPECT_EQ((std::vector<DWORD>{4096}), replay.offeredSizes) << "a fresh 8192-byte buffer";
     EXPECT_EQ(third, CurrentBytes());
     ASSERT_TRUE(perfData.previousSnapshot);
     const SnapshotBuffer& previous = perfData.previousSnapshot;
     EXPECT_EQ(second, std::vector<uint8_t>(previous.bytes.get(), previous.bytes.get() + previous.length));
-    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
 }
 
 namespace {
@@ -90,23 +65,22 @@ LSTATUS WINAPI ConnectTestRemote(LPCWSTR machineName, HKEY, PHKEY result)
 
 void SetRemoteNames(const std::vector<std::wstring>& names)
 {
-    core::RegistryKey key;
     std::vector<uint8_t> value = testing_support::MultiString(names);
     std::wstring path = std::wstring(REMOTE_ROOT) + L"\\software\\microsoft\\windows nt\\currentversion\\perflib\\009";
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, key.Put(), nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key.Get(), L"Counter", 0, REG_MULTI_SZ, value.data(),
-                                            static_cast<DWORD>(value.size())));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), L"Counter", REG_MULTI_SZ,
+                                             value.data(), static_cast<DWORD>(value.size())));
 }
 
-bool IsOpen(HKEY key)
+bool AnyOpen(const std::vector<HKEY>& keys)
 {
-    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                            nullptr, nullptr) == ERROR_SUCCESS;
+    return std::any_of(keys.begin(), keys.end(), [](HKEY key) {
+        return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    });
 }
 
 // Connected to the local machine, with a snapshot of it.
-class RemoteConnection : public ReplayFixture {
+class Connection : public testing_support::ReplayFixture {
 protected:
     void SetUp() override
     {
@@ -131,8 +105,6 @@ protected:
 
 } // namespace
 
-using Connection = RemoteConnection;
-
 TEST_F(Connection, TheLocalNameInAnyCaseAndFailedConnectionsChangeNothing)
 {
     wchar_t local[MAX_COMPUTERNAME_LENGTH + 1] = {};
@@ -147,38 +119,31 @@ TEST_F(Connection, TheLocalNameInAnyCaseAndFailedConnectionsChangeNothing)
     EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\FARAWAYMACHINE0123"));
     EXPECT_FALSE(ConnectToMachine(nullptr, L"AAAAAAAAAAAAAA\U0001F600B"));
     EXPECT_FALSE(ConnectToMachine(nullptr, L"NOSUCHHOST"));
-    EXPECT_EQ(std::vector<std::wstring>{L"\\\\NOSUCHHOST"}, connectedNames) << "names too long are refused unasked";
-    ASSERT_EQ(3u, catcher.boxes.size());
+    SetRemoteNames({L"1", L"One", L"2147483647", L"Huge"});
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\REMOTE")) << "a name table out of proportion";
+    const wchar_t* texts[] = {
+        L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba (1210)\n", // cut to 15
+        L"Connection to registry on \"AAAAAAAAAAAAAA\" failed", // without splitting a surrogate pair
+        L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x35 ",
+        L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n",
+    };
+    ASSERT_EQ(std::size(texts), catcher.boxes.size());
+    for (size_t i = 0; i < std::size(texts); ++i)
+        EXPECT_EQ(0u, catcher.boxes[i].text.find(texts[i])) << catcher.boxes[i].text;
     EXPECT_EQ(L"Error", catcher.boxes[0].caption);
-    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Connection to registry on \"FARAWAYMACHINE0\" failed, Win32 Error=0x4ba "
-                                             L"(1210)\n"))
-        << "shown cut to 15 characters";
-    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Connection to registry on \"AAAAAAAAAAAAAA\" failed"))
-        << "the cut does not split a surrogate pair";
-    EXPECT_EQ(0u, catcher.boxes[2].text.find(L"Connection to registry on \"NOSUCHHOST\" failed, Win32 Error=0x35 "));
+    EXPECT_EQ((std::vector<std::wstring>{L"\\\\NOSUCHHOST", L"\\\\REMOTE", L"\\\\REMOTE"}), connectedNames)
+        << "names too long are refused unasked";
+    EXPECT_FALSE(AnyOpen(remoteKeys));
     EXPECT_EQ(0, remoteConnections);
     EXPECT_TRUE(IsLocalMachine());
     EXPECT_TRUE(perfData.currentSnapshot) << "nothing was released";
 }
 
-TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
+TEST_F(Connection, ASoundRemoteMachineIsAdoptedAndItsKeysClosedWhenLeft)
 {
-    SetRemoteNames({L"1", L"One", L"2147483647", L"Huge"});
-    MessageBoxCatcher catcher;
-    EXPECT_FALSE(ConnectToMachine(nullptr, L"\\\\REMOTE"));
-    ASSERT_EQ(1u, catcher.boxes.size());
-    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Connection to registry on \"REMOTE\" failed, Win32 Error=0xd (13)\n"));
-    ASSERT_EQ(2u, remoteKeys.size());
-    EXPECT_FALSE(IsOpen(remoteKeys[0]) || IsOpen(remoteKeys[1]));
-    EXPECT_EQ(0, remoteConnections);
-    EXPECT_TRUE(IsLocalMachine());
-    EXPECT_TRUE(perfData.currentSnapshot);
-
-    // A sound machine is adopted, and its keys closed when it is left.
     SetRemoteNames(testing_support::EnglishNames());
-    remoteKeys.clear();
     EXPECT_TRUE(ConnectToMachine(nullptr, L"REMOTE"));
-    EXPECT_EQ((std::vector<std::wstring>(4, L"\\\\REMOTE")), connectedNames);
+    EXPECT_EQ((std::vector<std::wstring>(2, L"\\\\REMOTE")), connectedNames);
     EXPECT_EQ(1, remoteConnections) << "the window side is told";
     ASSERT_EQ(2u, remoteKeys.size());
     EXPECT_EQ(remoteKeys[0], perfData.machineKey.Get());
@@ -186,7 +151,7 @@ TEST_F(RemoteConnection, IsRefusedWhenTheNameTableIsOutOfProportion)
     EXPECT_FALSE(perfData.currentSnapshot) << "the local machine's data is released";
     EXPECT_TRUE(ConnectToMachine(nullptr, nullptr));
     EXPECT_TRUE(IsLocalMachine());
-    EXPECT_FALSE(IsOpen(remoteKeys[0]) || IsOpen(remoteKeys[1]));
+    EXPECT_FALSE(AnyOpen(remoteKeys));
 }
 
 TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)

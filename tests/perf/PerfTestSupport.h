@@ -1,5 +1,5 @@
-// Shared set-up of the performance data tests: a replay source in place of the
-// machine's data, and English names for the objects the program looks up.
+// The performance data tests' replay source in place of the machine's data,
+// and English names for the objects the program looks up.
 #pragma once
 
 #include "perf/CounterNames.h"
@@ -42,7 +42,6 @@ protected:
         perf::ReleaseSampleData();
         perf::SetSourceForTesting(nullptr);
     }
-
     std::vector<uint8_t> CurrentBytes() const
     {
         const perf::SnapshotBuffer& s = perf::perfData.currentSnapshot;
