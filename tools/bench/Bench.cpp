@@ -204,9 +204,10 @@ public:
 
     Canvas() : dc(CreateCompatibleDC(nullptr)), bitmap(ScreenBitmap()), selection(dc.Get(), bitmap.Get()) {}
 
-    void Paint() const
+    // The whole canvas, or only its first `height` pixels (one page of rows).
+    void Paint(int height = HEIGHT) const
     {
-        RECT client = {0, 0, WIDTH, HEIGHT};
+        RECT client = {0, 0, WIDTH, height};
         FillRect(dc.Get(), &client, reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1)));
         core::SelectionGuard font(dc.Get(), view::display.viewFont.Get());
         view::PaintContent(dc.Get(), client, view::CurrentPaintInput(), view::viewState.columns);
@@ -233,6 +234,8 @@ private:
 struct Timing {
     double refresh; // seconds per refresh
     double repaint; // seconds per refresh and paint
+    double page;    // seconds per paint of the rows a window shows, alone
+    double copy;    // seconds to copy both snapshots with memcpy: the floor of reading every byte
     uint32_t rows;
     uint64_t allocations; // in the last refresh
     int64_t peakBytes;    // while refreshing, the two snapshots included
@@ -289,7 +292,24 @@ Timing Measure(uint32_t processes, bool tree)
         canvas.Paint();
         bestWithPaint = std::min(bestWithPaint, Now() - start);
     }
-    Timing timing{best, bestWithPaint, s.displayCount(), allocations, heapUse.peakBytes};
+    const int64_t peak = heapUse.peakBytes; // before the copies below
+    // A page: the rows of a window about 40 rows high.
+    const int pageHeight = 40 * view::RowHeight();
+    double bestPage = 1e9, bestCopy = 1e9;
+    for (int r = 0; r < rounds; ++r) {
+        double start = Now();
+        canvas.Paint(pageHeight);
+        bestPage = std::min(bestPage, Now() - start);
+    }
+    std::vector<uint8_t> copies[2] = {std::vector<uint8_t>(snapshots[0].size()),
+                                      std::vector<uint8_t>(snapshots[1].size())};
+    for (int r = 0; r < rounds; ++r) {
+        double start = Now();
+        for (int k = 0; k < 2; ++k)
+            std::memcpy(copies[k].data(), snapshots[k].data(), snapshots[k].size());
+        bestCopy = std::min(bestCopy, Now() - start);
+    }
+    Timing timing{best, bestWithPaint, bestPage, bestCopy, s.displayCount(), allocations, peak};
     model::ReleaseModel();
     return timing;
 }
@@ -311,16 +331,17 @@ int main(int argc, char** argv)
 
     if (!CountHeapCalls())
         std::printf("HeapAlloc is not imported by this executable: only operator new is counted\n");
-    std::printf("%9s %6s %8s %12s %12s %12s %12s %10s\n", "processes", "order", "rows", "ms/refresh", "+paint ms",
-                "us/row", "allocations", "peak MB");
+    std::printf("%9s %6s %8s %11s %10s %9s %9s %7s %8s %11s %8s\n", "processes", "order", "rows", "ms/refresh",
+                "+paint ms", "page ms", "memcpy ms", "ratio", "us/row", "allocations", "peak MB");
     std::vector<uint32_t> sizes{100, 1000, 5000};
     if (argc > 1)
         sizes = {static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10))};
     for (uint32_t processes : sizes) {
         for (bool tree : {false, true}) {
             Timing t = Measure(processes, tree);
-            std::printf("%9u %6s %8u %12.2f %12.2f %12.3f %12llu %10.1f\n", processes, tree ? "tree" : "flat",
-                        t.rows, t.refresh * 1e3, t.repaint * 1e3, t.refresh * 1e6 / t.rows, static_cast<unsigned long long>(t.allocations),
+            std::printf("%9u %6s %8u %11.2f %10.2f %9.3f %9.3f %7.1f %8.3f %11llu %8.1f\n", processes,
+                        tree ? "tree" : "flat", t.rows, t.refresh * 1e3, t.repaint * 1e3, t.page * 1e3, t.copy * 1e3,
+                        t.refresh / t.copy, t.refresh * 1e6 / t.rows, static_cast<unsigned long long>(t.allocations),
                         double(t.peakBytes) / (1 << 20));
         }
     }
