@@ -1,6 +1,7 @@
 #include "core/WideString.h"
 
 #include "core/Handles.h"
+#include "resources/resource.h"
 
 #include <cwchar>
 
@@ -51,6 +52,19 @@ HMODULE ProgramModule()
 }
 
 } // namespace
+
+const wchar_t* ProgramFormat(unsigned id)
+{
+    // Formats serve every row of a refresh: each entry of the program's own
+    // table is loaded once, and a failed load is tried again next time.
+    static WideString loaded[IDS_LAST - IDS_FIRST + 1];
+    if (id < IDS_FIRST || id > IDS_LAST)
+        return nullptr;
+    WideString& entry = loaded[id - IDS_FIRST];
+    if (!entry.text)
+        entry.LoadResourceString(id);
+    return entry.text;
+}
 
 void FailAllocationsAfter(int count)
 {
@@ -237,14 +251,14 @@ int WideString::Format(const wchar_t* format, ...)
 
 int WideString::FormatResource(unsigned formatId, ...)
 {
-    WideString format;
-    if (!format.LoadResourceString(formatId)) {
+    const wchar_t* format = ProgramFormat(formatId);
+    if (!format) {
         Clear();
         return 0;
     }
     va_list args;
     va_start(args, formatId);
-    int count = FormatV(format.text, args);
+    int count = FormatV(format, args);
     va_end(args);
     return count;
 }
@@ -269,12 +283,12 @@ int WideString::AppendFormat(const wchar_t* format, ...)
 
 int WideString::AppendFormatResource(unsigned formatId, ...)
 {
-    WideString format;
-    if (!format.LoadResourceString(formatId))
+    const wchar_t* format = ProgramFormat(formatId);
+    if (!format)
         return 0;
     va_list args;
     va_start(args, formatId);
-    int count = AppendFormatV(format.text, args);
+    int count = AppendFormatV(format, args);
     va_end(args);
     return count;
 }

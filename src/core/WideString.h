@@ -22,6 +22,11 @@ inline const wchar_t* TextId(unsigned id)
     return reinterpret_cast<const wchar_t*>(static_cast<uintptr_t>(id));
 }
 
+// An entry of the program's own string table (ids IDS_FIRST to IDS_LAST),
+// loaded on first use and kept; null outside the table or when it cannot be
+// loaded.
+const wchar_t* ProgramFormat(unsigned id);
+
 class WideString {
 public:
     WideString() = default;

@@ -31,6 +31,11 @@ struct DisplayResources {
     core::Font glyphFont; // Marlett: the expand and collapse marks
     int rowHeight = 0;
     int glyphWidth = 0;
+    // The paint's off-screen canvas, kept while the client area keeps its
+    // size; its bitmap is selected only while a paint runs.
+    core::MemoryDc canvasDc;
+    core::Bitmap canvasBitmap;
+    SIZE canvasSize = {};
 };
 
 extern DisplayResources display;

@@ -242,6 +242,24 @@ PaintInput CurrentPaintInput()
     return input;
 }
 
+namespace {
+
+// The canvas for a client area of that size: the last paint's while the size
+// is the same; null when it cannot be made.
+HDC PaintCanvas(HDC screen, int width, int height)
+{
+    DisplayResources& d = display;
+    if (!d.canvasDc)
+        d.canvasDc.Reset(CreateCompatibleDC(screen));
+    if (!d.canvasBitmap || d.canvasSize.cx != width || d.canvasSize.cy != height) {
+        d.canvasBitmap.Reset(CreateCompatibleBitmap(screen, width, height));
+        d.canvasSize = d.canvasBitmap ? SIZE{width, height} : SIZE{};
+    }
+    return d.canvasDc && d.canvasBitmap ? d.canvasDc.Get() : nullptr;
+}
+
+} // namespace
+
 void PaintView(HWND window)
 {
     core::PaintDc paint(window);
@@ -249,19 +267,18 @@ void PaintView(HWND window)
     GetClientRect(window, &client);
     if (client.right <= 0 || client.bottom <= 0)
         return;
-    core::MemoryDc memory(CreateCompatibleDC(paint.Get()));
-    core::Bitmap bitmap(CreateCompatibleBitmap(paint.Get(), client.right, client.bottom));
-    if (!memory || !bitmap)
+    HDC canvas = PaintCanvas(paint.Get(), client.right, client.bottom);
+    if (!canvas)
         return;
-    core::SelectionGuard canvas(memory.Get(), bitmap.Get());
-    FillRect(memory.Get(), &client, SystemBrush(COLOR_WINDOW));
+    core::SelectionGuard selected(canvas, display.canvasBitmap.Get());
+    FillRect(canvas, &client, SystemBrush(COLOR_WINDOW));
     {
-        core::SelectionGuard font(memory.Get(), display.viewFont.Get());
-        PaintContent(memory.Get(), client, CurrentPaintInput(), viewState.columns);
+        core::SelectionGuard font(canvas, display.viewFont.Get());
+        PaintContent(canvas, client, CurrentPaintInput(), viewState.columns);
     }
     const RECT& dirty = paint.Paint().rcPaint;
-    BitBlt(paint.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.Get(),
-           dirty.left, dirty.top, SRCCOPY);
+    BitBlt(paint.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, canvas, dirty.left,
+           dirty.top, SRCCOPY);
 }
 
 } // namespace view

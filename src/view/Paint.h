@@ -36,7 +36,8 @@ unsigned StatusMessage();
 PaintInput CurrentPaintInput();
 
 // The window's WM_PAINT: the whole client area is drawn into a memory bitmap,
-// which is then copied to the screen at once.
+// which is then copied to the screen at once. The bitmap is kept for the
+// next paint while the client area keeps its size.
 void PaintView(HWND window);
 
 // TextOutW of the whole text ("<null>" for none); measures it into `extent`

@@ -64,4 +64,16 @@ TEST_F(Soak, TenThousandRefreshesAndPaintsLeaveNoObjectsBehind)
     EXPECT_LE(last.userSlot, first.userSlot + 16);
     EXPECT_LE(last.kernelSlot, first.kernelSlot + 16 * 4);
     EXPECT_LE(last.privateBytes, first.privateBytes + first.privateBytes / 20);
+
+    // The paint's canvas is kept while the size is the same, and replaced
+    // (the old one deleted) when it changes.
+    HBITMAP kept = view::display.canvasBitmap.Get();
+    ASSERT_NE(nullptr, kept);
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    EXPECT_EQ(kept, view::display.canvasBitmap.Get());
+    SetWindowPos(window, nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(window);
+    EXPECT_NE(kept, view::display.canvasBitmap.Get());
+    EXPECT_EQ(0u, GetObjectType(kept));
 }
