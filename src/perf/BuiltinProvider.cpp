@@ -309,21 +309,25 @@ void BuiltinProvider::AccountUnlistedTime()
     int64_t busy = 0;
     for (const ProcessorTimes& p : processors)
         busy += p.KernelTime + p.UserTime - p.IdleTime;
-    std::unordered_map<uintptr_t, int64_t> times;
+    // This sample's times by process id, in the array the sample before last
+    // used: a steady state allocates nothing.
+    std::vector<ProcessTime>& times = spareProcessTimes;
+    times.clear();
+    for (const SystemProcessEntry* p : processes)
+        times.push_back({reinterpret_cast<uintptr_t>(p->UniqueProcessId), p->KernelTime + p->UserTime});
+    std::sort(times.begin(), times.end());
     int64_t listed = 0, listedGrowth = 0;
-    for (const SystemProcessEntry* p : processes) {
-        uintptr_t id = reinterpret_cast<uintptr_t>(p->UniqueProcessId);
-        int64_t time = p->KernelTime + p->UserTime;
-        times[id] = time;
-        listed += time;
-        auto before = lastProcessTimes.find(id);
-        int64_t growth = before == lastProcessTimes.end() ? time : time - before->second;
+    for (const ProcessTime& now : times) {
+        listed += now.time;
+        auto before = std::lower_bound(lastProcessTimes.begin(), lastProcessTimes.end(), ProcessTime{now.id, INT64_MIN});
+        bool known = before != lastProcessTimes.end() && before->id == now.id;
+        int64_t growth = known ? now.time - before->time : now.time;
         listedGrowth += growth > 0 ? growth : 0;
     }
     int64_t added = unlistedTime < 0 ? busy - listed : (busy - lastBusyTime) - listedGrowth;
     unlistedTime = (unlistedTime < 0 ? 0 : unlistedTime) + (added > 0 ? added : 0);
     lastBusyTime = busy;
-    lastProcessTimes = std::move(times);
+    std::swap(lastProcessTimes, spareProcessTimes);
 }
 
 void BuiltinProvider::ListProcesses()
@@ -445,10 +449,12 @@ void BuiltinProvider::WriteThreadObject(const BlockTimes& times)
 
 const std::vector<uint8_t>& BuiltinProvider::WriteBlock(const BlockTimes& times, bool process, bool thread)
 {
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
-    GetComputerNameW(computer, &computerLength);
-    writer.BeginBlock(times, {reinterpret_cast<const char16_t*>(computer), wcslen(computer)});
+    // The name does not change while the system runs: it is asked for once.
+    if (computerName[0] == 0) {
+        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+        GetComputerNameW(computerName, &length);
+    }
+    writer.BeginBlock(times, {reinterpret_cast<const char16_t*>(computerName), wcslen(computerName)});
     ListProcesses();
     if (processes.empty())
         return writer.Finish();

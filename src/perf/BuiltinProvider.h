@@ -8,7 +8,6 @@
 #include "perf/SnapshotWriter.h"
 
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 namespace perf {
@@ -116,7 +115,17 @@ private:
     // time, accumulated from sample to sample (see AccountUnlistedTime).
     int64_t unlistedTime = -1;
     int64_t lastBusyTime = 0;
-    std::unordered_map<uintptr_t, int64_t> lastProcessTimes;
+    struct ProcessTime {
+        uintptr_t id;
+        int64_t time;
+        bool operator<(const ProcessTime& other) const
+        {
+            return id != other.id ? id < other.id : time < other.time;
+        }
+    };
+    std::vector<ProcessTime> lastProcessTimes; // by id
+    std::vector<ProcessTime> spareProcessTimes;
+    wchar_t computerName[MAX_COMPUTERNAME_LENGTH + 1] = {};
     std::vector<uint64_t> totals;
     SnapshotWriter writer;
     bool isWine = false;
