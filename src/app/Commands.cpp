@@ -100,13 +100,6 @@ void RunOnFocus(HWND window, unsigned id)
     }
 }
 
-void ToggleListOption(HWND window, view::ListOption option)
-{
-    const model::ListOptions& o = view::viewState.options;
-    bool on = option == view::SHOW_TOTAL ? o.showTotal : option == view::SHOW_IDLE ? o.showIdle : o.showHierarchy;
-    view::SetListOption(window, option, !on);
-}
-
 void ConnectLocal(HWND window)
 {
     if (perf::ConnectToMachine(window, nullptr))
@@ -162,10 +155,10 @@ constexpr CommandRow COMMANDS[] = {
     {CMD_EXPAND_ALL, CMD_EXPAND_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::EXPAND_ROW); }},
     {CMD_COLLAPSE_ALL, CMD_COLLAPSE_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::COLLAPSE_ROW); }},
     {CMD_UPDATE_NOW, CMD_UPDATE_NOW, false, [](HWND w, unsigned) { UpdateNow(w); }},
-    {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_TOTAL); }},
-    {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_IDLE); }},
+    {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { view::ToggleListOption(w, view::SHOW_TOTAL); }},
+    {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { view::ToggleListOption(w, view::SHOW_IDLE); }},
     {CMD_SHOW_HIERARCHY, CMD_SHOW_HIERARCHY, false,
-     [](HWND w, unsigned) { ToggleListOption(w, view::SHOW_HIERARCHY); }},
+     [](HWND w, unsigned) { view::ToggleListOption(w, view::SHOW_HIERARCHY); }},
     {CMD_LOCAL_MACHINE, CMD_LOCAL_MACHINE, false, [](HWND w, unsigned) { ConnectLocal(w); }},
     {CMD_REMOTE_MACHINE, CMD_REMOTE_MACHINE, false, [](HWND w, unsigned) { ConnectRemote(w); }},
     {CMD_ABOUT_COUNTER, CMD_ABOUT_COUNTER, false, [](HWND w, unsigned) { ShowCounterHelp(w); }},
@@ -202,9 +195,8 @@ void DispatchCommand(HWND window, unsigned id)
 // What depends on the settings follows a change made in Configuration: the
 // timer (restarted when its period or mode changed), fonts and brushes, and
 // the column marks and scroll range that the row height decides.
-void ApplySettingsChange(HWND, const ui::SettingsRecord& before)
+void ApplySettingsChange(HWND main, const ui::SettingsRecord& before)
 {
-    HWND main = ui::platform.mainWindow;
     const ui::SettingsRecord& now = ui::settings;
     bool timerRuns = before.autoUpdate != 0;
     if (timerRuns && (!now.autoUpdate || now.updateIntervalMs != before.updateIntervalMs)) {

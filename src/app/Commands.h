@@ -18,7 +18,7 @@ void DispatchCommand(HWND window, unsigned id);
 void UpdateNow(HWND window);
 
 // What follows a change of the settings in Configuration (its OK and Apply);
-// `before` is the record as it was.
+// `window` is the main window, the dialog's owner; `before` is the record as it was.
 void ApplySettingsChange(HWND window, const ui::SettingsRecord& before);
 
 } // namespace app

@@ -153,9 +153,11 @@ void RelistRows(HWND window)
     UpdateWindow(window);
 }
 
+namespace {
+
 // The thumb's row: the message's own while the range fits in its 16 bits,
 // the bar's 32-bit track position beyond that.
-static int32_t ThumbPosition(HWND window, unsigned messageRow)
+int32_t ThumbPosition(HWND window, unsigned messageRow)
 {
     SCROLLINFO info = {};
     info.cbSize = sizeof(info);
@@ -164,6 +166,8 @@ static int32_t ThumbPosition(HWND window, unsigned messageRow)
     int32_t row = info.nMax <= 0xFFFF ? static_cast<int32_t>(messageRow) : info.nTrackPos;
     return ClampTopRow(info, row);
 }
+
+} // namespace
 
 void ScrollByBar(HWND window, WPARAM wParam)
 {
@@ -195,10 +199,24 @@ void ScrollByBar(HWND window, WPARAM wParam)
     }
 }
 
-void SetListOption(HWND window, ListOption option, bool on)
+namespace {
+
+bool& OptionFlag(ListOption option)
 {
     model::ListOptions& o = viewState.options;
-    bool& flag = option == SHOW_TOTAL ? o.showTotal : option == SHOW_IDLE ? o.showIdle : o.showHierarchy;
+    return option == SHOW_TOTAL ? o.showTotal : option == SHOW_IDLE ? o.showIdle : o.showHierarchy;
+}
+
+} // namespace
+
+void ToggleListOption(HWND window, ListOption option)
+{
+    SetListOption(window, option, !OptionFlag(option));
+}
+
+void SetListOption(HWND window, ListOption option, bool on)
+{
+    bool& flag = OptionFlag(option);
     if (flag == on)
         return;
     flag = on;

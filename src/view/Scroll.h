@@ -42,6 +42,7 @@ enum ListOption { SHOW_TOTAL, SHOW_IDLE, SHOW_HIERARCHY };
 // Shows or hides Total or Idle, or orders the processes by creator, and
 // lists the rows again (with no window, only the choice is made).
 void SetListOption(HWND window, ListOption option, bool on);
+void ToggleListOption(HWND window, ListOption option);
 // The column marks start again (the font or the ordering changed).
 void ResetColumns();
 
