@@ -12,7 +12,8 @@ set -euo pipefail
 
 mode=${1:?mode}; build=${2:?build folder}; shift 2
 case "$mode" in
-  --tests) prefix="$build/wine-tests" ;;
+  # Tests see one time zone, so that texts of local times are the same on every machine.
+  --tests) prefix="$build/wine-tests"; export TZ=UTC ;;
   --desktop) prefix="$build/wine-desktop" ;;
   --virtual) prefix="$build/wine-virtual" ;;
   *) echo "wine-run: unknown mode $mode" >&2; exit 2 ;;
