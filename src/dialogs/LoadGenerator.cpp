@@ -372,14 +372,13 @@ void UpdateLoadGeneratorActuals()
     const perf::PerfInstanceDefinition* now = id ? FindThread(current, currentThreads, id) : nullptr;
     const perf::PerfInstanceDefinition* before = id ? FindThread(previous, previousThreads, id) : nullptr;
     if (now && before && perf::IsLocalMachine()) {
-        double value = 0;
-        perf::ComputeCounterValue({current, now, perf::FindCounter(current, currentThreads, names.userTimeIndex)},
-                                  {previous, before, perf::FindCounter(previous, previousThreads, names.userTimeIndex)},
-                                  value, user, perf::DISPLAY_NATURAL);
-        perf::ComputeCounterValue(
-            {current, now, perf::FindCounter(current, currentThreads, names.privilegedTimeIndex)},
-            {previous, before, perf::FindCounter(previous, previousThreads, names.privilegedTimeIndex)}, value,
-            privileged, perf::DISPLAY_NATURAL);
+        for (auto [index, text] : {std::pair{names.userTimeIndex, &user}, std::pair{names.privilegedTimeIndex, &privileged}}) {
+            perf::CounterSample sampleNow{current, now, perf::FindCounter(current, currentThreads, index)};
+            perf::CounterSample sampleBefore{previous, before, perf::FindCounter(previous, previousThreads, index)};
+            double value = 0;
+            if (perf::ComputeCounterValue(sampleNow, sampleBefore, value, perf::DISPLAY_NATURAL))
+                perf::FormatCounterValue(sampleNow, value, perf::DISPLAY_NATURAL, *text);
+        }
     }
     SetDlgItemTextW(dialog, IDC_LOAD_USER_ACTUAL, user.Chars());
     SetDlgItemTextW(dialog, IDC_LOAD_PRIVILEGED_ACTUAL, privileged.Chars());

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <new>
 
 namespace model {
@@ -128,6 +129,34 @@ uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* n
 
 } // namespace
 
+void ValueText(const RecordArray& records, const InstanceRecord& record, core::WideString& text)
+{
+    if (!record.instance) {
+        text.Format(L"");
+    } else if (!records.shown) {
+        const wchar_t* notAvailable = core::ProgramFormat(IDS_NOT_AVAILABLE);
+        text.Format(L"%ls", notAvailable ? notAvailable : L"");
+    } else if (record.Has(noValue)) {
+        text.Format(L"***");
+    } else {
+        perf::CounterSample sample{{records.builtFrom, records.builtFromLength}, record.instance, records.shown};
+        perf::FormatCounterValue(sample, record.value, records.displayType, text);
+    }
+}
+
+void ValueText(const InstanceRecord& record, core::WideString& text)
+{
+    std::less<const InstanceRecord*> before;
+    for (const RecordArray* records : {&modelState.processRecords, &modelState.threadRecords}) {
+        const InstanceRecord* first = records->records.get();
+        if (first && !before(&record, first) && before(&record, first + records->count)) {
+            ValueText(*records, record, text);
+            return;
+        }
+    }
+    text.Format(L"");
+}
+
 void CopyLabel(wchar_t* label, const wchar_t* name)
 {
     size_t i = 0;
@@ -148,7 +177,6 @@ struct BuildSources {
     const perf::PerfCounterDefinition* threadCount;
     const perf::PerfCounterDefinition* creator;
     bool isProcessObject;
-    core::WideString notAvailable;
 
     explicit BuildSources(const BuildRequest& r) : request(r)
     {
@@ -160,15 +188,13 @@ struct BuildSources {
         isProcessObject = r.objectIndex == counterTable.processObjectIndex;
         threadCount = isProcessObject ? FindCounter(r.current, object, counterTable.threadCountIndex) : nullptr;
         creator = isProcessObject ? FindCounter(r.current, object, counterTable.creatingProcessIdIndex) : nullptr;
-        if (!shown)
-            notAvailable.LoadResourceString(IDS_NOT_AVAILABLE);
     }
 };
 
-// Every field but the text, whose buffer a reused record keeps.
 void ReadIdentity(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance)
 {
     perf::SnapshotView current = from.request.current;
+    record.instance = instance;
     record.id = ReadCounter32(current, instance, from.idCounter);
     record.name = Wide(perf::InstanceName(current, instance));
     CopyLabel(record.label, record.name);
@@ -180,24 +206,20 @@ void ReadIdentity(InstanceRecord& record, const BuildSources& from, const perf::
     record.childCount = 0;
 }
 
-void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* instance,
-                  const perf::PerfInstanceDefinition* matched)
+void ComputeValue(InstanceRecord& record, const BuildSources& from, const perf::PerfInstanceDefinition* matched)
 {
-    // Formatting into the buffer the text already has allocates nothing.
-    if (!from.shown) {
-        record.value = 0;
-        record.text.Format(L"%ls", from.notAvailable.Chars());
+    record.value = 0;
+    if (!from.shown)
         return;
-    }
-    perf::CounterSample now{from.request.current, instance, from.shown};
+    perf::CounterSample now{from.request.current, record.instance, from.shown};
     perf::CounterSample before{from.request.previous, matched, from.previousShown};
-    if (!perf::ComputeCounterValue(now, before, record.value, record.text, from.request.displayType)) {
+    if (!perf::ComputeCounterValue(now, before, record.value, from.request.displayType)) {
         record.value = 0;
-        record.text.Format(L"***");
+        record.flags |= noValue;
     }
 }
 
-// Room for `count` records; the records already there keep their texts.
+// Room for `count` records.
 bool MakeRoom(RecordArray& records, uint32_t count)
 {
     if (count <= records.capacity)
@@ -264,6 +286,8 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     records.builtFromLength = current.length;
     records.unmarked = true;
     records.status = 0;
+    records.shown = from.shown;
+    records.displayType = request.displayType;
     if (!from.object) {
         records.status = IDS_STATUS_NO_PROCESS_OBJECT;
         return 0;
@@ -284,10 +308,6 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     const PerfInstanceDefinition* instance = FirstInstance(current, from.object);
     for (; k < room && instance; ++k, instance = NextInstance(current, instance)) {
         InstanceRecord& record = records[k];
-        // The texts' buffers lie apart from the records: each is asked for
-        // a few records ahead rather than waited for.
-        if (k + 8 < room)
-            Prefetch(records[k + 8].text.text);
         carried.SaveUpTo(k + 1);
         ReadIdentity(record, from, instance);
         CarriedState old{};
@@ -307,7 +327,7 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
         record.matchedPosition = match;
         if (hasOld)
             record.flags |= old.flags;
-        ComputeValue(record, from, instance, matched);
+        ComputeValue(record, from, matched);
         record.previousValue = hasOld && !sameSnapshot ? old.value : record.value;
     }
     records.count = k;

@@ -36,18 +36,21 @@ enum RecordFlag : uint32_t {
     isProcess = 0x10,
     isThread = 0x20,
     visiting = 0x40,
+    noValue = 0x80, // the counter could not be computed: its text is "***"
 };
 
 constexpr size_t LABEL_CHARS = 32;
 constexpr uint32_t NO_MATCH = 0xFFFFFFFF;
 
+// What a refresh reads and writes comes first; the label, read only where a
+// name is cut or composed, last. Two cache lines on x64.
 struct InstanceRecord {
     const wchar_t* name = label; // in the snapshot, or this record's own label
-    wchar_t label[LABEL_CHARS] = {};
-    uint32_t id = 0;
+    // In the snapshot the record was built from; null for a placeholder.
+    const perf::PerfInstanceDefinition* instance = nullptr;
     double value = 0;
     double previousValue = 0;
-    core::WideString text;
+    uint32_t id = 0;
     uint32_t parentInstance = 0;
     uint32_t creatorId = 0;
     uint32_t threadCount = 0;
@@ -55,6 +58,7 @@ struct InstanceRecord {
     uint32_t flags = 0;
     uint32_t depth = 0;
     uint32_t matchedPosition = NO_MATCH; // of its predecessor in the previous snapshot's object
+    wchar_t label[LABEL_CHARS] = {};
 
     InstanceRecord() = default;
     // `name` may point at the record itself: records stay where they were made.
@@ -92,14 +96,16 @@ struct CarriedState {
 };
 
 // The records of one object, made in one allocation and rebuilt in place
-// while they fit, so that their texts keep their buffers; the snapshot they
-// were built from (they point into it) and the one they were matched against.
+// while they fit; the snapshot they were built from (they point into it), the
+// counter they show there and how, and the snapshot they were matched against.
 struct RecordArray {
     std::unique_ptr<InstanceRecord[]> records;
     uint32_t count = 0;
     uint32_t capacity = 0;
     const uint8_t* builtFrom = nullptr;
     uint32_t builtFromLength = 0;
+    const perf::PerfCounterDefinition* shown = nullptr; // null: the object has no such counter
+    uint32_t displayType = perf::DISPLAY_NATURAL;
     bool unmarked = false; // built since the last ordering pass: no record is listed
     unsigned status = 0;   // the string id saying what the last build missed, or 0
     PreviousInstances previous;
@@ -178,6 +184,12 @@ struct BuildRequest {
 // record per instance of the object; returns the count. Sets the records'
 // status when the object or its instances are missing.
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records);
+
+// The text of a record's value, made when something shows it: the records
+// keep only what it is made from. A record of none of the model's arrays (a
+// placeholder) has the empty text.
+void ValueText(const RecordArray& records, const InstanceRecord& record, core::WideString& text);
+void ValueText(const InstanceRecord& record, core::WideString& text);
 
 // Copies a snapshot name into a record's label, cut to 31 characters.
 void CopyLabel(wchar_t* label, const wchar_t* name);

@@ -112,11 +112,6 @@ int64_t Delta64(const CounterSample& current, const CounterSample& previous, con
     return static_cast<int64_t>(now - before);
 }
 
-void RateText(double value, core::WideString& text)
-{
-    text.Format(value < 1000 ? L"%.3g" : L"%.0f", value);
-}
-
 int64_t NowAsFileTime(SnapshotView block)
 {
     const PerfDataBlockHeader* header = BlockHeader(block);
@@ -148,7 +143,7 @@ void CounterText(const CounterSample& current, const uint8_t* data, bool wide, c
     } else if (wide) {
         std::wstring chars(size / sizeof(wchar_t), L'\0');
         std::memcpy(chars.data(), data, chars.size() * sizeof(wchar_t));
-        text = core::WideString(chars.c_str());
+        text.Format(L"%ls", chars.c_str());
     } else {
         std::string chars(reinterpret_cast<const char*>(data), size);
         text = core::WideString(chars.c_str());
@@ -171,7 +166,7 @@ void ThreadState(const CounterSample& current, int32_t raw, core::WideString& te
             const uint8_t* reason = CounterData(block, current.instance, reasonCounter);
             // Without the wait-reason counter a waiting thread shows its raw value.
             if (stateValue != 5 || reason) {
-                text = ThreadStateText(stateValue, ReadU32(block, reason));
+                FormatThreadState(stateValue, ReadU32(block, reason), text);
                 return;
             }
         }
@@ -179,46 +174,22 @@ void ThreadState(const CounterSample& current, int32_t raw, core::WideString& te
     text.Format(L"[%d]", raw);
 }
 
-void Fallback(uint32_t code, SnapshotView block, const uint8_t* data, double& value, core::WideString& text)
-{
-    switch (code & PERF_SIZE_MASK) {
-    case PERF_SIZE_DWORD_BITS: {
-        int32_t raw = static_cast<int32_t>(ReadU32(block, data));
-        value = raw;
-        text.Format(L"[%x: %d]", code, raw);
-        break;
-    }
-    case PERF_SIZE_LARGE_BITS: {
-        uint64_t raw = ReadU64(block, data);
-        value = static_cast<double>(raw);
-        text.Format(L"[%x: %I64u]", code, raw);
-        break;
-    }
-    case PERF_SIZE_ZERO_BITS:
-        value = 0;
-        text.Format(L"[Zero] Contact author (%x)", code);
-        break;
-    default:
-        value = 0;
-        text.Format(L"[Variable] Contact author for an update (%x)", code);
-        break;
-    }
-}
-
-} // namespace
-
-namespace {
-
 bool IsRate(uint32_t code)
 {
     return code == TYPE_COUNTER || code == TYPE_BULK_COUNT || code == DISPLAY_BYTES_PER_SEC || code == TYPE_TIMER ||
            code == TYPE_100NSEC_TIMER;
 }
 
+uint32_t CodeOf(const CounterSample& current, uint32_t displayType)
+{
+    if (displayType != DISPLAY_NATURAL)
+        return displayType;
+    return current.counter ? current.counter->CounterType : 0;
+}
+
 // The codes that compare two samples; false when the previous sample is
 // missing or no time passed between them.
-bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSample& previous, double& value,
-                 core::WideString& text)
+bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSample& previous, double& value)
 {
     Interval interval;
     if (!MakeInterval(code, current, previous, interval))
@@ -228,7 +199,6 @@ bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSampl
         if (base == 0)
             return false;
         value = Delta64(current, previous, interval) / base;
-        text.Format(L"%.3g", value * 100);
         return true;
     }
     if (interval.ticks == 0 || interval.frequency == 0)
@@ -239,87 +209,152 @@ bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSampl
     } else {
         value = Delta64(current, previous, interval) / (interval.ticks / interval.frequency);
     }
-    if (code == DISPLAY_BYTES_PER_SEC)
-        text = FormatByteRate(value);
-    else
-        RateText(value, text);
     return true;
 }
 
-// Elapsed time and the start-time forms: the value is the age in seconds.
-void ComputeAge(uint32_t code, SnapshotView block, const uint8_t* data, double& value, core::WideString& text)
+// A rate's text comes from its value alone.
+void RateText(uint32_t code, double value, core::WideString& text)
 {
-    int64_t start = static_cast<int64_t>(ReadU64(block, data));
-    if (start <= 0) {
-        value = 0;
-        text.Format(L" ");
-        return;
-    }
-    int64_t age = NowAsFileTime(block) - start;
-    value = static_cast<double>(age) * 1e-7;
-    if (code == TYPE_ELAPSED_TIME)
-        FormatDuration(age, text);
+    if (code == TYPE_TIMER || code == TYPE_100NSEC_TIMER)
+        text.Format(L"%.3g", value * 100);
+    else if (code == DISPLAY_BYTES_PER_SEC)
+        FormatByteRate(value, text);
     else
-        StartTimeText(start, code == DISPLAY_START_TIME_SHORT ? L"%c" : L"%#c", text);
+        text.Format(value < 1000 ? L"%.3g" : L"%.0f", value);
+}
+
+// The start time of a process, for elapsed time and the start-time forms;
+// 0 or less when it has not started.
+int64_t StartOf(SnapshotView block, const uint8_t* data)
+{
+    return static_cast<int64_t>(ReadU64(block, data));
+}
+
+// The value of a code that reads one sample.
+double SampleValue(uint32_t code, SnapshotView block, const uint8_t* data)
+{
+    switch (code) {
+    case TYPE_RAWCOUNT_HEX:
+    case TYPE_RAWCOUNT:
+    case DISPLAY_BYTES:
+        return ReadU32(block, data);
+    case TYPE_LARGE_RAWCOUNT_HEX:
+    case TYPE_LARGE_RAWCOUNT:
+    case DISPLAY_LARGE_BYTES:
+    case DISPLAY_TOTAL_TIME:
+        return static_cast<double>(ReadU64(block, data));
+    case TYPE_TEXT:
+    case TYPE_ANSI_TEXT:
+        return 0;
+    case TYPE_ELAPSED_TIME:
+    case DISPLAY_START_TIME_SHORT:
+    case DISPLAY_START_TIME_LONG: {
+        // The age in seconds.
+        int64_t start = StartOf(block, data);
+        return start <= 0 ? 0 : static_cast<double>(NowAsFileTime(block) - start) * 1e-7;
+    }
+    case DISPLAY_THREAD_STATE:
+        return static_cast<int32_t>(ReadU32(block, data));
+    default:
+        break;
+    }
+    switch (code & PERF_SIZE_MASK) {
+    case PERF_SIZE_DWORD_BITS:
+        return static_cast<int32_t>(ReadU32(block, data));
+    case PERF_SIZE_LARGE_BITS:
+        return static_cast<double>(ReadU64(block, data));
+    default:
+        return 0;
+    }
+}
+
+void FallbackText(uint32_t code, SnapshotView block, const uint8_t* data, core::WideString& text)
+{
+    switch (code & PERF_SIZE_MASK) {
+    case PERF_SIZE_DWORD_BITS:
+        text.Format(L"[%x: %d]", code, static_cast<int32_t>(ReadU32(block, data)));
+        break;
+    case PERF_SIZE_LARGE_BITS:
+        text.Format(L"[%x: %I64u]", code, ReadU64(block, data));
+        break;
+    case PERF_SIZE_ZERO_BITS:
+        text.Format(L"[Zero] Contact author (%x)", code);
+        break;
+    default:
+        text.Format(L"[Variable] Contact author for an update (%x)", code);
+        break;
+    }
+}
+
+// The text of a code that reads one sample, from the sample's own data: a
+// 64-bit count is printed whole, not as its value's double.
+void SampleText(uint32_t code, const CounterSample& current, const uint8_t* data, core::WideString& text)
+{
+    SnapshotView block = current.block;
+    uint32_t u32 = ReadU32(block, data);
+    uint64_t u64 = ReadU64(block, data);
+    switch (code) {
+    case TYPE_RAWCOUNT_HEX:
+    case TYPE_RAWCOUNT:
+        text.Format(code == TYPE_RAWCOUNT ? L"%u" : L"0x%x", u32);
+        break;
+    case TYPE_LARGE_RAWCOUNT_HEX:
+    case TYPE_LARGE_RAWCOUNT:
+        text.Format(code == TYPE_LARGE_RAWCOUNT ? L"%I64u" : L"0x%I64x", u64);
+        break;
+    case TYPE_TEXT:
+    case TYPE_ANSI_TEXT:
+        CounterText(current, data, code == TYPE_TEXT, text);
+        break;
+    case TYPE_ELAPSED_TIME:
+    case DISPLAY_START_TIME_SHORT:
+    case DISPLAY_START_TIME_LONG: {
+        int64_t start = StartOf(block, data);
+        if (start <= 0)
+            text.Format(L" ");
+        else if (code == TYPE_ELAPSED_TIME)
+            FormatDuration(NowAsFileTime(block) - start, text);
+        else
+            StartTimeText(start, code == DISPLAY_START_TIME_SHORT ? L"%c" : L"%#c", text);
+        break;
+    }
+    case DISPLAY_BYTES:
+        FormatByteCount(u32, text);
+        break;
+    case DISPLAY_LARGE_BYTES:
+        FormatLargeByteCount(u64, text);
+        break;
+    case DISPLAY_TOTAL_TIME:
+        FormatDuration(static_cast<int64_t>(u64), text);
+        break;
+    case DISPLAY_THREAD_STATE:
+        ThreadState(current, static_cast<int32_t>(u32), text);
+        break;
+    default:
+        FallbackText(code, block, data, text);
+        break;
+    }
 }
 
 } // namespace
 
 bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
-                         core::WideString& text, uint32_t displayType)
+                         uint32_t displayType)
 {
-    uint32_t code = displayType;
-    if (code == DISPLAY_NATURAL)
-        code = current.counter ? current.counter->CounterType : 0;
+    uint32_t code = CodeOf(current, displayType);
     if (IsRate(code))
-        return ComputeRate(code, current, previous, value, text);
-    SnapshotView block = current.block;
-    const uint8_t* data = CounterData(block, current.instance, current.counter, ReadSize(code));
-    uint32_t u32 = ReadU32(block, data);
-    uint64_t u64 = ReadU64(block, data);
-
-    switch (code) {
-    case TYPE_RAWCOUNT_HEX:
-    case TYPE_RAWCOUNT:
-        value = u32;
-        text.Format(code == TYPE_RAWCOUNT ? L"%u" : L"0x%x", u32);
-        break;
-    case TYPE_LARGE_RAWCOUNT_HEX:
-    case TYPE_LARGE_RAWCOUNT:
-        value = static_cast<double>(u64);
-        text.Format(code == TYPE_LARGE_RAWCOUNT ? L"%I64u" : L"0x%I64x", u64);
-        break;
-    case TYPE_TEXT:
-    case TYPE_ANSI_TEXT:
-        value = 0;
-        CounterText(current, data, code == TYPE_TEXT, text);
-        break;
-    case TYPE_ELAPSED_TIME:
-    case DISPLAY_START_TIME_SHORT:
-    case DISPLAY_START_TIME_LONG:
-        ComputeAge(code, block, data, value, text);
-        break;
-    case DISPLAY_BYTES:
-        value = u32;
-        text = FormatByteCount(u32);
-        break;
-    case DISPLAY_LARGE_BYTES:
-        value = static_cast<double>(u64);
-        text = FormatLargeByteCount(u64);
-        break;
-    case DISPLAY_TOTAL_TIME:
-        value = static_cast<double>(u64);
-        FormatDuration(static_cast<int64_t>(u64), text);
-        break;
-    case DISPLAY_THREAD_STATE:
-        value = static_cast<int32_t>(u32);
-        ThreadState(current, static_cast<int32_t>(u32), text);
-        break;
-    default:
-        Fallback(code, block, data, value, text);
-        break;
-    }
+        return ComputeRate(code, current, previous, value);
+    value = SampleValue(code, current.block, CounterData(current.block, current.instance, current.counter, ReadSize(code)));
     return true;
+}
+
+void FormatCounterValue(const CounterSample& current, double value, uint32_t displayType, core::WideString& text)
+{
+    uint32_t code = CodeOf(current, displayType);
+    if (IsRate(code))
+        RateText(code, value, text);
+    else
+        SampleText(code, current, CounterData(current.block, current.instance, current.counter, ReadSize(code)), text);
 }
 
 unsigned DisplayTypeLabel(uint32_t displayType, uint32_t counterIndex)

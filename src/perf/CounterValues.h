@@ -32,12 +32,18 @@ struct CounterSample {
     const PerfCounterDefinition* counter = nullptr;
 };
 
-// False, leaving value and text as they were, when the display type needs two
-// samples and either sample's data is missing or the time base does not
-// advance. A counter declared shorter than the value the display type reads
-// counts as missing.
+// False, leaving value as it was, when the display type needs two samples and
+// either sample's data is missing or the time base does not advance. A
+// counter declared shorter than the value the display type reads counts as
+// missing.
 bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,
-                         core::WideString& text, uint32_t displayType);
+                         uint32_t displayType);
+
+// The text of a value ComputeCounterValue gave for `current` in the same
+// display type. A rate's text comes from the value, any other from the
+// current sample's data, so a text can be made while only the current
+// snapshot is kept.
+void FormatCounterValue(const CounterSample& current, double value, uint32_t displayType, core::WideString& text);
 
 // The string id of the display type's "View As" label for the counter with
 // that title index; 0 when it is not offered.

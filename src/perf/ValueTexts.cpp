@@ -2,8 +2,9 @@
 
 #include "resources/resource.h"
 
+#include <cstdarg>
 #include <cwchar>
-#include <utility>
+#include <iterator>
 
 namespace perf {
 
@@ -28,59 +29,112 @@ constexpr ByteUnit byteUnits[] = {
     {0, KB * KB * KB * KB * KB * KB, IDS_BYTES_EB}, // everything above
 };
 
+// A short text put together in place from the program's formats, then
+// copied into the buffer a text already has: formatting a row allocates
+// nothing. The longest text made here is well under its size.
+struct ShortText {
+    wchar_t chars[128] = {};
+    size_t length = 0;
+
+    void AddV(const wchar_t* format, va_list args)
+    {
+        if (!format)
+            return;
+        size_t room = std::size(chars) - length;
+        int written = _vsnwprintf(chars + length, room - 1, format, args);
+        length = written < 0 ? std::size(chars) - 1 : length + static_cast<size_t>(written);
+        chars[length] = 0;
+    }
+    void Add(const wchar_t* format, ...)
+    {
+        va_list args;
+        va_start(args, format);
+        AddV(format, args);
+        va_end(args);
+    }
+    void AddResource(unsigned formatId, ...)
+    {
+        va_list args;
+        va_start(args, formatId);
+        AddV(core::ProgramFormat(formatId), args);
+        va_end(args);
+    }
+    // A name from the table, taken as it stands rather than as a format.
+    void AddName(unsigned id)
+    {
+        if (const wchar_t* name = core::ProgramFormat(id))
+            Add(L"%ls", name);
+    }
+    void CopyTo(core::WideString& text) const { text.Format(L"%ls", chars); }
+};
+
 // `amount` is at least 1024; `largest` is the last unit the form offers.
-core::WideString ScaledBytes(double amount, double printed, unsigned largest)
+void ScaledBytes(double amount, unsigned largest, const wchar_t* sign, core::WideString& text)
 {
     const ByteUnit* unit = byteUnits;
     while (unit->stringId != largest && amount >= unit->limit)
         ++unit;
-    core::WideString text;
-    text.FormatResource(unit->stringId, printed / unit->scale);
-    return text;
+    ShortText scaled;
+    scaled.Add(L"%ls", sign);
+    scaled.AddResource(unit->stringId, amount / unit->scale);
+    scaled.CopyTo(text);
 }
 
-core::WideString Negated(core::WideString positive)
+void AddDuration(uint64_t t, ShortText& text)
 {
-    core::WideString text(L"-");
-    text.Append(positive.Chars());
-    return text;
+    uint64_t s = t / 10000000;
+    uint32_t r = static_cast<uint32_t>(t % 10000000);
+    uint32_t days = static_cast<uint32_t>(s / 86400);
+    uint32_t hours = static_cast<uint32_t>(s / 3600 % 24);
+    uint32_t minutes = static_cast<uint32_t>(s / 60 % 60);
+    uint32_t seconds = static_cast<uint32_t>(s % 60);
+    if (days)
+        text.AddResource(IDS_DURATION_DAYS, days);
+    if (hours)
+        text.AddResource(IDS_DURATION_HOURS, hours);
+    if (minutes)
+        text.AddResource(IDS_DURATION_MINUTES, minutes);
+    if (t > 10000000)
+        text.AddResource(IDS_DURATION_SECONDS, seconds, FractionDigits(r, 7));
+    else if (t > 10000)
+        text.AddResource(IDS_DURATION_MILLISECONDS, static_cast<uint32_t>(t / 10000),
+                         FractionDigits(static_cast<uint32_t>(t % 10000), 4));
+    else if (t > 10)
+        text.AddResource(IDS_DURATION_MICROSECONDS, static_cast<uint32_t>(t / 10),
+                         FractionDigits(static_cast<uint32_t>(t % 10), 1));
+    else
+        text.AddResource(IDS_DURATION_NANOSECONDS, static_cast<uint32_t>(t * 100));
 }
 
 } // namespace
 
-core::WideString FormatByteCount(uint32_t bytes)
+void FormatByteCount(uint32_t bytes, core::WideString& text)
 {
-    if (bytes < 1024) {
-        core::WideString text;
+    if (bytes < 1024)
         text.Format(L"%u", bytes);
-        return text;
-    }
-    return ScaledBytes(bytes, bytes, IDS_BYTES_GB);
+    else
+        ScaledBytes(bytes, IDS_BYTES_GB, L"", text);
 }
 
-core::WideString FormatLargeByteCount(uint64_t bytes)
+void FormatLargeByteCount(uint64_t bytes, core::WideString& text)
 {
-    if (bytes < 1024) {
-        core::WideString text;
-        text.Format(L"%u", static_cast<uint32_t>(bytes));
-        return text;
-    }
     // Exact integer thresholds: the doubles below are powers of two.
-    return ScaledBytes(static_cast<double>(bytes), static_cast<double>(bytes), IDS_BYTES_EB);
+    if (bytes < 1024)
+        text.Format(L"%u", static_cast<uint32_t>(bytes));
+    else
+        ScaledBytes(static_cast<double>(bytes), IDS_BYTES_EB, L"", text);
 }
 
-core::WideString FormatByteRate(double bytesPerSecond)
+void FormatByteRate(double bytesPerSecond, core::WideString& text)
 {
-    if (bytesPerSecond < 0)
-        return Negated(FormatByteRate(-bytesPerSecond));
+    const wchar_t* sign = bytesPerSecond < 0 ? L"-" : L"";
+    double magnitude = bytesPerSecond < 0 ? -bytesPerSecond : bytesPerSecond;
     // Truncating to whole bytes before comparing changes nothing for
     // thresholds that are whole numbers.
-    if (!(bytesPerSecond >= 1024)) {
-        core::WideString text;
-        text.Format(L"%.3g", bytesPerSecond);
-        return text;
-    }
-    return ScaledBytes(bytesPerSecond, bytesPerSecond, IDS_BYTES_EB);
+    if (!(magnitude >= 1024))
+        text.Format(L"%ls%.3g", sign, magnitude);
+    else
+        ScaledBytes(magnitude, IDS_BYTES_EB, sign, text);
 }
 
 const wchar_t* FractionDigits(uint32_t x, int width)
@@ -98,59 +152,36 @@ const wchar_t* FractionDigits(uint32_t x, int width)
 
 void FormatDuration(int64_t t, core::WideString& text)
 {
-    if (t < 0) {
-        core::WideString positive;
-        // The magnitude as unsigned, which also holds the most negative value.
-        uint64_t magnitude = 0 - static_cast<uint64_t>(t);
-        FormatDuration(static_cast<int64_t>(magnitude > INT64_MAX ? INT64_MAX : magnitude), positive);
-        text = Negated(std::move(positive));
-        return;
-    }
-    text.Clear();
     if (t == 0) {
         text.Format(L"0");
         return;
     }
-    uint64_t s = static_cast<uint64_t>(t) / 10000000;
-    uint32_t r = static_cast<uint32_t>(t % 10000000);
-    uint32_t days = static_cast<uint32_t>(s / 86400);
-    uint32_t hours = static_cast<uint32_t>(s / 3600 % 24);
-    uint32_t minutes = static_cast<uint32_t>(s / 60 % 60);
-    uint32_t seconds = static_cast<uint32_t>(s % 60);
-    if (days)
-        text.AppendFormatResource(IDS_DURATION_DAYS, days);
-    if (hours)
-        text.AppendFormatResource(IDS_DURATION_HOURS, hours);
-    if (minutes)
-        text.AppendFormatResource(IDS_DURATION_MINUTES, minutes);
-    if (t > 10000000)
-        text.AppendFormatResource(IDS_DURATION_SECONDS, seconds, FractionDigits(r, 7));
-    else if (t > 10000)
-        text.AppendFormatResource(IDS_DURATION_MILLISECONDS, static_cast<uint32_t>(t / 10000),
-                                  FractionDigits(static_cast<uint32_t>(t % 10000), 4));
-    else if (t > 10)
-        text.AppendFormatResource(IDS_DURATION_MICROSECONDS, static_cast<uint32_t>(t / 10),
-                                  FractionDigits(static_cast<uint32_t>(t % 10), 1));
-    else
-        text.AppendFormatResource(IDS_DURATION_NANOSECONDS, static_cast<uint32_t>(t * 100));
+    ShortText duration;
+    if (t < 0)
+        duration.Add(L"-");
+    // The magnitude as unsigned, which also holds the most negative value;
+    // that one prints as the largest positive one.
+    uint64_t magnitude = t < 0 ? 0 - static_cast<uint64_t>(t) : static_cast<uint64_t>(t);
+    AddDuration(magnitude > INT64_MAX ? INT64_MAX : magnitude, duration);
+    duration.CopyTo(text);
 }
 
-core::WideString ThreadStateText(uint32_t state, uint32_t waitReason)
+void FormatThreadState(uint32_t state, uint32_t waitReason, core::WideString& text)
 {
-    core::WideString text;
+    ShortText name;
     if (state != 5) {
         if (state < 8)
-            text.LoadResourceString(IDS_THREAD_STATE_FIRST + state);
+            name.AddName(IDS_THREAD_STATE_FIRST + state);
         else
-            text.FormatResource(IDS_THREAD_STATE_UNASSIGNED, state);
+            name.AddResource(IDS_THREAD_STATE_UNASSIGNED, state);
     } else if (waitReason < 7) {
-        text.LoadResourceString(IDS_WAIT_REASON_FIRST + waitReason);
+        name.AddName(IDS_WAIT_REASON_FIRST + waitReason);
     } else if (waitReason < 20) {
-        text.LoadResourceString(IDS_WAIT_REASON_FIRST - 7 + waitReason);
+        name.AddName(IDS_WAIT_REASON_FIRST - 7 + waitReason);
     } else {
-        text.FormatResource(IDS_WAIT_REASON_UNASSIGNED, waitReason);
+        name.AddResource(IDS_WAIT_REASON_UNASSIGNED, waitReason);
     }
-    return text;
+    name.CopyTo(text);
 }
 
 } // namespace perf

@@ -7,10 +7,11 @@
 
 namespace perf {
 
-core::WideString FormatByteCount(uint32_t bytes);
-core::WideString FormatLargeByteCount(uint64_t bytes);
+// Each formats into the text's own buffer.
+void FormatByteCount(uint32_t bytes, core::WideString& text);
+void FormatLargeByteCount(uint64_t bytes, core::WideString& text);
 // Negative rates print as the positive rate's text with a minus sign in front.
-core::WideString FormatByteRate(double bytesPerSecond);
+void FormatByteRate(double bytesPerSecond, core::WideString& text);
 
 // `t` counts 100-nanosecond units; negative durations print as the positive
 // duration's text with a minus sign in front.
@@ -21,6 +22,6 @@ void FormatDuration(int64_t t, core::WideString& text);
 const wchar_t* FractionDigits(uint32_t x, int width);
 
 // The state's text; for a waiting thread (state 5), why it waits.
-core::WideString ThreadStateText(uint32_t state, uint32_t waitReason);
+void FormatThreadState(uint32_t state, uint32_t waitReason, core::WideString& text);
 
 } // namespace perf

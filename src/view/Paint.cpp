@@ -72,6 +72,7 @@ private:
     VisibleRows rows;
     int h, g, frame;
     double lo = 0, hi = 0;
+    core::WideString valueText; // one buffer for every row's text
 };
 
 // Over every listed row, so that the bars keep their scale while scrolling.
@@ -153,7 +154,8 @@ void RowPainter::PaintValueTexts(int x3)
         const InstanceRecord& r = Row(i);
         TextColourFor(r);
         SIZE size = {};
-        DrawTextAt(dc, x3, Top(i), r.text.Chars(), &size);
+        model::ValueText(r, valueText);
+        DrawTextAt(dc, x3, Top(i), valueText.Chars(), &size);
         columns.valueText = std::max<int32_t>(columns.valueText, size.cx);
     }
 }

@@ -70,10 +70,13 @@ protected:
     std::vector<std::wstring> State() const
     {
         std::vector<std::wstring> lines;
-        for (uint32_t i = 0; i < records.count; ++i)
+        core::WideString text;
+        for (uint32_t i = 0; i < records.count; ++i) {
+            ValueText(records, records[i], text);
             lines.push_back(std::wstring(records[i].name) + L" " +
                             std::to_wstring(records[i].flags & (selected | focused | expanded)) + L" " +
-                            std::to_wstring(records[i].value) + L" " + records[i].text.Chars());
+                            std::to_wstring(records[i].value) + L" " + text.Chars());
+        }
         return lines;
     }
 
@@ -199,7 +202,9 @@ TEST_F(RecordsTest, OddSnapshotsNeverLeadOutsideTheirBytes)
         }
         for (uint32_t i = 0; i < s.processRecords.count; ++i) {
             ASSERT_LT(wcslen(s.processRecords[i].name), b.size());
-            ASSERT_NE(nullptr, s.processRecords[i].text.text);
+            core::WideString text;
+            ValueText(s.processRecords, s.processRecords[i], text);
+            ASSERT_NE(nullptr, text.text);
             s.processRecords[i].flags |= expanded;
         }
         bool all = round % 2 == 0;

@@ -64,8 +64,10 @@ Result Compute(const Block& now, const Block* before, uint32_t displayType = N, 
 {
     Result r{};
     core::WideString text(L"untouched");
-    r.ok = ComputeCounterValue(now.Sample(shown), before ? before->Sample(shown) : CounterSample(), r.value, text,
+    r.ok = ComputeCounterValue(now.Sample(shown), before ? before->Sample(shown) : CounterSample(), r.value,
                                displayType);
+    if (r.ok)
+        FormatCounterValue(now.Sample(shown), r.value, displayType, text);
     r.text = text.Chars();
     return r;
 }
