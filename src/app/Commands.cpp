@@ -16,6 +16,7 @@
 #include "resources/resource.h"
 #include "ui/Platform.h"
 #include "ui/Settings.h"
+#include "view/Copy.h"
 #include "view/DisplayResources.h"
 #include "view/Refresh.h"
 #include "view/Scroll.h"
@@ -155,6 +156,8 @@ constexpr CommandRow COMMANDS[] = {
     {CMD_EXPAND_ALL, CMD_EXPAND_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::EXPAND_ROW); }},
     {CMD_COLLAPSE_ALL, CMD_COLLAPSE_ALL, false, [](HWND w, unsigned) { view::SetAllExpanded(w, view::COLLAPSE_ROW); }},
     {CMD_UPDATE_NOW, CMD_UPDATE_NOW, false, [](HWND w, unsigned) { UpdateNow(w); }},
+    {CMD_COPY_ROW, CMD_COPY_ROW, false, [](HWND w, unsigned) { view::CopySelectedRow(w); }},
+    {CMD_COPY_ALL_ROWS, CMD_COPY_ALL_ROWS, false, [](HWND w, unsigned) { view::CopyAllRows(w); }},
     {CMD_SHOW_TOTAL, CMD_SHOW_TOTAL, false, [](HWND w, unsigned) { view::ToggleListOption(w, view::SHOW_TOTAL); }},
     {CMD_SHOW_IDLE, CMD_SHOW_IDLE, false, [](HWND w, unsigned) { view::ToggleListOption(w, view::SHOW_IDLE); }},
     {CMD_SHOW_HIERARCHY, CMD_SHOW_HIERARCHY, false,

@@ -6,11 +6,13 @@
 #include "model/Records.h"
 #include "resources/resource.h"
 #include "ui/Settings.h"
+#include "view/Accessible.h"
 #include "view/DisplayResources.h"
 #include "view/Paint.h"
 #include "view/Refresh.h"
 #include "view/Scroll.h"
 #include "view/Tray.h"
+#include "view/TypeToFind.h"
 #include "view/ViewState.h"
 
 namespace app {
@@ -27,6 +29,7 @@ void PostSelectRow(HWND window, int32_t row, uint32_t flags)
 
 void OnCreate(HWND window)
 {
+    view::AdoptWindowDpi(window);
     StartUpdateTimer(window);
     view::SetVerticalScroll(window, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, TRUE);
     PostMessageW(window, WM_COMMAND, CMD_UPDATE_NOW, 0);
@@ -35,6 +38,7 @@ void OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
+    view::DisconnectAccessible();
     StopUpdateTimer(window);
     PostQuitMessage(0);
 }
@@ -154,6 +158,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SELECT_ROW:
         OnSelectRow(window, wParam, lParam);
         break;
+    case WM_CHAR:
+        view::TypeToFind(window, static_cast<wchar_t>(wParam), GetTickCount());
+        return 0;
+    case WM_GETOBJECT:
+        if (LRESULT object = view::AnswerGetObject(window, wParam, lParam))
+            return object;
+        break;
+    case WM_DPICHANGED:
+        view::ChangeDpi(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

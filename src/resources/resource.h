@@ -100,8 +100,10 @@
 #define CMD_UPDATE_NOW                  40012
 #define CMD_EXPAND_ALL                  40015
 #define CMD_COLLAPSE_ALL                40016
+#define CMD_COPY_ROW                    40017
+#define CMD_COPY_ALL_ROWS               40018
 
-// ---- Strings (1000..1175) ---------------------------------------------------
+// ---- Strings (1000..1184) ---------------------------------------------------
 #define IDS_FIRST                       1000
 
 // Access rights of a process (1000..1011), by bit 0x1 upwards.
@@ -281,7 +283,18 @@
 #define IDS_NO_SECURITY_RIGHTS          1151
 #define IDS_SECURITY_READ_FAILED        1152
 
-#define IDS_LAST                        1175
+// The list as assistive technology reads it, and the clipboard.
+#define IDS_ACC_LIST                    1176
+#define IDS_ACC_LIST_COUNTER            1177
+#define IDS_ACC_THREAD                  1178
+#define IDS_ACC_EXPAND                  1179
+#define IDS_ACC_COLLAPSE                1180
+#define IDS_OP_OPEN_CLIPBOARD           1181
+#define IDS_OP_EMPTY_CLIPBOARD          1182
+#define IDS_OP_CLIPBOARD_MEMORY         1183
+#define IDS_OP_SET_CLIPBOARD_DATA       1184
+
+#define IDS_LAST                        1184
 
 #ifndef RC_INVOKED
 static_assert(IDI_TRAY_LAST - IDI_TRAY_FIRST + 1 == IDI_TRAY_LEVELS, "tray gauge icons");

@@ -13,6 +13,9 @@ void ProbePlatform(HINSTANCE instance)
     DWORD version = GetVersion();
     platform.isWindows2000OrLater = (version & 0x80000000) == 0 && LOBYTE(LOWORD(version)) >= 5;
     platform.openThreadFn = core::FindExport<OpenThreadFunction>(GetModuleHandleW(L"KERNEL32"), "OpenThread");
+    HMODULE user = GetModuleHandleW(L"USER32");
+    platform.dpiForWindowFn = core::FindExport<DpiForWindowFunction>(user, "GetDpiForWindow");
+    platform.metricForDpiFn = core::FindExport<MetricForDpiFunction>(user, "GetSystemMetricsForDpi");
     platform.aclUiModule = core::LoadSystemLibrary(L"aclui.dll");
     platform.editSecurityFn = core::FindExport<EditSecurityFunction>(platform.aclUiModule, "EditSecurity");
 }

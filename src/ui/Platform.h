@@ -8,6 +8,8 @@ namespace ui {
 
 using OpenThreadFunction = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
 using EditSecurityFunction = BOOL(WINAPI*)(HWND, void*);
+using DpiForWindowFunction = UINT(WINAPI*)(HWND);
+using MetricForDpiFunction = int(WINAPI*)(int, UINT);
 
 struct PlatformState {
     HINSTANCE instance = nullptr;
@@ -16,6 +18,9 @@ struct PlatformState {
     OpenThreadFunction openThreadFn = nullptr; // null on systems without OpenThread
     HMODULE aclUiModule = nullptr;
     EditSecurityFunction editSecurityFn = nullptr; // null without the access-control editor
+    // Null on systems that have one DPI for every monitor.
+    DpiForWindowFunction dpiForWindowFn = nullptr;
+    MetricForDpiFunction metricForDpiFn = nullptr;
 };
 
 extern PlatformState platform;

@@ -3,6 +3,8 @@
 #include "resources/resource.h"
 #include "ui/Platform.h"
 #include "ui/Settings.h"
+#include "view/Scroll.h"
+#include "view/Tray.h"
 
 namespace view {
 
@@ -30,6 +32,21 @@ LOGFONTW WithHeight(const LOGFONTW& font, int from, int to)
     return scaled;
 }
 
+// The main window's DPI once known; 0 before.
+int windowDpi = 0;
+
+// The notification area's small-icon size: for the DPI of the screen the
+// taskbar is on, where the system can say.
+SIZE TrayIconSize()
+{
+    const ui::PlatformState& p = ui::platform;
+    HWND taskbar = p.dpiForWindowFn && p.metricForDpiFn ? FindWindowW(L"Shell_TrayWnd", nullptr) : nullptr;
+    UINT dpi = taskbar ? p.dpiForWindowFn(taskbar) : 0;
+    if (dpi)
+        return {p.metricForDpiFn(SM_CXSMICON, dpi), p.metricForDpiFn(SM_CYSMICON, dpi)};
+    return {GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON)};
+}
+
 } // namespace
 
 int screenDpiOverride = 0;
@@ -42,14 +59,19 @@ int ScreenDpi()
     return GetDeviceCaps(dc.Get(), LOGPIXELSY);
 }
 
+int ViewDpi()
+{
+    return windowDpi > 0 ? windowDpi : ScreenDpi();
+}
+
 LOGFONTW FontForScreen(const LOGFONTW& stored)
 {
-    return WithHeight(stored, STORED_DPI, ScreenDpi());
+    return WithHeight(stored, STORED_DPI, ViewDpi());
 }
 
 LOGFONTW FontForStorage(const LOGFONTW& onScreen)
 {
-    return WithHeight(onScreen, ScreenDpi(), STORED_DPI);
+    return WithHeight(onScreen, ViewDpi(), STORED_DPI);
 }
 
 void CreateDisplayResources()
@@ -58,9 +80,10 @@ void CreateDisplayResources()
     DestroyDisplayResources();
     // The notification area shows small icons; these are loaded unshared, so
     // they are this program's own to destroy.
-    int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+    SIZE small = TrayIconSize();
     for (int i = 0; i < TRAY_LEVELS; ++i) {
-        HANDLE icon = LoadImageW(ui::platform.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, cx, cy, 0);
+        HANDLE icon =
+            LoadImageW(ui::platform.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, small.cx, small.cy, 0);
         display.trayIcons[i].Reset(static_cast<HICON>(icon));
     }
     display.decreaseBrush = MakeBarBrush(settings.decreaseColor);
@@ -91,6 +114,32 @@ void CreateDisplayResources()
 void DestroyDisplayResources()
 {
     display = DisplayResources();
+}
+
+void AdoptWindowDpi(HWND window)
+{
+    int before = ViewDpi();
+    windowDpi = ui::platform.dpiForWindowFn ? static_cast<int>(ui::platform.dpiForWindowFn(window)) : 0;
+    if (ViewDpi() != before) {
+        CreateDisplayResources();
+        ResetColumns();
+    }
+}
+
+void ChangeDpi(HWND window, int dpi, const RECT* suggested)
+{
+    if (dpi <= 0)
+        return;
+    windowDpi = dpi;
+    CreateDisplayResources();
+    ResetColumns();
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateScrollRange(window);
+    // The icons were made again: the notification area gets the new ones.
+    UpdateTray();
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 } // namespace view

@@ -42,15 +42,23 @@ extern DisplayResources display;
 
 // A stored font height is meant at this DPI, whatever the screen's.
 constexpr int STORED_DPI = 96;
-// The screen's DPI; tests may pretend another.
+// The system's DPI; tests may pretend another.
 int ScreenDpi();
 extern int screenDpiOverride;
-// A stored font as it is made for the screen, and a chosen one as stored.
+// The DPI the view draws at: its window's monitor's once known, else the system's.
+int ViewDpi();
+// A stored font as it is made for the view, and a chosen one as stored.
 LOGFONTW FontForScreen(const LOGFONTW& stored);
 LOGFONTW FontForStorage(const LOGFONTW& onScreen);
 
 // Makes the resources anew from the settings, releasing the ones held.
 void CreateDisplayResources();
 void DestroyDisplayResources();
+
+// The new window draws at its own monitor's DPI.
+void AdoptWindowDpi(HWND window);
+// WM_DPICHANGED: fonts, marks and row height made for the new DPI, and the
+// rectangle the system suggests for it taken.
+void ChangeDpi(HWND window, int dpi, const RECT* suggested);
 
 } // namespace view

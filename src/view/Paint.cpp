@@ -110,7 +110,7 @@ void RowPainter::PaintIds()
     wchar_t id[16];
     for (int32_t i = rows.first; i < rows.end; ++i) {
         const InstanceRecord& r = Row(i);
-        swprintf(id, std::size(id), in.hexIds ? L"%x" : L"%d", static_cast<int>(r.id));
+        FormatRowId(r.id, in.hexIds, id);
         TextColourFor(r);
         SIZE size = {};
         DrawTextAt(dc, Indent(r) + g, Top(i), id, &size);
@@ -187,6 +187,11 @@ void RowPainter::Paint()
 }
 
 } // namespace
+
+void FormatRowId(uint32_t id, bool hex, wchar_t (&text)[16])
+{
+    swprintf(text, std::size(text), hex ? L"%x" : L"%d", static_cast<int>(id));
+}
 
 void DrawTextAt(HDC dc, int x, int y, const wchar_t* text, SIZE* extent)
 {

@@ -40,6 +40,9 @@ PaintInput CurrentPaintInput();
 // next paint while the client area keeps its size.
 void PaintView(HWND window);
 
+// A row's ID as the list shows it, in decimal or hexadecimal.
+void FormatRowId(uint32_t id, bool hex, wchar_t (&text)[16]);
+
 // TextOutW of the whole text ("<null>" for none); measures it into `extent`
 // when one is given.
 void DrawTextAt(HDC dc, int x, int y, const wchar_t* text, SIZE* extent);

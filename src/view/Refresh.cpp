@@ -5,6 +5,7 @@
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
 #include "perf/PerfData.h"
+#include "view/Accessible.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
 #include "view/Tray.h"
@@ -88,6 +89,7 @@ void RefreshView(HWND window)
     model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateTray();
+    NotifyListChanged(window);
 }
 
 void ChooseCounter(uint32_t counterIndex)

@@ -1,6 +1,7 @@
 #include "view/Scroll.h"
 
 #include "model/DisplayList.h"
+#include "view/Accessible.h"
 #include "view/ViewState.h"
 
 #include <algorithm>
@@ -109,6 +110,10 @@ void SelectRow(HWND window, int32_t row, uint32_t flags)
     InvalidateRow(window, row, FALSE);
     ScrollIntoView(window, row);
     UpdateWindow(window);
+    if (flags & FOCUS)
+        NotifyRowEvent(window, EVENT_OBJECT_FOCUS, row);
+    if (flags & SELECT)
+        NotifyRowEvent(window, EVENT_OBJECT_SELECTION, row);
 }
 
 void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
@@ -137,6 +142,8 @@ void ToggleThreads(HWND window, int32_t row, ExpandMode mode)
     InvalidateRow(window, row, TRUE);
     UpdateScrollRange(window);
     UpdateWindow(window);
+    NotifyRowEvent(window, EVENT_OBJECT_STATECHANGE, row);
+    NotifyListChanged(window);
 }
 
 void SetAllExpanded(HWND window, ExpandMode mode)
@@ -151,6 +158,7 @@ void RelistRows(HWND window)
     UpdateScrollRange(window);
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
+    NotifyListChanged(window);
 }
 
 namespace {

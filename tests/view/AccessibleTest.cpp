@@ -1,0 +1,188 @@
+#include "view/Accessible.h"
+#include "view/ViewWindow.h"
+
+#include <oleacc.h>
+
+using namespace testing_support;
+
+namespace {
+
+struct Event {
+    DWORD event;
+    LONG child;
+    bool operator==(const Event& other) const { return event == other.event && child == other.child; }
+};
+std::vector<Event> events;
+HWND watched = nullptr;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    if (window == watched && object == OBJID_CLIENT)
+        events.push_back({event, child});
+}
+
+VARIANT Child(LONG id)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+// alpha with two threads, then p00..p11: more rows than the window shows.
+std::vector<MachineProcess> Machine(int numbered = 12, double alphaBusy = 0.25)
+{
+    std::vector<MachineProcess> processes = {{u"alpha", 50, alphaBusy, 2}};
+    for (const MachineProcess& p : NumberedProcesses(numbered))
+        processes.push_back(p);
+    return processes;
+}
+
+class Accessible : public ViewWindowTest {
+protected:
+    void SetUp() override
+    {
+        // The object travels as a marshalled interface, as the program's own
+        // apartment would carry it.
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ViewWindowTest::SetUp();
+        replay.Serve(MachineBlock(Machine(12, 0), 0));
+        replay.Serve(MachineBlock(Machine(), 1));
+        Pump();
+        Command(CMD_UPDATE_NOW);
+        LRESULT answer = SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(static_cast<DWORD>(OBJID_CLIENT)));
+        ASSERT_NE(0, answer);
+        ASSERT_EQ(S_OK, ObjectFromLresult(answer, __uuidof(IAccessible), 0, reinterpret_cast<void**>(&list)));
+    }
+    void TearDown() override
+    {
+        if (list)
+            list->Release();
+        ViewWindowTest::TearDown();
+        CoUninitialize();
+    }
+
+    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), LONG child)
+    {
+        BSTR text = nullptr;
+        HRESULT result = (list->*get)(Child(child), &text);
+        std::wstring read = FAILED(result) ? L"<failed>" : text ? text : L"<none>";
+        SysFreeString(text);
+        return read;
+    }
+    LONG Number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), LONG child)
+    {
+        VARIANT v;
+        VariantInit(&v);
+        return SUCCEEDED((list->*get)(Child(child), &v)) && v.vt == VT_I4 ? v.lVal : -1;
+    }
+    LONG Count()
+    {
+        long count = -1;
+        list->get_accChildCount(&count);
+        return count;
+    }
+
+    IAccessible* list = nullptr;
+};
+
+} // namespace
+
+TEST_F(Accessible, ChildrenReadAsTheRowsShow)
+{
+    EXPECT_EQ(0, SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(static_cast<DWORD>(OBJID_VSCROLL))));
+    EXPECT_EQ(L"Quorlet: % Processor Time", Text(&IAccessible::get_accName, CHILDID_SELF));
+    EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, CHILDID_SELF));
+    EXPECT_EQ(13, Count());
+    EXPECT_EQ(L"50 alpha", Text(&IAccessible::get_accName, 1));
+    EXPECT_EQ(L"25", Text(&IAccessible::get_accValue, 1));
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINEITEM, Number(&IAccessible::get_accRole, 1));
+    EXPECT_EQ(STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_COLLAPSED,
+              Number(&IAccessible::get_accState, 1));
+    EXPECT_EQ(STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_OFFSCREEN,
+              Number(&IAccessible::get_accState, 13))
+        << "below the ten rows shown";
+    EXPECT_EQ(L"<none>", Text(&IAccessible::get_accDefaultAction, 2)) << "no threads to show";
+
+    // Each row where the window draws it, on the screen.
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    RECT client;
+    GetClientRect(window, &client);
+    long x = 0, y = 0, width = 0, height = 0;
+    ASSERT_EQ(S_OK, list->accLocation(&x, &y, &width, &height, Child(3)));
+    EXPECT_EQ((std::vector<long>{origin.x, origin.y + 2 * view::RowHeight(), client.right, view::RowHeight()}),
+              (std::vector<long>{x, y, width, height}));
+    VARIANT hit;
+    ASSERT_EQ(S_OK, list->accHitTest(x + 1, y + 1, &hit));
+    EXPECT_EQ(3, hit.lVal);
+
+    // The default action expands a process as the keyboard does.
+    EXPECT_EQ(L"Expand", Text(&IAccessible::get_accDefaultAction, 1));
+    ASSERT_EQ(S_OK, list->accDoDefaultAction(Child(1)));
+    EXPECT_EQ(15, Count());
+    EXPECT_EQ(ROLE_SYSTEM_OUTLINE, Number(&IAccessible::get_accRole, CHILDID_SELF));
+    EXPECT_EQ(L"Collapse", Text(&IAccessible::get_accDefaultAction, 1));
+    EXPECT_EQ(L"thread 52 alpha->t", Text(&IAccessible::get_accName, 3));
+    EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, 3));
+
+    // Selecting a row is a click on it.
+    ASSERT_EQ(S_OK, list->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Child(4)));
+    EXPECT_EQ(3, Selected());
+    EXPECT_EQ(3, Focus());
+    EXPECT_EQ(STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED,
+              Number(&IAccessible::get_accState, 4));
+    VARIANT selection;
+    ASSERT_EQ(S_OK, list->get_accSelection(&selection));
+    EXPECT_EQ(4, selection.lVal);
+    EXPECT_EQ(E_INVALIDARG, list->accSelect(SELFLAG_ADDSELECTION, Child(5)));
+}
+
+// Children are positions in the rows listed now; the window's end leaves
+// the object answering without touching what went with it.
+TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
+{
+    BSTR name = nullptr;
+    replay.answers.clear();
+    replay.Serve(MachineBlock(Machine(4), 2));
+    Command(CMD_UPDATE_NOW);
+    EXPECT_EQ(5, Count());
+    EXPECT_EQ(L"400 p03", Text(&IAccessible::get_accName, 5));
+    EXPECT_EQ(E_INVALIDARG, list->get_accName(Child(6), &name));
+    EXPECT_EQ(E_INVALIDARG, list->accDoDefaultAction(Child(13)));
+    EXPECT_EQ(E_INVALIDARG, list->get_accName(Child(-1), &name));
+
+    DestroyWindow(window);
+    long count = 0;
+    EXPECT_EQ(RPC_E_DISCONNECTED, list->get_accChildCount(&count));
+    EXPECT_EQ(RPC_E_DISCONNECTED, list->get_accName(Child(1), &name));
+    EXPECT_EQ(RPC_E_DISCONNECTED, list->accSelect(SELFLAG_TAKESELECTION, Child(1)));
+    EXPECT_EQ(nullptr, name);
+}
+
+TEST_F(Accessible, EventsTellFocusSelectionExpansionAndOneReorderPerChangedList)
+{
+    watched = window;
+    events.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_STATECHANGE, nullptr, RecordEvent,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(nullptr, hook);
+    auto happened = [] {
+        Pump(nullptr);
+        return std::exchange(events, {});
+    };
+    Command(CMD_NEXT_ROW);
+    EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_FOCUS, 1}, {EVENT_OBJECT_SELECTION, 1}}), happened());
+    Command(CMD_EXPAND_ROW);
+    EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_STATECHANGE, 1}, {EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
+    replay.answers.clear();
+    replay.Serve(MachineBlock(Machine(12, 0.75), 2));
+    Command(CMD_UPDATE_NOW);
+    EXPECT_EQ(std::vector<Event>(), happened()) << "new values, the same rows";
+    replay.answers.clear();
+    replay.Serve(MachineBlock(Machine(11, 0.75), 3));
+    Command(CMD_UPDATE_NOW);
+    EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
+    UnhookWinEvent(hook);
+}
