@@ -1,0 +1,169 @@
+#include "core/Handles.h"
+#include "support/MessageBoxCatcher.h"
+#include "view/TypeToFind.h"
+#include "view/ViewWindow.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::wstring ClipboardText()
+{
+    std::wstring text = L"<none>";
+    if (!OpenClipboard(nullptr))
+        return L"<not open>";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void PutOnClipboard(const wchar_t* text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(memory), text, bytes);
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+}
+
+class Keyboard : public ViewWindowTest {
+protected:
+    void SetUp() override
+    {
+        ViewWindowTest::SetUp();
+        std::vector<MachineProcess> idle = {{u"alpha", 100}, {u"nodejs", 200}, {u"Notepad", 300}, {u"nova", 400},
+                                            {u"beta", 500}};
+        for (const MachineProcess& p : NumberedProcesses(10))
+            idle.push_back({p.name, p.id + 5000});
+        idle.push_back({u"zeta", 9000});
+        std::vector<MachineProcess> busy = idle;
+        busy[1].busySeconds = 0.5;
+        replay.Serve(MachineBlock(idle, 0));
+        replay.Serve(MachineBlock(busy, 1));
+        Pump();
+        Command(CMD_UPDATE_NOW);
+        ASSERT_EQ(16, Rows());
+    }
+
+    // The key as the program's message loop translates it, Ctrl (and Shift) held.
+    bool PressWithControl(WPARAM key, bool shift)
+    {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        BYTE saved[256];
+        memcpy(saved, keys, sizeof(keys));
+        keys[VK_CONTROL] = keys[VK_LCONTROL] = 0x80;
+        keys[VK_SHIFT] = keys[VK_LSHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG message = {};
+        message.hwnd = window;
+        message.message = WM_KEYDOWN;
+        message.wParam = key;
+        message.lParam = 1;
+        bool translated = TranslateAcceleratorW(window, accelerators.Get(), &message) != 0;
+        SetKeyboardState(saved);
+        Pump();
+        return translated;
+    }
+
+    core::Accelerators accelerators{LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS))};
+};
+
+} // namespace
+
+TEST_F(Keyboard, TypingAFewLettersFindsTheNextRowWithThatName)
+{
+    DWORD t = 50000;
+    view::TypeToFind(window, 0x1B, t);
+    view::TypeToFind(window, L'n', t);
+    EXPECT_EQ(1, Selected()) << "nodejs";
+    view::TypeToFind(window, L'o', t + 300);
+    EXPECT_EQ(1, Focus()) << "no: still nodejs";
+    view::TypeToFind(window, L't', t + 600);
+    EXPECT_EQ(2, Selected()) << "not: Notepad, whatever the case";
+    EXPECT_EQ(2, Focus());
+    view::TypeToFind(window, L'\b', t + 700);
+    view::TypeToFind(window, L'n', t + 800);
+    EXPECT_EQ(3, Selected()) << "a new search starts after the focus: nova";
+    view::TypeToFind(window, L'n', t + 900);
+    EXPECT_EQ(1, Selected()) << "the same letter again steps on, wrapping round";
+    view::TypeToFind(window, 0x1B, t + 1000);
+    view::TypeToFind(window, L'b', t + 1100);
+    EXPECT_EQ(4, Selected());
+    view::TypeToFind(window, L'a', t + 1100 + view::TYPE_TO_FIND_PAUSE_MS + 1);
+    EXPECT_EQ(0, Selected()) << "after a pause, a new search: alpha, not \"ba\"";
+    view::TypeToFind(window, L'q', t + 5000);
+    EXPECT_EQ(0, Selected()) << "no name starts with q";
+    EXPECT_EQ(0, Top());
+
+    // Through the window, as typed keys arrive.
+    Send(WM_CHAR, 0x1B);
+    Send(WM_CHAR, L'Z');
+    EXPECT_EQ(15, Selected());
+    EXPECT_EQ(15 - PAGE + 1, Top()) << "scrolled into view";
+}
+
+TEST_F(Keyboard, ControlCCopiesTheSelectedRowAndControlShiftCEveryRow)
+{
+    // No accelerator takes a letter alone: letters are typed to find.
+    ACCEL table[64];
+    int count = CopyAcceleratorTableW(accelerators.Get(), table, 64);
+    for (int i = 0; i < count; ++i) {
+        bool letter = (table[i].key >= 'A' && table[i].key <= 'Z') || (table[i].key >= '0' && table[i].key <= '9');
+        EXPECT_FALSE(letter && !(table[i].fVirt & (FCONTROL | FALT))) << table[i].cmd;
+    }
+
+    PutOnClipboard(L"before");
+    MessageBoxCatcher catcher;
+    EXPECT_TRUE(PressWithControl('C', false));
+    EXPECT_EQ(L"before", ClipboardText()) << "nothing selected";
+    Command(CMD_NEXT_ROW);
+    Command(CMD_NEXT_ROW);
+    EXPECT_TRUE(PressWithControl('C', false));
+    EXPECT_EQ(L"200\tnodejs\t50", ClipboardText());
+
+    EXPECT_TRUE(PressWithControl('C', true));
+    std::wstring all = ClipboardText();
+    EXPECT_EQ(0u, all.find(L"% Processor Time\t100ns Timer (%)\r\n100\talpha\t0\r\n200\tnodejs\t50\r\n300\tNotepad\t0\r\n"));
+    const std::wstring last = L"\r\n9000\tzeta\t0";
+    EXPECT_EQ(all.size() - last.size(), all.find(last)) << "the last line, with no line end";
+    EXPECT_EQ(0u, catcher.boxes.size());
+
+    // Someone else holds the clipboard open: the usual failure box.
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    Command(CMD_COPY_ROW);
+    CloseClipboard();
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(0u, catcher.boxes[0].text.find(L"Open Clipboard failed, Win32 Error=0x")) << catcher.boxes[0].text;
+}
+
+// The window moved to a screen of 1.5 times the DPI: rows 1.5 times as tall,
+// drawn with fonts made for it, in the rectangle the system suggests.
+TEST_F(Keyboard, ADpiChangeRemakesTheFontsAndTakesTheSuggestedRectangle)
+{
+    const int rowAt96 = view::RowHeight();
+    const LONG glyphAt96 = view::display.glyphLogFont.lfHeight;
+    LOGFONTW font = {};
+    GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
+    const LONG fontAt96 = font.lfHeight;
+    RECT suggested = {40, 60, 40 + 450, 60 + 330};
+    Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
+    EXPECT_EQ(MulDiv(fontAt96, 3, 2), font.lfHeight) << "a font made for 144 DPI, not a stretched one";
+    // The row is as tall as that font's cells, which round on their own.
+    EXPECT_NEAR(1.5 * rowAt96, view::RowHeight(), 2.0);
+    EXPECT_EQ(view::RowHeight(), view::display.glyphLogFont.lfHeight) << "the marks follow the rows";
+    EXPECT_GT(view::display.glyphLogFont.lfHeight, glyphAt96);
+    RECT now = {};
+    GetWindowRect(window, &now);
+    EXPECT_TRUE(EqualRect(&suggested, &now));
+    EXPECT_EQ(view::PageRows(window), view::viewState.scrollRange.page) << "the scroll range follows the rows";
+    Send(WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(rowAt96, view::RowHeight());
+}
