@@ -241,16 +241,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
-        if (!action)
-            return E_POINTER;
-        *action = nullptr;
-        int32_t row = 0;
-        HRESULT valid = Resolve(child, row);
-        if (FAILED(valid))
-            return valid;
-        if (row < 0 || !HasThreadsToShow(Row(row)))
-            return S_FALSE;
-        return Text(TableText(Row(row).Has(model::expanded) ? IDS_ACC_COLLAPSE : IDS_ACC_EXPAND), action);
+        return Answer(child, action, [](int32_t row) {
+            if (row < 0 || !HasThreadsToShow(Row(row)))
+                return std::wstring();
+            return TableText(Row(row).Has(model::expanded) ? IDS_ACC_COLLAPSE : IDS_ACC_EXPAND);
+        });
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
     {
