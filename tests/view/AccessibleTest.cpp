@@ -137,6 +137,11 @@ TEST_F(Accessible, ChildrenReadAsTheRowsShow)
     ASSERT_EQ(S_OK, list->get_accSelection(&selection));
     EXPECT_EQ(4, selection.lVal);
     EXPECT_EQ(E_INVALIDARG, list->accSelect(SELFLAG_ADDSELECTION, Child(5)));
+
+    Command(CMD_LAST_ROW);
+    ASSERT_GT(Top(), 0);
+    EXPECT_EQ(STATE_SYSTEM_OFFSCREEN, Number(&IAccessible::get_accState, 1) & STATE_SYSTEM_OFFSCREEN)
+        << "scrolled off the top";
 }
 
 // Children are positions in the rows listed now; the window's end leaves

@@ -166,4 +166,5 @@ TEST_F(Keyboard, ADpiChangeRemakesTheFontsAndTakesTheSuggestedRectangle)
     EXPECT_EQ(view::PageRows(window), view::viewState.scrollRange.page) << "the scroll range follows the rows";
     Send(WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(rowAt96, view::RowHeight());
+    EXPECT_EQ(view::PageRows(window), view::viewState.scrollRange.page) << "the same size, more rows";
 }
