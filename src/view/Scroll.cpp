@@ -106,13 +106,16 @@ void SelectRow(HWND window, int32_t row, uint32_t flags)
         if (i != row && s.displayList[i]->Has(flags))
             InvalidateRow(window, i, TRUE);
     }
+    // A reader announces a row when it gains a mark, not each time it is chosen again.
+    bool gainsFocus = (flags & FOCUS) && s.focusRow != row;
+    bool gainsSelection = (flags & SELECT) && !s.displayList[row]->Has(model::selected);
     model::MarkRow(model::modelState, row, flags);
     InvalidateRow(window, row, FALSE);
     ScrollIntoView(window, row);
     UpdateWindow(window);
-    if (flags & FOCUS)
+    if (gainsFocus)
         NotifyRowEvent(window, EVENT_OBJECT_FOCUS, row);
-    if (flags & SELECT)
+    if (gainsSelection)
         NotifyRowEvent(window, EVENT_OBJECT_SELECTION, row);
 }
 
