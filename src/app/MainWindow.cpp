@@ -115,8 +115,10 @@ void OnSelectRow(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A registered number, not a constant: it cannot be a case of the switch.
-    // The shell restarted: the icons go onto its new taskbar.
+    // The shell restarted: the icons go onto its new taskbar, made for the
+    // DPI of the screen it is on now.
     if (message == taskbarCreatedMessage && message != 0) {
+        view::LoadTrayIcons();
         view::UpdateTray();
         return 0;
     }

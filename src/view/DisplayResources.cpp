@@ -74,10 +74,8 @@ LOGFONTW FontForStorage(const LOGFONTW& onScreen)
     return WithHeight(onScreen, ViewDpi(), STORED_DPI);
 }
 
-void CreateDisplayResources()
+void LoadTrayIcons()
 {
-    const ui::SettingsRecord& settings = ui::settings;
-    DestroyDisplayResources();
     // The notification area shows small icons; these are loaded unshared, so
     // they are this program's own to destroy.
     SIZE small = TrayIconSize();
@@ -86,6 +84,13 @@ void CreateDisplayResources()
             LoadImageW(ui::platform.instance, MAKEINTRESOURCEW(IDI_TRAY_FIRST + i), IMAGE_ICON, small.cx, small.cy, 0);
         display.trayIcons[i].Reset(static_cast<HICON>(icon));
     }
+}
+
+void CreateDisplayResources()
+{
+    const ui::SettingsRecord& settings = ui::settings;
+    DestroyDisplayResources();
+    LoadTrayIcons();
     display.decreaseBrush = MakeBarBrush(settings.decreaseColor);
     display.increaseBrush = MakeBarBrush(settings.increaseColor);
     display.threadBrush = MakeBarBrush(settings.threadColor);

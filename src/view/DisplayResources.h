@@ -53,6 +53,8 @@ LOGFONTW FontForStorage(const LOGFONTW& onScreen);
 
 // Makes the resources anew from the settings, releasing the ones held.
 void CreateDisplayResources();
+// The gauges' icons again, at the small-icon size of the taskbar's screen now.
+void LoadTrayIcons();
 void DestroyDisplayResources();
 
 // The new window draws at its own monitor's DPI.

@@ -46,3 +46,44 @@ TEST_F(Tray, GaugesFollowTheLoadOfTheWholeMachine)
         EXPECT_EQ((std::map<UINT, std::wstring>{{1, c.highest}, {2, c.total}}), shown);
     }
 }
+
+namespace {
+
+UINT WINAPI LargeTaskbarDpi(HWND) { return 144; }
+int WINAPI MetricAtDpi(int index, UINT dpi) { return MulDiv(GetSystemMetrics(index), static_cast<int>(dpi), 96); }
+
+int IconWidth(HICON icon)
+{
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bits = {};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bits), &bits);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bits.bmWidth;
+}
+
+} // namespace
+
+// A taskbar that comes back on a screen of 144 DPI gets icons of that
+// screen's small-icon size, not ones the shell would stretch.
+TEST_F(Tray, ANewTaskbarGetsIconsForTheDpiOfItsScreen)
+{
+    Start({});
+    const int small = GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(small, IconWidth(view::display.trayIcons[0].Get()));
+    WNDCLASSW trayClass = {};
+    trayClass.lpfnWndProc = DefWindowProcW;
+    trayClass.lpszClassName = L"Shell_TrayWnd";
+    RegisterClassW(&trayClass);
+    HWND taskbar = CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ui::PlatformState saved = ui::platform;
+    ui::platform.dpiForWindowFn = LargeTaskbarDpi;
+    ui::platform.metricForDpiFn = MetricAtDpi;
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ui::platform = saved;
+    DestroyWindow(taskbar);
+    EXPECT_EQ(small * 3 / 2, IconWidth(view::display.trayIcons[0].Get()));
+    EXPECT_EQ(small * 3 / 2, IconWidth(view::display.trayIcons[view::TRAY_LEVELS - 1].Get()));
+}
