@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace core {
 
@@ -26,6 +27,13 @@ inline const wchar_t* TextId(unsigned id)
 // loaded on first use and kept; null outside the table or when it cannot be
 // loaded.
 const wchar_t* ProgramFormat(unsigned id);
+
+// The same entry as a standard string; empty where there is none.
+inline std::wstring ProgramText(unsigned id)
+{
+    const wchar_t* text = ProgramFormat(id);
+    return text ? text : L"";
+}
 
 class WideString {
 public:

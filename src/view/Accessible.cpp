@@ -22,12 +22,6 @@ const model::InstanceRecord& Row(int32_t row)
     return *model::modelState.displayList[static_cast<size_t>(row)];
 }
 
-std::wstring TableText(unsigned id)
-{
-    const wchar_t* text = core::ProgramFormat(id);
-    return text ? text : L"";
-}
-
 bool HasThreadsToShow(const model::InstanceRecord& record)
 {
     return record.Has(model::isProcess) && record.threadCount != 0;
@@ -86,7 +80,7 @@ std::wstring ListName()
     uint32_t index = viewState.counter.counterIndex;
     const wchar_t* counter = index ? perf::CounterName(index) : nullptr;
     if (!counter)
-        return TableText(IDS_ACC_LIST);
+        return core::ProgramText(IDS_ACC_LIST);
     core::WideString name;
     name.FormatResource(IDS_ACC_LIST_COUNTER, counter);
     return name.Chars();
@@ -244,7 +238,7 @@ public:
         return Answer(child, action, [](int32_t row) {
             if (row < 0 || !HasThreadsToShow(Row(row)))
                 return std::wstring();
-            return TableText(Row(row).Has(model::expanded) ? IDS_ACC_COLLAPSE : IDS_ACC_EXPAND);
+            return core::ProgramText(Row(row).Has(model::expanded) ? IDS_ACC_COLLAPSE : IDS_ACC_EXPAND);
         });
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
@@ -480,7 +474,7 @@ std::wstring RowName(int32_t row)
     const model::InstanceRecord& r = Row(row);
     wchar_t id[16];
     FormatRowId(r.id, ui::settings.hexIds != 0, id);
-    std::wstring name = r.Has(model::isThread) ? TableText(IDS_ACC_THREAD) + L" " : std::wstring();
+    std::wstring name = r.Has(model::isThread) ? core::ProgramText(IDS_ACC_THREAD) + L" " : std::wstring();
     return name + id + L" " + r.name;
 }
 

@@ -24,20 +24,14 @@ void AppendRow(const model::InstanceRecord& record, core::WideString& value, std
     text.append(id).append(L"\t").append(record.name).append(L"\t").append(value.Chars());
 }
 
-std::wstring TableText(unsigned id)
-{
-    const wchar_t* text = id ? core::ProgramFormat(id) : nullptr;
-    return text ? text : L"";
-}
-
 // The counter's name and the display format's label, as the menus show them.
 std::wstring CounterLine()
 {
     const perf::CounterSelection& shown = viewState.counter;
     const wchar_t* name = shown.counterIndex ? perf::CounterName(shown.counterIndex) : nullptr;
     uint32_t format = shown.displayType == perf::DISPLAY_NATURAL ? shown.counterType : shown.displayType;
-    return (name ? name : TableText(IDS_UNNAMED_COUNTER)) + L"\t" +
-           TableText(perf::DisplayTypeLabel(format, shown.counterIndex));
+    return (name ? name : core::ProgramText(IDS_UNNAMED_COUNTER)) + L"\t" +
+           core::ProgramText(perf::DisplayTypeLabel(format, shown.counterIndex));
 }
 
 // The clipboard, open while the scope lasts.
