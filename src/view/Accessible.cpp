@@ -412,7 +412,6 @@ uint64_t ListSignature()
     auto mix = [&hash](uint64_t value) { hash = (hash ^ value) * 1099511628211ull; };
     for (const model::InstanceRecord* r : model::modelState.displayList)
         mix((uint64_t{r->id} << 32) | (r->flags & model::isThread) | (r->depth << 8));
-    mix(model::modelState.displayCount());
     return hash;
 }
 

@@ -150,13 +150,28 @@ TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
 {
     BSTR name = nullptr;
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(4), 2));
+    std::vector<MachineProcess> fewer = Machine(4);
+    fewer.push_back({u"Idle", 0});
+    replay.Serve(MachineBlock(fewer, 2));
+    Command(CMD_SHOW_IDLE);
     Command(CMD_UPDATE_NOW);
-    EXPECT_EQ(5, Count());
+    EXPECT_EQ(6, Count());
     EXPECT_EQ(L"400 p03", Text(&IAccessible::get_accName, 5));
-    EXPECT_EQ(E_INVALIDARG, list->get_accName(Child(6), &name));
+    EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, 6)) << "Idle is no process to expand";
+    EXPECT_EQ(E_INVALIDARG, list->get_accName(Child(7), &name));
     EXPECT_EQ(E_INVALIDARG, list->accDoDefaultAction(Child(13)));
     EXPECT_EQ(E_INVALIDARG, list->get_accName(Child(-1), &name));
+    VARIANT reached;
+    const std::pair<long, LONG> moves[] = {{NAVDIR_FIRSTCHILD, 1}, {NAVDIR_LASTCHILD, 6}, {NAVDIR_NEXT, 2}};
+    for (auto [direction, child] : moves) {
+        EXPECT_EQ(S_OK, list->accNavigate(direction, Child(direction == NAVDIR_NEXT ? 1 : CHILDID_SELF), &reached));
+        EXPECT_EQ(child, reached.lVal) << direction;
+    }
+    EXPECT_EQ(S_FALSE, list->accNavigate(NAVDIR_PREVIOUS, Child(1), &reached));
+    POINT below = {5, 8 * view::RowHeight()};
+    ClientToScreen(window, &below);
+    ASSERT_EQ(S_OK, list->accHitTest(below.x, below.y, &reached));
+    EXPECT_EQ(CHILDID_SELF, reached.lVal) << "under the last row: the list itself";
 
     DestroyWindow(window);
     long count = 0;
