@@ -144,7 +144,7 @@ constexpr uint32_t STATE = 46, REASON = 336;
 std::vector<uint8_t> EveryKindBlock(int sample)
 {
     struct Counter {
-        perf::CounterSpec spec;
+        perf::CounterSpec definition;
         uint64_t alpha[2], beta[2], gamma;
     };
     const Counter counters[] = {
@@ -174,7 +174,7 @@ std::vector<uint8_t> EveryKindBlock(int sample)
     w.BeginObject({230, 231});
     std::vector<uint64_t> alpha, beta, gamma;
     for (const Counter& c : counters) {
-        w.AddCounter(c.spec);
+        w.AddCounter(c.definition);
         alpha.push_back(c.alpha[sample]);
         beta.push_back(c.beta[sample]);
         gamma.push_back(c.gamma);
