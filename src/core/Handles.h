@@ -93,6 +93,11 @@ struct LocalMemoryTraits {
     static void Close(T memory) { LocalFree(reinterpret_cast<HLOCAL>(memory)); }
 };
 
+struct GlobalMemoryTraits {
+    static bool IsValid(HGLOBAL memory) { return memory != nullptr; }
+    static void Close(HGLOBAL memory) { GlobalFree(memory); }
+};
+
 using KernelHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using RegistryKey = UniqueResource<HKEY, RegistryKeyTraits>;
 using Module = UniqueResource<HMODULE, ModuleTraits>;
@@ -108,6 +113,8 @@ using Bitmap = GdiObject<HBITMAP>;
 using MemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 template <class T>
 using LocalMemory = UniqueResource<T, LocalMemoryTraits<T>>;
+// Memory for the clipboard: freed unless the clipboard took it (Release).
+using GlobalMemory = UniqueResource<HGLOBAL, GlobalMemoryTraits>;
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class WindowDc {

@@ -44,10 +44,7 @@ bool IsPseudoProcess(const model::InstanceRecord& record)
 
 RECT RowRectangle(HWND window, int32_t row)
 {
-    RECT client = {};
-    GetClientRect(window, &client);
-    int top = (row - viewState.topRow) * RowHeight();
-    RECT band = {0, top, client.right, top + RowHeight()};
+    RECT band = RowBand(window, row);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&band), 2);
     return band;
 }

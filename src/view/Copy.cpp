@@ -1,5 +1,6 @@
 #include "view/Copy.h"
 
+#include "core/Handles.h"
 #include "core/Report.h"
 #include "core/WideString.h"
 #include "model/Records.h"
@@ -47,41 +48,39 @@ struct OpenClipboardScope {
     OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
 };
 
-// Memory given to the clipboard, freed unless the clipboard took it.
-struct GlobalMemory {
-    HGLOBAL memory;
-    ~GlobalMemory()
-    {
-        if (memory)
-            GlobalFree(memory);
-    }
+// What failed and why; no operation when nothing did.
+struct ClipboardFailure {
+    unsigned operation = 0;
+    DWORD code = 0;
 };
 
-void PutOnClipboard(HWND window, const std::wstring& text)
+ClipboardFailure FillClipboard(HWND window, const std::wstring& text)
 {
     OpenClipboardScope clipboard(window);
-    if (!clipboard.open) {
-        core::ReportWin32Failure(window, core::TextId(IDS_OP_OPEN_CLIPBOARD), 0, MB_ICONEXCLAMATION);
-        return;
-    }
-    if (!EmptyClipboard()) {
-        core::ReportWin32Failure(window, core::TextId(IDS_OP_EMPTY_CLIPBOARD), 0, MB_ICONEXCLAMATION);
-        return;
-    }
+    if (!clipboard.open)
+        return {IDS_OP_OPEN_CLIPBOARD, GetLastError()};
+    if (!EmptyClipboard())
+        return {IDS_OP_EMPTY_CLIPBOARD, GetLastError()};
     size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-    GlobalMemory block{GlobalAlloc(GMEM_MOVEABLE, bytes)};
-    void* chars = block.memory ? GlobalLock(block.memory) : nullptr;
-    if (!chars) {
-        core::ReportWin32Failure(window, core::TextId(IDS_OP_CLIPBOARD_MEMORY), 0, MB_ICONEXCLAMATION);
-        return;
-    }
+    core::GlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    void* chars = block ? GlobalLock(block.Get()) : nullptr;
+    if (!chars)
+        return {IDS_OP_CLIPBOARD_MEMORY, GetLastError()};
     std::memcpy(chars, text.c_str(), bytes);
-    GlobalUnlock(block.memory);
-    if (!SetClipboardData(CF_UNICODETEXT, block.memory)) {
-        core::ReportWin32Failure(window, core::TextId(IDS_OP_SET_CLIPBOARD_DATA), 0, MB_ICONEXCLAMATION);
-        return;
-    }
-    block.memory = nullptr; // the clipboard owns it now
+    GlobalUnlock(block.Get());
+    if (!SetClipboardData(CF_UNICODETEXT, block.Get()))
+        return {IDS_OP_SET_CLIPBOARD_DATA, GetLastError()};
+    block.Release(); // the clipboard owns it now
+    return {};
+}
+
+// The clipboard is closed again before a failure box is shown, so that other
+// programs can use it while the box waits.
+void PutOnClipboard(HWND window, const std::wstring& text)
+{
+    ClipboardFailure failure = FillClipboard(window, text);
+    if (failure.operation)
+        core::ReportWin32Failure(window, core::TextId(failure.operation), failure.code, MB_ICONEXCLAMATION);
 }
 
 } // namespace

@@ -17,10 +17,7 @@ using model::InstanceRecord;
 
 void InvalidateRow(HWND window, int32_t row, BOOL erase)
 {
-    RECT client = {};
-    GetClientRect(window, &client);
-    int top = (row - viewState.topRow) * RowHeight();
-    RECT band = {0, top, client.right, top + RowHeight()};
+    RECT band = RowBand(window, row);
     InvalidateRect(window, &band, erase);
 }
 
@@ -68,6 +65,14 @@ int32_t PageRows(HWND window)
 int32_t RowAt(int y)
 {
     return y / RowHeight() + viewState.topRow;
+}
+
+RECT RowBand(HWND window, int32_t row)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    int top = (row - viewState.topRow) * RowHeight();
+    return {0, top, client.right, top + RowHeight()};
 }
 
 void ScrollToRow(HWND window, int32_t row)

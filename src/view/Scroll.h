@@ -50,5 +50,8 @@ void ResetColumns();
 int32_t PageRows(HWND window);
 // The row under a client-area y, which may lie past the last row.
 int32_t RowAt(int y);
+// Where a row is drawn, in client coordinates (outside the client area when
+// scrolled out of view).
+RECT RowBand(HWND window, int32_t row);
 
 } // namespace view
