@@ -41,12 +41,27 @@ uint32_t ReadCounter32(perf::SnapshotView view, const perf::PerfInstanceDefiniti
     return perf::ReadU32(view, perf::CounterData(view, instance, counter));
 }
 
-void StartPrevious(PreviousInstances& previous, perf::SnapshotView view, uint32_t objectIndex,
-                   uint32_t idCounterIndex)
+// What tells one instance from another that took over its ID.
+struct Identity {
+    uint32_t id;
+    const wchar_t* name;
+    const uint8_t* start; // creation time data, or null
+};
+
+uint64_t ReadStart(perf::SnapshotView view, const uint8_t* data)
 {
+    return perf::ReadU64(view, data);
+}
+
+void StartPrevious(PreviousInstances& previous, const BuildRequest& request, bool matchNames)
+{
+    perf::SnapshotView view = request.previous;
     previous.view = view;
-    previous.object = perf::FindObject(view, objectIndex);
-    previous.idCounter = perf::FindCounter(view, previous.object, idCounterIndex);
+    previous.object = perf::FindObject(view, request.objectIndex);
+    previous.idCounter = perf::FindCounter(view, previous.object, request.idCounterIndex);
+    previous.startCounter =
+        request.startCounterIndex ? perf::FindCounter(view, previous.object, request.startCounterIndex) : nullptr;
+    previous.matchNames = matchNames;
     previous.walkPosition = 0;
     previous.walkInstance = perf::InstanceCount(previous.object) ? perf::FirstInstance(view, previous.object) : nullptr;
     previous.indexed = false;
@@ -70,12 +85,28 @@ void IndexPrevious(PreviousInstances& previous)
     }
 }
 
-bool Matches(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance, uint32_t id,
-             const wchar_t* name)
+bool SameName(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance, const wchar_t* name)
 {
-    if (id != 0)
-        return ReadCounter32(previous.view, instance, previous.idCounter) == id;
     return wcscmp(Wide(perf::InstanceName(previous.view, instance)), name) == 0;
+}
+
+// The rest of an identity, once the IDs agree.
+bool SameInstance(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance,
+                  const Identity& identity, perf::SnapshotView current)
+{
+    if (previous.matchNames && !SameName(previous, instance, identity.name))
+        return false;
+    const uint8_t* start = perf::CounterData(previous.view, instance, previous.startCounter, 8);
+    return !start || !identity.start || ReadStart(previous.view, start) == ReadStart(current, identity.start);
+}
+
+bool Matches(const PreviousInstances& previous, const perf::PerfInstanceDefinition* instance,
+             const Identity& identity, perf::SnapshotView current)
+{
+    if (identity.id != 0)
+        return ReadCounter32(previous.view, instance, previous.idCounter) == identity.id &&
+               SameInstance(previous, instance, identity, current);
+    return SameName(previous, instance, identity.name);
 }
 
 const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byId)
@@ -98,12 +129,12 @@ const std::vector<KeyPosition>& SortedKeys(PreviousInstances& previous, bool byI
 // after the last match: when the snapshots list the instances in the same
 // order, the first instance looked at matches. Otherwise sorted keys find
 // what the walk would find, in logarithmic time.
-uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* name, uint32_t start,
-                      const perf::PerfInstanceDefinition*& found)
+uint32_t FindPrevious(PreviousInstances& previous, const Identity& identity, perf::SnapshotView current,
+                      uint32_t start, const perf::PerfInstanceDefinition*& found)
 {
     if (!previous.indexed && start == previous.walkPosition && previous.walkInstance &&
         start < perf::InstanceCount(previous.object)) {
-        if (Matches(previous, previous.walkInstance, id, name)) {
+        if (Matches(previous, previous.walkInstance, identity, current)) {
             found = previous.walkInstance;
             previous.walkPosition = start + 1;
             previous.walkInstance = perf::NextInstance(previous.view, found);
@@ -114,12 +145,15 @@ uint32_t FindPrevious(PreviousInstances& previous, uint32_t id, const wchar_t* n
     found = nullptr;
     if (start >= previous.instances.size())
         return NO_MATCH;
-    uint64_t key = id != 0 ? id : NameHash(name);
+    uint32_t id = identity.id;
+    uint64_t key = id != 0 ? id : NameHash(identity.name);
     const std::vector<KeyPosition>& keys = SortedKeys(previous, id != 0);
     for (auto it = std::lower_bound(keys.begin(), keys.end(), KeyPosition{key, start});
          it != keys.end() && it->first == key; ++it) {
         uint32_t p = it->second;
-        if (id != 0 ? previous.ids[p] == id : Matches(previous, previous.instances[p], 0, name)) {
+        const perf::PerfInstanceDefinition* instance = previous.instances[p];
+        if (id != 0 ? previous.ids[p] == id && SameInstance(previous, instance, identity, current)
+                    : SameName(previous, instance, identity.name)) {
             found = previous.instances[p];
             return p;
         }
@@ -176,6 +210,7 @@ struct BuildSources {
     const perf::PerfCounterDefinition* previousShown;
     const perf::PerfCounterDefinition* threadCount;
     const perf::PerfCounterDefinition* creator;
+    const perf::PerfCounterDefinition* start;
     bool isProcessObject;
 
     explicit BuildSources(const BuildRequest& r) : request(r)
@@ -188,6 +223,7 @@ struct BuildSources {
         isProcessObject = r.objectIndex == counterTable.processObjectIndex;
         threadCount = isProcessObject ? FindCounter(r.current, object, counterTable.threadCountIndex) : nullptr;
         creator = isProcessObject ? FindCounter(r.current, object, counterTable.creatingProcessIdIndex) : nullptr;
+        start = r.startCounterIndex ? FindCounter(r.current, object, r.startCounterIndex) : nullptr;
     }
 };
 
@@ -278,7 +314,7 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
     if (keepMatches)
         IndexPrevious(previous);
     else
-        StartPrevious(previous, request.previous, request.objectIndex, request.idCounterIndex);
+        StartPrevious(previous, request, from.isProcessObject);
     Carried carried(records);
 
     records.count = 0;
@@ -318,7 +354,8 @@ uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records)
                 match = old.matchedPosition;
             matched = match != NO_MATCH ? previous.instances[match] : nullptr;
         } else {
-            match = FindPrevious(previous, record.id, record.name, start, matched);
+            Identity identity{record.id, record.name, CounterData(current, instance, from.start, 8)};
+            match = FindPrevious(previous, identity, current, start, matched);
             start = match != NO_MATCH ? match + 1 : 0;
         }
         // The replaced records were built from the previous snapshot, or from

@@ -79,6 +79,8 @@ struct PreviousInstances {
     perf::SnapshotView view;
     const perf::PerfObjectType* object = nullptr;
     const perf::PerfCounterDefinition* idCounter = nullptr;
+    const perf::PerfCounterDefinition* startCounter = nullptr; // null: starts are not compared
+    bool matchNames = false;
     uint32_t walkPosition = 0;
     const perf::PerfInstanceDefinition* walkInstance = nullptr;
     bool indexed = false;
@@ -178,10 +180,15 @@ struct BuildRequest {
     uint32_t counterIndex = 0; // the displayed counter
     uint32_t depth = 0;
     uint32_t displayType = perf::DISPLAY_NATURAL; // how its values are computed and shown
+    // IDs are reused: an instance is its predecessor only when the counter of
+    // this index (the creation time) agrees too, where both snapshots have it.
+    uint32_t startCounterIndex = 0;
 };
 
 // Rebuilds `records` (the previous refresh's array for this object) with one
-// record per instance of the object; returns the count. Sets the records'
+// record per instance of the object; returns the count. A process is matched
+// with its predecessor by ID and name, a thread by ID (its name is only its
+// position); ID 0 by name alone. Sets the records'
 // status when the object or its instances are missing.
 uint32_t BuildInstanceRecords(const BuildRequest& request, RecordArray& records);
 

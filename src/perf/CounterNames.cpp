@@ -4,9 +4,11 @@
 #include "core/WideString.h"
 #include "perf/DataSource.h"
 #include "perf/NameTable.h"
+#include "perf/PerfData.h"
 #include "resources/resource.h"
 
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -36,17 +38,21 @@ const WellKnownName wellKnownNames[] = {
     {L"Thread State", &CounterNameTable::threadStateIndex, false},
     {L"Thread Wait Reason", &CounterNameTable::threadWaitReasonIndex, false},
     {L"Creating Process ID", &CounterNameTable::creatingProcessIdIndex, false},
+    {L"Elapsed Time", &CounterNameTable::elapsedTimeIndex, false},
 };
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the registry's texts are UTF-16");
 
 constexpr uint32_t EXIT_NAME_NOT_FOUND = 2;
 
-[[noreturn]] void FailMissingName(HWND owner)
+// The program cannot watch the local machine without these names; another
+// machine is only left.
+void ReportMissingName(HWND owner)
 {
     core::ReportFailure(owner, core::TextId(IDS_OP_FIND_COUNTER_NAMES), core::TextId(IDS_NAME_NOT_FOUND),
                         core::TextId(IDS_KIND_INTERNAL), EXIT_NAME_NOT_FOUND, MB_ICONHAND);
-    ExitProcess(EXIT_NAME_NOT_FOUND);
+    if (IsLocalMachine())
+        ExitProcess(EXIT_NAME_NOT_FOUND);
 }
 
 const wchar_t* LanguageKeyPath(unsigned language, core::WideString& path)
@@ -125,21 +131,30 @@ LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valu
 
 namespace {
 
-void FindWellKnownIndexes(HWND owner)
+// A name at several indexes (later providers reuse the system's names) is
+// the system's own at its lowest index, as the objects themselves define it.
+void FindWellKnownIndexes(const IndexedMultiString& names, CounterNameTable& found)
 {
-    const IndexedMultiString& names = counterTable.counterNames;
+    bool seen[std::size(wellKnownNames)] = {};
     for (uint32_t i = 0; i < names.count; ++i) {
         if (!names.table[i])
             continue;
-        for (const WellKnownName& known : wellKnownNames) {
-            if (wcscmp(names.table[i], known.name) == 0)
-                counterTable.*known.index = i;
+        for (size_t k = 0; k < std::size(wellKnownNames); ++k) {
+            if (!seen[k] && wcscmp(names.table[i], wellKnownNames[k].name) == 0) {
+                found.*wellKnownNames[k].index = i;
+                seen[k] = true;
+            }
         }
     }
+}
+
+bool HasRequiredIndexes(const CounterNameTable& found)
+{
     for (const WellKnownName& known : wellKnownNames) {
-        if (known.required && counterTable.*known.index == 0)
-            FailMissingName(owner);
+        if (known.required && found.*known.index == 0)
+            return false;
     }
+    return true;
 }
 
 void ResetWellKnownIndexes()
@@ -148,6 +163,7 @@ void ResetWellKnownIndexes()
         counterTable.*known.index = 0;
     counterTable.creatingProcessIdIndex = 1410;
     counterTable.indexesFound = false;
+    counterTable.requiredNameMissing = false;
 }
 
 const wchar_t* Lookup(const IndexedMultiString& table, uint32_t index)
@@ -174,8 +190,11 @@ bool LoadCounterTables(HWND owner, unsigned language)
     if (status != ERROR_SUCCESS) {
         core::ReportWin32Failure(owner, core::TextId(IDS_OP_READ_COUNTER_NAMES), status, MB_ICONHAND);
     } else if (language == ENGLISH) {
-        FindWellKnownIndexes(owner);
-        counterTable.indexesFound = true;
+        FindWellKnownIndexes(counterTable.counterNames, counterTable);
+        counterTable.indexesFound = HasRequiredIndexes(counterTable);
+        counterTable.requiredNameMissing = !counterTable.indexesFound;
+        if (counterTable.requiredNameMissing)
+            ReportMissingName(owner);
     }
 
     status = ReadIndexedMultiString(source, key.Get(), L"Help", counterTable.counterHelp);
@@ -195,6 +214,22 @@ LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names)
     if (!key.Get())
         return ERROR_FILE_NOT_FOUND;
     return ReadIndexedMultiString(source, key.Get(), L"Counter", names);
+}
+
+bool NamesTheRequiredCounters(const IndexedMultiString& englishNames)
+{
+    CounterNameTable found;
+    FindWellKnownIndexes(englishNames, found);
+    return HasRequiredIndexes(found);
+}
+
+uint32_t LowestIndexOf(const IndexedMultiString& names, const wchar_t* name)
+{
+    for (uint32_t i = 0; i < names.count; ++i) {
+        if (names.table[i] && wcscmp(names.table[i], name) == 0)
+            return i;
+    }
+    return 0;
 }
 
 bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage)
@@ -217,6 +252,7 @@ void ReleaseCounterTables()
     ReleaseIndexedMultiString(counterTable.counterNames);
     ReleaseIndexedMultiString(counterTable.counterHelp);
     counterTable.indexesFound = false;
+    counterTable.requiredNameMissing = false;
 }
 
 const wchar_t* CounterName(uint32_t index)

@@ -34,10 +34,13 @@ struct CounterNameTable {
     uint32_t threadStateIndex = 0;
     uint32_t threadWaitReasonIndex = 0;
     uint32_t creatingProcessIdIndex = 1410;
+    uint32_t elapsedTimeIndex = 0; // its data is the creation time
     // The indexes above were found in this machine's English names. Until
     // then the names (perhaps of the user's language alone) name nothing the
     // program can ask for.
     bool indexesFound = false;
+    // The English names were read but lack a required one.
+    bool requiredNameMissing = false;
 };
 
 extern CounterNameTable counterTable;
@@ -45,7 +48,8 @@ extern CounterNameTable counterTable;
 // Loads the tables when absent: English first (which also finds the
 // well-known indexes), then the user's language over it when the machine has
 // that language. False when no language key opened. Failures are reported in
-// boxes owned by `owner`.
+// boxes owned by `owner`. English names without a required name end the
+// program on the local machine; on another one they leave `indexesFound` false.
 bool EnsureCounterTables(HWND owner);
 bool EnsureCounterTablesFor(HWND owner, unsigned userLanguage);
 // A value of a language key of `source` (which need not be the connection's
@@ -56,6 +60,10 @@ LSTATUS ReadIndexedMultiString(DataSource& source, HKEY key, const wchar_t* valu
 // The English "Counter" value of a source.
 LSTATUS ReadEnglishCounterNames(DataSource& source, IndexedMultiString& names);
 void ReleaseIndexedMultiString(IndexedMultiString& table);
+// Whether English names hold every name the program cannot do without.
+bool NamesTheRequiredCounters(const IndexedMultiString& englishNames);
+// The lowest index of a name, 0 when absent.
+uint32_t LowestIndexOf(const IndexedMultiString& names, const wchar_t* name);
 void ReleaseCounterTables();
 
 // The text of a title index, or null when the table has none.

@@ -90,6 +90,11 @@ uint32_t ReadSize(uint32_t code)
     }
 }
 
+int64_t Difference64(uint64_t now, uint64_t before)
+{
+    return static_cast<int64_t>(now - before);
+}
+
 bool MakeInterval(uint32_t code, const CounterSample& current, const CounterSample& previous, Interval& interval)
 {
     const PerfDataBlockHeader* nowHeader = BlockHeader(current.block);
@@ -99,17 +104,16 @@ bool MakeInterval(uint32_t code, const CounterSample& current, const CounterSamp
     interval.before = CounterData(previous.block, previous.instance, previous.counter, size);
     if (!nowHeader || !beforeHeader || !interval.now || !interval.before)
         return false;
-    interval.ticks = static_cast<double>(Value64(nowHeader->PerfTime) - Value64(beforeHeader->PerfTime));
+    interval.ticks = static_cast<double>(Difference64(Value64(nowHeader->PerfTime), Value64(beforeHeader->PerfTime)));
     interval.frequency = static_cast<double>(Value64(nowHeader->PerfFreq));
-    interval.time100ns =
-        static_cast<double>(Value64(nowHeader->PerfTime100nSec) - Value64(beforeHeader->PerfTime100nSec));
+    interval.time100ns = static_cast<double>(
+        Difference64(Value64(nowHeader->PerfTime100nSec), Value64(beforeHeader->PerfTime100nSec)));
     return true;
 }
 
 int64_t Delta64(const CounterSample& current, const CounterSample& previous, const Interval& interval)
 {
-    uint64_t now = ReadU64(current.block, interval.now), before = ReadU64(previous.block, interval.before);
-    return static_cast<int64_t>(now - before);
+    return Difference64(ReadU64(current.block, interval.now), ReadU64(previous.block, interval.before));
 }
 
 int64_t NowAsFileTime(SnapshotView block)
@@ -187,28 +191,35 @@ uint32_t CodeOf(const CounterSample& current, uint32_t displayType)
     return current.counter ? current.counter->CounterType : 0;
 }
 
-// The codes that compare two samples; false when the previous sample is
-// missing or no time passed between them.
+// The codes that compare two samples; false, as for a new instance, when the
+// previous sample is missing, when the time base did not move forward (a
+// clock set back), or when a 64-bit count went down: these counts only grow,
+// so the earlier one belonged to another instance. A 32-bit count wraps.
 bool ComputeRate(uint32_t code, const CounterSample& current, const CounterSample& previous, double& value)
 {
     Interval interval;
     if (!MakeInterval(code, current, previous, interval))
         return false;
-    if (code == TYPE_TIMER || code == TYPE_100NSEC_TIMER) {
-        double base = code == TYPE_TIMER ? interval.ticks : interval.time100ns;
-        if (base == 0)
-            return false;
-        value = Delta64(current, previous, interval) / base;
-        return true;
-    }
-    if (interval.ticks == 0 || interval.frequency == 0)
-        return false;
     if (code == TYPE_COUNTER) {
+        if (interval.ticks <= 0 || interval.frequency <= 0)
+            return false;
         uint32_t delta = ReadU32(current.block, interval.now) - ReadU32(previous.block, interval.before);
         value = interval.frequency * (delta / interval.ticks);
-    } else {
-        value = Delta64(current, previous, interval) / (interval.ticks / interval.frequency);
+        return true;
     }
+    int64_t delta = Delta64(current, previous, interval);
+    if (delta < 0)
+        return false;
+    if (code == TYPE_TIMER || code == TYPE_100NSEC_TIMER) {
+        double base = code == TYPE_TIMER ? interval.ticks : interval.time100ns;
+        if (base <= 0)
+            return false;
+        value = delta / base;
+        return true;
+    }
+    if (interval.ticks <= 0 || interval.frequency <= 0)
+        return false;
+    value = delta / (interval.ticks / interval.frequency);
     return true;
 }
 

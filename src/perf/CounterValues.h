@@ -33,7 +33,8 @@ struct CounterSample {
 };
 
 // False, leaving value as it was, when the display type needs two samples and
-// either sample's data is missing or the time base does not advance. A
+// either sample's data is missing, the time base does not advance, or a
+// 64-bit count went down (the earlier sample was another instance's). A
 // counter declared shorter than the value the display type reads counts as
 // missing.
 bool ComputeCounterValue(const CounterSample& current, const CounterSample& previous, double& value,

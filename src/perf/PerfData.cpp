@@ -7,6 +7,7 @@
 #include "perf/DataSource.h"
 #include "resources/resource.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 
@@ -17,8 +18,9 @@ DataSeams seams;
 
 namespace {
 
-constexpr uint32_t SNAPSHOT_DOUBLING_LIMIT = 0x80000;
-constexpr uint32_t SNAPSHOT_STEP = 0x20000;
+// Every query makes the machine collect all of its data again, so a buffer
+// grows in few large steps: fourfold while small, then twofold.
+constexpr uint32_t SNAPSHOT_QUADRUPLING_LIMIT = 0x800000;
 
 void RetireSnapshot(const uint8_t* bytes)
 {
@@ -37,9 +39,23 @@ SnapshotBuffer AllocateSnapshot(uint32_t size)
 
 uint32_t NextSnapshotSize(uint32_t size)
 {
-    if (size < SNAPSHOT_DOUBLING_LIMIT)
-        return size * 2;
-    return size <= UINT32_MAX - SNAPSHOT_STEP ? size + SNAPSHOT_STEP : 0;
+    if (size < SNAPSHOT_QUADRUPLING_LIMIT)
+        return size * 4;
+    return size <= UINT32_MAX / 2 ? size * 2 : 0;
+}
+
+// A buffer for the next query: the previous snapshot's, or a new one, at
+// least as large as the last buffer that sufficed.
+SnapshotBuffer QueryBuffer()
+{
+    SnapshotBuffer buffer = std::move(perfData.previousSnapshot);
+    perfData.previousSnapshot = SnapshotBuffer();
+    if (buffer)
+        RetireSnapshot(buffer.bytes.get());
+    uint32_t wanted = std::max(SNAPSHOT_INITIAL_SIZE, perfData.sufficientSize);
+    if (!buffer || buffer.allocated < wanted)
+        buffer = AllocateSnapshot(wanted);
+    return buffer;
 }
 
 } // namespace
@@ -51,12 +67,7 @@ bool RegistryServesProcesses(DataSource& registry)
 {
     IndexedMultiString names;
     ReadEnglishCounterNames(registry, names);
-    // The highest index of the name wins, as when the tables are loaded.
-    uint32_t processIndex = 0;
-    for (uint32_t i = 0; i < names.count; ++i) {
-        if (names.table[i] && wcscmp(names.table[i], L"Process") == 0)
-            processIndex = i;
-    }
+    uint32_t processIndex = LowestIndexOf(names, L"Process"); // as when the tables are loaded
     ReleaseIndexedMultiString(names);
     if (processIndex == 0)
         return false;
@@ -100,16 +111,27 @@ int ShownNameLength(const wchar_t* name)
     return static_cast<int>(length);
 }
 
+// A machine whose English names lack a required one is refused with the code
+// that would end the program at start-up.
+constexpr LSTATUS MISSING_NAMES = -1;
+constexpr uint32_t NAME_NOT_FOUND_CODE = 2;
+
 void ReportConnectionFailure(HWND owner, const wchar_t* machineName, LSTATUS status)
 {
     core::WideString operation;
     operation.FormatResource(IDS_OP_CONNECT_REGISTRY, ShownNameLength(machineName), machineName);
-    core::ReportWin32Failure(owner, operation.Chars(), status, MB_ICONEXCLAMATION);
+    if (status == MISSING_NAMES)
+        core::ReportFailure(owner, operation.Chars(), core::TextId(IDS_NAME_NOT_FOUND),
+                            core::TextId(IDS_KIND_INTERNAL), NAME_NOT_FOUND_CODE, MB_ICONEXCLAMATION);
+    else
+        core::ReportWin32Failure(owner, operation.Chars(), status, MB_ICONEXCLAMATION);
 }
 
 // Both keys of a remote machine whose counter names can be used; a name
 // table out of proportion to its value (a hostile or damaged machine) is
-// refused before anything else changes.
+// refused before anything else changes, and so is one that lacks a name the
+// program cannot do without.
+
 LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, ConnectionKey& perfDataKey)
 {
     LSTATUS status = seams.connectRegistry(uncName, HKEY_LOCAL_MACHINE, machineKey.Put());
@@ -121,8 +143,11 @@ LSTATUS ConnectRemote(const wchar_t* uncName, ConnectionKey& machineKey, Connect
     RegistrySource remote(machineKey.Get(), perfDataKey.Get());
     IndexedMultiString names;
     status = ReadEnglishCounterNames(remote, names);
+    bool complete = status != ERROR_SUCCESS || NamesTheRequiredCounters(names);
     ReleaseIndexedMultiString(names);
-    return status == ERROR_INVALID_DATA ? status : ERROR_SUCCESS;
+    if (status == ERROR_INVALID_DATA)
+        return status;
+    return complete ? ERROR_SUCCESS : MISSING_NAMES;
 }
 
 } // namespace
@@ -168,8 +193,12 @@ void SetSourceForTesting(DataSource* source)
 void TakeSnapshot(HWND owner)
 {
     // Without the English names there is nothing to ask for: the object
-    // indexes come from them.
-    if (!EnsureCounterTables(owner) || !counterTable.indexesFound) {
+    // indexes come from them. Another machine whose names lack one the
+    // program needs (it was reported) is left for the local one.
+    bool loaded = EnsureCounterTables(owner);
+    if (counterTable.requiredNameMissing && !IsLocalMachine() && ConnectToMachine(owner, nullptr))
+        loaded = EnsureCounterTables(owner);
+    if (!loaded || !counterTable.indexesFound) {
         perfData.statusMessageId = IDS_STATUS_NOT_AVAILABLE;
         return;
     }
@@ -177,12 +206,7 @@ void TakeSnapshot(HWND owner)
     swprintf(valueName, 32, L"%u %u", counterTable.processObjectIndex, counterTable.threadObjectIndex);
 
     // The previous snapshot's buffer is reused, so a steady state allocates nothing.
-    SnapshotBuffer buffer = std::move(perfData.previousSnapshot);
-    perfData.previousSnapshot = SnapshotBuffer();
-    if (buffer)
-        RetireSnapshot(buffer.bytes.get());
-    else
-        buffer = AllocateSnapshot(SNAPSHOT_INITIAL_SIZE);
+    SnapshotBuffer buffer = QueryBuffer();
     for (;;) {
         if (!buffer) {
             perfData.statusMessageId = IDS_STATUS_NO_MEMORY;
@@ -193,6 +217,7 @@ void TakeSnapshot(HWND owner)
         LSTATUS status = CurrentSource().QuerySnapshot(valueName, buffer.bytes.get(), &size);
         if (status == ERROR_SUCCESS) {
             buffer.length = size < offered ? size : offered;
+            perfData.sufficientSize = std::max(perfData.sufficientSize, buffer.allocated);
             perfData.previousSnapshot = std::move(perfData.currentSnapshot);
             perfData.currentSnapshot = std::move(buffer);
             perfData.statusMessageId = IDS_STATUS_PROCESSING;
@@ -225,6 +250,7 @@ void ReleaseSampleData()
     RetireSnapshot(nullptr);
     perfData.currentSnapshot = SnapshotBuffer();
     perfData.previousSnapshot = SnapshotBuffer();
+    perfData.sufficientSize = 0;
     ReleaseCounterTables();
 }
 

@@ -48,6 +48,9 @@ struct PerfDataState {
     SnapshotBuffer currentSnapshot;
     SnapshotBuffer previousSnapshot;
     unsigned statusMessageId = 1034; // IDS_STATUS_LOADING
+    // The size of the last buffer a query filled: a new or smaller buffer
+    // starts there, so only the first snapshot of a machine searches for it.
+    uint32_t sufficientSize = 0;
     // Decided once per connection (see CurrentSource).
     std::unique_ptr<DataSource> connectionSource;
     RemoteConnectedHook remoteConnectedHook = nullptr;

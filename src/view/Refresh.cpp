@@ -82,10 +82,13 @@ void RefreshView(HWND window)
     perf::SnapshotView previous = perf::perfData.previousSnapshot.View();
     uint32_t counter = viewState.counter.counterIndex, type = viewState.counter.displayType;
     model::ModelState& s = model::modelState;
+    uint32_t start = names.elapsedTimeIndex;
     model::BuildInstanceRecords(
-        {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0, type}, s.processRecords);
+        {current, previous, names.processObjectIndex, names.idProcessIndex, counter, 0, type, start},
+        s.processRecords);
     model::BuildInstanceRecords(
-        {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1, type}, s.threadRecords);
+        {current, previous, names.threadObjectIndex, names.idThreadIndex, counter, 1, type, start},
+        s.threadRecords);
     model::BuildDisplayList(viewState.options);
     UpdateScrollRange(window);
     UpdateTray();

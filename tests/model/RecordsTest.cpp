@@ -3,6 +3,7 @@
 #include "perf/CounterValues.h"
 #include "perf/PerfTestSupport.h"
 #include "resources/resource.h"
+#include "support/WindowsBlock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ using namespace model;
 
 namespace {
 
-constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142;
+constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142, ELAPSED = 684;
 
 // An instance with a raw counter that tells the instances apart and a 100-ns timer.
 struct Instance {
@@ -149,13 +150,14 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
         make(before, 1000);
         make(now, 5000);
 
-        // The rule written out: walk forward from after the last match; the
-        // predecessor's value and flags carry.
+        // The rule written out: walk forward from after the last match, by
+        // ID and name (by name alone for ID 0); the predecessor's value and
+        // flags carry.
         std::vector<std::wstring> expected;
         uint32_t start = 0;
         for (const Instance& c : now) {
             uint32_t j = start;
-            while (j < before.size() && !(c.id != 0 ? before[j].id == c.id : before[j].name == c.name))
+            while (j < before.size() && !((c.id == 0 || before[j].id == c.id) && before[j].name == c.name))
                 ++j;
             start = j < before.size() ? j + 1 : 0;
             bool found = j < before.size();
@@ -174,6 +176,66 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
             carried.push_back(std::to_wstring(uint64_t(records[i].previousValue)) + L" " +
                               std::to_wstring(records[i].flags & expanded));
         ASSERT_EQ(expected, carried) << "round " << round;
+    }
+}
+
+// Blocks as Windows lays them out, with an object not asked for first and the
+// Thread object before the Process object.
+// The tag is the creation time; threads are named by their position, shifted.
+std::vector<uint8_t> MachineBlock(int64_t time100ns, const std::vector<Instance>& processes, bool terminated,
+                                  char16_t firstThread)
+{
+    using testing_support::RawObject;
+    RawObject process{PROCESS, {{RATE, perf::TYPE_100NSEC_TIMER, 8}, {ID, perf::TYPE_RAWCOUNT, 4},
+                                {ELAPSED, perf::TYPE_ELAPSED_TIME, 8}}, {}, false, {}};
+    RawObject thread{THREAD, {{RATE, perf::TYPE_100NSEC_TIMER, 8}, {ID, perf::TYPE_RAWCOUNT, 4}}, {}, false, {}};
+    for (const Instance& p : processes) {
+        process.instances.push_back({p.name, {p.rate, p.id, p.tag}});
+        uint32_t position = static_cast<uint32_t>(thread.instances.size());
+        thread.instances.push_back({std::u16string(1, char16_t(firstThread + position)), {p.rate, p.id + 1}, PROCESS,
+                                    position});
+    }
+    RawObject processor{238, {{RATE, perf::TYPE_100NSEC_TIMER, 8}}, {}, true, {77}};
+    return testing_support::WindowsBlock({0, 1, time100ns, {processor, thread, process}, 0xCC, terminated});
+}
+
+// IDs are reused and clocks are set: a rate is computed only against the same
+// instance (same ID, name and creation time, here in the tag) over time that
+// moved forward; otherwise the row is new.
+TEST_F(RecordsTest, ARateComparesTheSameInstanceOverTimeThatMovedForward)
+{
+    constexpr int64_t SECOND = 10000000, HOUR = 3600 * SECOND;
+    const struct {
+        const char* what;
+        Instance before, now;
+        int64_t elapsed;
+        const wchar_t* text;
+    } cases[] = {
+        {"the same process", {u"app", 6000, 100, 5000000}, {u"app", 6000, 100, 10000000}, SECOND, L"app 50"},
+        {"an ID taken over", {u"notepad", 6000, 100, 900000000}, {u"calc", 6000, 200, 1000000}, SECOND, L"calc ***"},
+        {"the same name, created again", {u"app", 6000, 100, 900000000}, {u"app", 6000, 200, 1000000}, SECOND,
+         L"app ***"},
+        {"a count that went down", {u"app", 6000, 100, 900000000}, {u"app", 6000, 100, 1000000}, SECOND, L"app ***"},
+        {"the clock set back an hour", {u"System", 4, 1, 1000000}, {u"System", 4, 1, 1100000}, -HOUR,
+         L"System ***"},
+    };
+    for (bool terminated : {true, false}) {
+        for (const auto& c : cases) {
+            std::vector<uint8_t> before = MachineBlock(HOUR, {{u"Idle", 0, 0, 10}, c.before}, terminated, u'0');
+            std::vector<uint8_t> now = MachineBlock(HOUR + c.elapsed, {{u"Idle", 0, 0, 20}, c.now}, terminated, u'5');
+            records.Release();
+            BuildInstanceRecords({View(&now), View(&before), PROCESS, ID, RATE, 0, perf::DISPLAY_NATURAL, ELAPSED},
+                                 records);
+            ASSERT_EQ(2u, records.count) << c.what;
+            core::WideString text;
+            ValueText(records, records[1], text);
+            EXPECT_EQ(c.text, std::wstring(records[1].name) + L" " + text.Chars()) << c.what;
+            // A thread is known by its ID: its name is only its position.
+            RecordArray threads;
+            BuildInstanceRecords({View(&now), View(&before), THREAD, ID, ID, 1, perf::TYPE_RAWCOUNT, ELAPSED}, threads);
+            ASSERT_EQ(2u, threads.count);
+            EXPECT_EQ(1u, threads[1].matchedPosition) << c.what;
+        }
     }
 }
 

@@ -70,15 +70,18 @@ TEST_F(CounterNames, IndexesMultiStringPairs)
 
 TEST_F(CounterNames, IndexesComeFromEnglishNamesFromTheUsersLanguage)
 {
-    // An empty text before the required names does not hide them.
+    // An empty text before the required names does not hide them. Later
+    // providers reuse the system's names at higher indexes, listed before or
+    // after them: the system's own, the lowest, is the one.
     std::vector<std::wstring> english = EnglishNames();
-    english.insert(english.begin(), {L"2", L""});
-    english.insert(english.end(), {L"950", L"ID Process"});
+    english.insert(english.begin(), {L"2", L"", L"12002", L"Process"});
+    english.insert(english.end(), {L"950", L"ID Process", L"12000", L"Thread Count"});
     replay.SetNames(L"009", english, {L"231", L"The process object"});
     replay.SetNames(L"007", {L"6", L"% Prozessorzeit", L"230", L"Prozess", L"2", L""}, {L"7", L"Prozessorzeit"});
     ASSERT_TRUE(EnsureCounterTablesFor(nullptr, 7));
     EXPECT_EQ(230u, counterTable.processObjectIndex);
-    EXPECT_EQ(950u, counterTable.idProcessIndex) << "the highest index of a name wins";
+    EXPECT_EQ(784u, counterTable.idProcessIndex);
+    EXPECT_EQ(680u, counterTable.threadCountIndex);
     EXPECT_EQ(0u, counterTable.privilegedTimeIndex);
     EXPECT_EQ(1410u, counterTable.creatingProcessIdIndex) << "absent: the platform's usual index";
     EXPECT_STREQ(L"Prozess", CounterName(230));

@@ -43,6 +43,33 @@ TEST_F(SnapshotProtocol, GrowsToFitKeepsTheLastGoodSnapshotAndReusesTheOlderBuff
     EXPECT_EQ(second, std::vector<uint8_t>(previous.bytes.get(), previous.bytes.get() + previous.length));
 }
 
+// Every query makes the machine collect all of its data again: a big
+// machine's size is found in few queries, once, and each buffer keeps it.
+TEST_F(SnapshotProtocol, ABigMachineIsReadInFewQueries)
+{
+    for (size_t size : {6741768u, 21800000u}) {
+        ReleaseSampleData();
+        replay.answers = {{ERROR_SUCCESS, std::vector<uint8_t>(size, 1)}};
+        std::vector<size_t> queries;
+        for (int refresh = 0; refresh < 3; ++refresh) {
+            replay.offeredSizes.clear();
+            TakeSnapshot(nullptr);
+            ASSERT_EQ(size, CurrentBytes().size());
+            queries.push_back(replay.offeredSizes.size());
+        }
+        EXPECT_LE(queries[0], 10u) << size;
+        EXPECT_EQ((std::vector<size_t>{1, 1}), std::vector<size_t>(queries.begin() + 1, queries.end())) << size;
+    }
+    // Grown past its buffer: one more query, and the other buffer follows.
+    replay.answers = {{ERROR_SUCCESS, std::vector<uint8_t>(perfData.currentSnapshot.allocated, 2)}};
+    for (size_t most : {2u, 1u}) {
+        replay.offeredSizes.clear();
+        TakeSnapshot(nullptr);
+        EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId);
+        EXPECT_LE(replay.offeredSizes.size(), most);
+    }
+}
+
 namespace {
 
 // A key of the test's own registry plays the remote machine's root.
@@ -154,6 +181,36 @@ TEST_F(Connection, ASoundRemoteMachineIsAdoptedAndItsKeysClosedWhenLeft)
     EXPECT_FALSE(AnyOpen(remoteKeys));
 }
 
+// English names that lack one the program needs: refused when the machine is
+// chosen, left for the local machine when its names are read later.
+TEST_F(Connection, AMachineWithoutTheNamesTheProgramNeedsIsLeft)
+{
+    std::vector<std::wstring> incomplete = testing_support::EnglishNames();
+    incomplete.resize(incomplete.size() - 2); // no "ID Thread"
+    SetRemoteNames(incomplete);
+    MessageBoxCatcher catcher;
+    EXPECT_FALSE(ConnectToMachine(nullptr, L"REMOTE"));
+    ASSERT_EQ(1u, catcher.boxes.size());
+    EXPECT_EQ(L"Connection to registry on \"REMOTE\" failed, Internal Error=0x2 (2)\nThe name was not found.",
+              catcher.boxes[0].text);
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_FALSE(AnyOpen(remoteKeys));
+
+    SetRemoteNames(testing_support::EnglishNames());
+    ASSERT_TRUE(ConnectToMachine(nullptr, L"REMOTE"));
+    replay.SetNames(L"009", incomplete, {});
+    catcher.whileShown = [&](HWND box) {
+        replay.SetNames(L"009", testing_support::EnglishNames(), {});
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    };
+    TakeSnapshot(nullptr);
+    ASSERT_EQ(2u, catcher.boxes.size());
+    EXPECT_EQ(0u, catcher.boxes[1].text.find(L"Finding names of counters failed, Internal Error=0x2 (2)"));
+    EXPECT_TRUE(IsLocalMachine());
+    EXPECT_FALSE(AnyOpen(remoteKeys));
+    EXPECT_EQ(unsigned(IDS_STATUS_PROCESSING), perfData.statusMessageId) << "the local machine is shown";
+}
+
 TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
 {
     testing_support::ReplaySource registry;
@@ -161,7 +218,9 @@ TEST(SourceChoice, TheRegistryServesTheLocalMachineOnlyWithProcessData)
     registry.Serve(ProcessBlock(1));
     EXPECT_FALSE(RegistryServesProcesses(registry)) << "no name \"Process\": Wine's tables";
 
-    registry.SetNames(L"009", testing_support::EnglishNames(), {});
+    std::vector<std::wstring> names = testing_support::EnglishNames();
+    names.insert(names.end(), {L"12002", L"Process"}); // a later provider's name
+    registry.SetNames(L"009", names, {});
     perf::SnapshotWriter empty;
     empty.BeginBlock({}, u"X");
     registry.answers = {{ERROR_SUCCESS, empty.Finish()}};

@@ -12,6 +12,7 @@
 #include "model/Records.h"
 #include "perf/CounterNames.h"
 #include "perf/CounterValues.h"
+#include "perf/PerfData.h"
 #include "perf/SnapshotWriter.h"
 #include "ui/Platform.h"
 #include "view/DisplayResources.h"
@@ -147,7 +148,7 @@ bool CountHeapCalls()
 }
 
 constexpr uint32_t PROCESS = 230, THREAD = 232, CPU = 6, THREADS = 680, ID_PROCESS = 784, ID_THREAD = 804,
-                   CREATOR = 1410;
+                   CREATOR = 1410, ELAPSED = 684;
 constexpr uint32_t THREADS_PER_PROCESS = 20;
 
 // A machine of `processes` processes, each created by an earlier one (a few
@@ -167,22 +168,27 @@ std::vector<uint8_t> Machine(uint32_t processes, int sample)
     writer.AddCounter({THREADS, THREADS + 1, perf::TYPE_RAWCOUNT, 4});
     writer.AddCounter({ID_PROCESS, ID_PROCESS + 1, perf::TYPE_RAWCOUNT, 4});
     writer.AddCounter({CREATOR, CREATOR + 1, perf::TYPE_RAWCOUNT, 4});
+    writer.AddCounter({ELAPSED, ELAPSED + 1, perf::TYPE_ELAPSED_TIME, 8});
+    const uint64_t boot = 133000000000000000ull;
     for (uint32_t i = 0; i < processes; ++i) {
         uint32_t creator = i == 0 || random() % 10 == 0 ? 0 : 4 * (1 + random() % i);
         if (random() % 50 == 0)
             creator = 4 * (processes + THREADS_PER_PROCESS * processes + 1 + random() % (processes / 10 + 1));
         std::u16string name = u"process" + std::u16string(1, char16_t(u'a' + i % 26));
-        writer.AddInstance(name, {}, {uint64_t(sample) * (i % 97) * 1000, THREADS_PER_PROCESS, 4 * (i + 1), creator});
+        writer.AddInstance(name, {},
+                           {uint64_t(sample) * (i % 97) * 1000, THREADS_PER_PROCESS, 4 * (i + 1), creator, boot + i});
     }
     writer.BeginObject({THREAD, THREAD + 1});
     writer.AddCounter({CPU, CPU + 1, perf::TYPE_100NSEC_TIMER, 8});
     writer.AddCounter({ID_PROCESS, ID_PROCESS + 1, perf::TYPE_RAWCOUNT, 4});
     writer.AddCounter({ID_THREAD, ID_THREAD + 1, perf::TYPE_RAWCOUNT, 4});
+    writer.AddCounter({ELAPSED, ELAPSED + 1, perf::TYPE_ELAPSED_TIME, 8});
     for (uint32_t i = 0; i < processes; ++i) {
         for (uint32_t t = 0; t < THREADS_PER_PROCESS; ++t) {
             std::u16string name(1, char16_t(u'0' + t % 10));
             uint32_t thread = 4 * (processes + i * THREADS_PER_PROCESS + t + 1);
-            writer.AddInstance(name, {PROCESS, i, -1}, {uint64_t(sample) * (t % 13) * 100, 4 * (i + 1), thread});
+            writer.AddInstance(name, {PROCESS, i, -1},
+                               {uint64_t(sample) * (t % 13) * 100, 4 * (i + 1), thread, boot + i + t});
         }
     }
     return writer.Finish();
@@ -260,6 +266,7 @@ Timing Measure(uint32_t processes, bool tree)
         request.current = {now.data(), uint32_t(now.size())};
         request.previous = {before.data(), uint32_t(before.size())};
         request.counterIndex = CPU;
+        request.startCounterIndex = ELAPSED;
         request.objectIndex = PROCESS;
         request.idCounterIndex = ID_PROCESS;
         model::BuildInstanceRecords(request, s.processRecords);
@@ -314,6 +321,68 @@ Timing Measure(uint32_t processes, bool tree)
     return timing;
 }
 
+// A machine's data with the registry's protocol, counting the queries: each
+// one makes a real machine collect all of its data again.
+class CountingSource : public perf::DataSource {
+public:
+    std::vector<uint8_t> block;
+    std::vector<uint8_t> names;
+    int queries = 0;
+
+    CountingSource()
+    {
+        for (const wchar_t* text : {L"230", L"Process", L"232", L"Thread", L"680", L"Thread Count", L"784",
+                                    L"ID Process", L"804", L"ID Thread", L""}) {
+            auto* bytes = reinterpret_cast<const uint8_t*>(text);
+            names.insert(names.end(), bytes, bytes + (wcslen(text) + 1) * sizeof(wchar_t));
+        }
+    }
+    LSTATUS QuerySnapshot(const wchar_t*, uint8_t* buffer, DWORD* size) override
+    {
+        ++queries;
+        return Serve(block, buffer, size);
+    }
+    LSTATUS OpenNameKey(const wchar_t*, HKEY* key) override
+    {
+        *key = reinterpret_cast<HKEY>(1);
+        return ERROR_SUCCESS;
+    }
+    LSTATUS QueryNameValue(HKEY, const wchar_t* value, uint8_t* buffer, DWORD* size) override
+    {
+        return wcscmp(value, L"Counter") == 0 ? Serve(names, buffer, size) : ERROR_FILE_NOT_FOUND;
+    }
+    void CloseNameKey(HKEY) override {}
+
+private:
+    static LSTATUS Serve(const std::vector<uint8_t>& bytes, uint8_t* buffer, DWORD* size)
+    {
+        bool fits = buffer && *size >= bytes.size();
+        if (fits)
+            std::memcpy(buffer, bytes.data(), bytes.size());
+        *size = static_cast<DWORD>(bytes.size());
+        return fits ? ERROR_SUCCESS : buffer ? ERROR_MORE_DATA : ERROR_SUCCESS;
+    }
+};
+
+// The queries of the first three snapshots of a machine.
+void PrintQueriesPerRefresh(uint32_t processes)
+{
+    CountingSource source;
+    source.block = Machine(processes, 0);
+    perf::ReleaseSampleData();
+    perf::SetSourceForTesting(&source);
+    int counts[3];
+    for (int& count : counts) {
+        source.queries = 0;
+        perf::TakeSnapshot(nullptr);
+        count = source.queries;
+    }
+    std::printf("%9u %10.1f MB %6d %7d %6d\n", processes, double(source.block.size()) / (1 << 20), counts[0],
+                counts[1], counts[2]);
+    perf::ReleaseSampleData();
+    perf::SetSourceForTesting(nullptr);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -345,6 +414,10 @@ int main(int argc, char** argv)
                         double(t.peakBytes) / (1 << 20));
         }
     }
+    std::printf("\nqueries per refresh (%u threads a process)\n%9s %13s %6s %7s %6s\n", THREADS_PER_PROCESS,
+                "processes", "block", "first", "second", "later");
+    for (uint32_t processes : sizes)
+        PrintQueriesPerRefresh(processes);
     view::DestroyDisplayResources();
     return 0;
 }
