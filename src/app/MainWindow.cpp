@@ -171,6 +171,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (LRESULT object = view::AnswerGetObject(window, wParam, lParam))
             return object;
         break;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        view::FollowSystemColours(window);
+        break;
     case WM_DPICHANGED:
         view::ChangeDpi(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
