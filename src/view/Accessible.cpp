@@ -6,6 +6,7 @@
 #include "perf/PerfLayout.h"
 #include "resources/resource.h"
 #include "ui/Settings.h"
+#include "view/Automation.h"
 #include "view/Paint.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
@@ -494,7 +495,10 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam)
 {
     // The object ID is a 32-bit value: whether it arrives sign-extended or not
     // depends on the sender.
-    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT) || window == closedWindow)
+    DWORD asked = static_cast<DWORD>(lParam);
+    if (asked == static_cast<DWORD>(UiaRootObjectId))
+        return AnswerAutomation(window, wParam, lParam);
+    if (asked != static_cast<DWORD>(OBJID_CLIENT) || window == closedWindow)
         return 0;
     IAccessible* object = ListAccessible(window);
     if (!object)
@@ -508,25 +512,32 @@ void DisconnectAccessible(HWND window)
 {
     closedWindow = window;
     DisconnectListObject();
+    DisconnectAutomation(window);
 }
 
 void NotifyRowEvent(HWND window, DWORD event, int32_t row)
 {
     if (event == EVENT_OBJECT_FOCUS && !HasKeyboardFocus(window))
         return;
-    if (row >= 0 && row < RowCount())
+    if (row >= 0 && row < RowCount()) {
         NotifyWinEvent(event, window, OBJID_CLIENT, row + 1);
+        RaiseAutomationRowEvent(window, event, row);
+    }
 }
 
 void NotifyListChanged(HWND window)
 {
-    if (!IsWinEventHookInstalled(EVENT_OBJECT_REORDER))
+    bool winEvents = IsWinEventHookInstalled(EVENT_OBJECT_REORDER), automation = AutomationClientsListening();
+    if (!winEvents && !automation)
         return;
     uint64_t signature = ListSignature();
     if (signature == toldSignature)
         return;
     toldSignature = signature;
-    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    if (winEvents)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    if (automation)
+        RaiseAutomationStructureChanged(window);
 }
 
 std::wstring RowName(int32_t row)
