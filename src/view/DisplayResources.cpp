@@ -90,7 +90,8 @@ SystemParametersFunction systemParameters = SystemParametersInfoW;
 
 bool HighContrastOn()
 {
-    HIGHCONTRASTW scheme = {sizeof scheme};
+    HIGHCONTRASTW scheme = {};
+    scheme.cbSize = sizeof scheme;
     return systemParameters(SPI_GETHIGHCONTRAST, sizeof scheme, &scheme, 0) && (scheme.dwFlags & HCF_HIGHCONTRASTON);
 }
 

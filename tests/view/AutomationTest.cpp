@@ -33,25 +33,12 @@ struct Client {
     HRESULT(WINAPI* fromVariant)(VARIANT*, HUIANODE*) = core::FindExport<decltype(fromVariant)>(dll, "UiaHUiaNodeFromVariant");
 };
 
-// A node a test holds, released at the end of its scope.
-struct Node {
-    HUIANODE node = nullptr;
-    Node() = default;
-    explicit Node(HUIANODE n) : node(n) {}
-    Node(Node&& other) noexcept : node(std::exchange(other.node, nullptr)) {}
-    Node& operator=(Node&& other) noexcept
-    {
-        std::swap(node, other.node);
-        return *this;
-    }
-    ~Node();
-};
 Client uia;
-Node::~Node()
-{
-    if (node)
-        uia.release(node);
-}
+// A node a test holds, released at the end of its scope.
+struct ReleaseNode {
+    void operator()(HUIANODE node) const { uia.release(node); }
+};
+using Node = std::unique_ptr<std::remove_pointer_t<HUIANODE>, ReleaseNode>;
 
 class Automation : public ViewWindowTest {
 protected:
@@ -69,11 +56,11 @@ protected:
         ASSERT_NE(nullptr, root);
         HUIANODE node = nullptr;
         ASSERT_EQ(S_OK, uia.fromProvider(root, &node));
-        list = Node(node);
+        list.reset(node);
     }
     void TearDown() override
     {
-        list = Node();
+        list.reset();
         if (root)
             root->Release();
         ViewWindowTest::TearDown();
@@ -95,7 +82,7 @@ protected:
         CacheRequest request = {&all, 1, nullptr, 0, nullptr, 0, 1};
         SAFEARRAY* found = nullptr;
         BSTR tree = nullptr;
-        HRESULT result = uia.navigate(from.node, direction, &all, &request, &found, &tree);
+        HRESULT result = uia.navigate(from.get(), direction, &all, &request, &found, &tree);
         SysFreeString(tree);
         if (FAILED(result) || !found)
             return Node();
@@ -112,7 +99,7 @@ protected:
     Node Walk(const char* moves)
     {
         Node at = Go(list, NavigateDirection_FirstChild);
-        for (const char* m = moves; *m && at.node; ++m) {
+        for (const char* m = moves; *m && at; ++m) {
             const std::string directions = "unpfl";
             at = Go(at, static_cast<int>(directions.find(*m)));
         }
@@ -124,7 +111,7 @@ protected:
     {
         VARIANT v;
         VariantInit(&v);
-        HRESULT result = node.node ? uia.property(node.node, property, &v) : E_POINTER;
+        HRESULT result = node.get() ? uia.property(node.get(), property, &v) : E_POINTER;
         std::wstring text = FAILED(result) ? L"error " + std::to_wstring(static_cast<uint32_t>(result))
                             : v.vt == VT_BSTR ? std::wstring(v.bstrVal)
                             : v.vt == VT_I4   ? std::to_wstring(v.lVal)
@@ -136,9 +123,9 @@ protected:
     static std::vector<std::wstring> Names(const Node& first)
     {
         std::vector<std::wstring> names;
-        for (Node at = Go(first, NavigateDirection_Parent); at.node;) {
+        for (Node at = Go(first, NavigateDirection_Parent); at;) {
             at = names.empty() ? Go(at, NavigateDirection_FirstChild) : Go(at, NavigateDirection_NextSibling);
-            if (at.node)
+            if (at)
                 names.push_back(Read(at, UIA_NamePropertyId));
         }
         return names;
@@ -147,7 +134,7 @@ protected:
     {
         SAFEARRAY* id = nullptr;
         std::vector<int> parts;
-        if (FAILED(uia.runtimeId(node.node, &id)) || !id)
+        if (FAILED(uia.runtimeId(node.get(), &id)) || !id)
             return parts;
         int* values = nullptr;
         SafeArrayAccessData(id, reinterpret_cast<void**>(&values));
@@ -254,17 +241,13 @@ namespace {
 // its interface by the documented id. Wine 8's core has only stubs for the
 // pattern calls, so these are asked of the providers directly.
 template <class Pattern>
-Pattern* PatternOf(IUnknown* element, PATTERNID pattern, const GUID& iid)
+Pattern* PatternOf(IRawElementProviderSimple* element, PATTERNID pattern, const GUID& iid)
 {
-    IRawElementProviderSimple* simple = nullptr;
     IUnknown* object = nullptr;
     Pattern* found = nullptr;
-    if (element && SUCCEEDED(element->QueryInterface(__uuidof(IRawElementProviderSimple), reinterpret_cast<void**>(&simple)))) {
-        if (SUCCEEDED(simple->GetPatternProvider(pattern, &object)) && object) {
-            object->QueryInterface(iid, reinterpret_cast<void**>(&found));
-            object->Release();
-        }
-        simple->Release();
+    if (element && SUCCEEDED(element->GetPatternProvider(pattern, &object)) && object) {
+        object->QueryInterface(iid, reinterpret_cast<void**>(&found));
+        object->Release();
     }
     return found;
 }
@@ -321,10 +304,17 @@ HRESULT WINAPI RaiseStructure(IRawElementProviderSimple* element, int change, in
 
 TEST_F(Automation, PatternsActOnTheRowsTheyName)
 {
-    auto* grid = PatternOf<view::uia::GridProvider>(root, UIA_GridPatternId, view::uia::GRID);
-    auto* table = PatternOf<view::uia::TableProvider>(root, UIA_TablePatternId, view::uia::TABLE);
-    auto* selection = PatternOf<view::uia::SelectionProvider>(root, UIA_SelectionPatternId, view::uia::SELECTION);
-    auto* scroll = PatternOf<view::uia::ScrollProvider>(root, UIA_ScrollPatternId, view::uia::SCROLL);
+    using namespace view::uia;
+    std::vector<IUnknown*> held;
+    auto hold = [&held](auto* object) {
+        if (object)
+            held.push_back(object);
+        return object;
+    };
+    auto* grid = hold(PatternOf<GridProvider>(root, UIA_GridPatternId, GRID));
+    auto* table = hold(PatternOf<TableProvider>(root, UIA_TablePatternId, TABLE));
+    auto* selection = hold(PatternOf<SelectionProvider>(root, UIA_SelectionPatternId, SELECTION));
+    auto* scroll = hold(PatternOf<ScrollProvider>(root, UIA_ScrollPatternId, SCROLL));
     ASSERT_TRUE(grid && table && selection && scroll);
     int rows = 0, columns = 0;
     grid->get_RowCount(&rows);
@@ -332,20 +322,17 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
     EXPECT_EQ((std::pair{5, 3}), (std::pair{rows, columns}));
     IRawElementProviderSimple *cell = nullptr, *none = nullptr;
     ASSERT_EQ(S_OK, grid->GetItem(2, 1, &cell));
-    EXPECT_EQ(L"p01", NameOf(cell));
+    EXPECT_EQ(L"p01", NameOf(hold(cell)));
     EXPECT_EQ(E_INVALIDARG, grid->GetItem(5, 0, &none));
-    auto* item = PatternOf<view::uia::TableItemProvider>(cell, UIA_TableItemPatternId, view::uia::TABLE_ITEM);
+    auto* item = hold(PatternOf<TableItemProvider>(cell, UIA_TableItemPatternId, TABLE_ITEM));
     SAFEARRAY* headers = nullptr;
     ASSERT_TRUE(item && SUCCEEDED(item->GetColumnHeaderItems(&headers)));
     EXPECT_EQ(std::vector<std::wstring>{L"Name"}, NamesIn(headers));
     ASSERT_TRUE(SUCCEEDED(table->GetColumnHeaders(&headers)));
     EXPECT_EQ(3u, NamesIn(headers).size());
 
-    // The cell's row: selected, expanded, valued.
-    IRawElementProviderFragment *fragment = nullptr, *row = nullptr;
-    cell->QueryInterface(__uuidof(IRawElementProviderFragment), reinterpret_cast<void**>(&fragment));
-    ASSERT_EQ(S_OK, fragment->Navigate(NavigateDirection_Parent, &row));
-    auto* choose = PatternOf<view::uia::SelectionItemProvider>(row, UIA_SelectionItemPatternId, view::uia::SELECTION_ITEM);
+    IRawElementProviderSimple *p01 = hold(RowProvider(2)), *alpha = hold(RowProvider(0));
+    auto* choose = hold(PatternOf<SelectionItemProvider>(p01, UIA_SelectionItemPatternId, SELECTION_ITEM));
     ASSERT_NE(nullptr, choose);
     EXPECT_EQ(S_OK, choose->RemoveFromSelection()) << "not selected: nothing to remove";
     EXPECT_EQ(S_OK, choose->Select());
@@ -354,17 +341,10 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
     SAFEARRAY* chosen = nullptr;
     ASSERT_TRUE(SUCCEEDED(selection->GetSelection(&chosen)));
     EXPECT_EQ(std::vector<std::wstring>{L"200 p01"}, NamesIn(chosen));
-    EXPECT_EQ(nullptr, PatternOf<view::uia::ExpandCollapseProvider>(row, UIA_ExpandCollapsePatternId,
-                                                                   view::uia::EXPAND_COLLAPSE));
+    EXPECT_EQ(nullptr, PatternOf<ExpandCollapseProvider>(p01, UIA_ExpandCollapsePatternId, EXPAND_COLLAPSE));
 
-    IRawElementProviderSimple* alphaCell = nullptr;
-    ASSERT_EQ(S_OK, grid->GetItem(0, 2, &alphaCell));
-    IRawElementProviderFragment *alphaFragment = nullptr, *alpha = nullptr;
-    alphaCell->QueryInterface(__uuidof(IRawElementProviderFragment), reinterpret_cast<void**>(&alphaFragment));
-    ASSERT_EQ(S_OK, alphaFragment->Navigate(NavigateDirection_Parent, &alpha));
-    auto* value = PatternOf<view::uia::ValueProvider>(alpha, UIA_ValuePatternId, view::uia::VALUE);
-    auto* expand = PatternOf<view::uia::ExpandCollapseProvider>(alpha, UIA_ExpandCollapsePatternId,
-                                                                view::uia::EXPAND_COLLAPSE);
+    auto* value = hold(PatternOf<ValueProvider>(alpha, UIA_ValuePatternId, VALUE));
+    auto* expand = hold(PatternOf<ExpandCollapseProvider>(alpha, UIA_ExpandCollapsePatternId, EXPAND_COLLAPSE));
     ASSERT_TRUE(value && expand);
     BSTR text = nullptr;
     BOOL readOnly = FALSE;
@@ -376,39 +356,30 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
     ASSERT_EQ(S_OK, expand->Expand());
     int state = -1;
     expand->get_ExpandCollapseState(&state);
-    EXPECT_EQ((std::pair{7, int(view::uia::EXPANDED)}), (std::pair{Rows(), state}));
+    EXPECT_EQ((std::pair{7, int(EXPANDED)}), (std::pair{Rows(), state}));
 
     // Scrolling by pages and percent, and a row brought into view.
     replay.answers.clear();
     replay.Serve(MachineBlock(Machine(12, 0.25), 2));
     Command(CMD_UPDATE_NOW);
     ASSERT_EQ(15, Rows());
-    BOOL scrollable = FALSE;
-    scroll->get_VerticallyScrollable(&scrollable);
-    EXPECT_TRUE(scrollable);
-    EXPECT_EQ(S_OK, scroll->Scroll(view::uia::NO_AMOUNT, view::uia::LARGE_INCREMENT));
+    EXPECT_EQ(S_OK, scroll->Scroll(NO_AMOUNT, LARGE_INCREMENT));
     double percent = 0;
     scroll->get_VerticalScrollPercent(&percent);
     EXPECT_EQ((std::pair{5, 100.0}), (std::pair{Top(), percent}));
-    EXPECT_EQ(S_OK, scroll->SetScrollPercent(view::uia::NO_SCROLL, 0));
+    EXPECT_EQ(S_OK, scroll->SetScrollPercent(NO_SCROLL, 0));
     EXPECT_EQ(0, Top());
-    IRawElementProviderSimple* last = nullptr;
-    ASSERT_EQ(S_OK, grid->GetItem(14, 0, &last));
-    auto* lastItem = PatternOf<view::uia::GridItemProvider>(last, UIA_GridItemPatternId, view::uia::GRID_ITEM);
-    IRawElementProviderFragment *lastFragment = nullptr, *lastRow = nullptr;
-    last->QueryInterface(__uuidof(IRawElementProviderFragment), reinterpret_cast<void**>(&lastFragment));
-    lastFragment->Navigate(NavigateDirection_Parent, &lastRow);
-    auto* bring = PatternOf<view::uia::ScrollItemProvider>(lastRow, UIA_ScrollItemPatternId, view::uia::SCROLL_ITEM);
-    ASSERT_TRUE(lastItem && bring);
+    IRawElementProviderSimple* last = hold(RowProvider(14));
+    auto* place = hold(PatternOf<GridItemProvider>(last, UIA_GridItemPatternId, GRID_ITEM));
+    auto* bring = hold(PatternOf<ScrollItemProvider>(last, UIA_ScrollItemPatternId, SCROLL_ITEM));
+    ASSERT_TRUE(place && bring);
     int at = 0;
-    lastItem->get_Row(&at);
+    place->get_Row(&at);
     EXPECT_EQ(14, at);
     EXPECT_EQ(S_OK, bring->ScrollIntoView());
     EXPECT_EQ(5, Top());
-    for (IUnknown* held : std::initializer_list<IUnknown*>{grid, table, selection, scroll, cell, item, fragment, row, choose,
-                                                            alphaCell, alphaFragment, alpha, value, expand, last, lastItem,
-                                                            lastFragment, lastRow, bring})
-        held->Release();
+    for (IUnknown* object : held)
+        object->Release();
 }
 
 TEST_F(Automation, EventsTellFocusSelectionExpansionAndChangedRowsOnlyToListeners)
