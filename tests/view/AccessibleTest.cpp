@@ -30,15 +30,6 @@ VARIANT Child(LONG id)
     return v;
 }
 
-// alpha with two threads, then p00..p11: more rows than the window shows.
-std::vector<MachineProcess> Machine(int numbered = 12, double alphaBusy = 0.25)
-{
-    std::vector<MachineProcess> processes = {{u"alpha", 50, alphaBusy, 2}};
-    for (const MachineProcess& p : NumberedProcesses(numbered))
-        processes.push_back(p);
-    return processes;
-}
-
 class Accessible : public ViewWindowTest {
 protected:
     void SetUp() override
@@ -47,8 +38,8 @@ protected:
         // apartment would carry it.
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         ViewWindowTest::SetUp();
-        replay.Serve(MachineBlock(Machine(12, 0), 0));
-        replay.Serve(MachineBlock(Machine(), 1));
+        replay.Serve(MachineBlock(AlphaAndNumbered(12, 0), 0));
+        replay.Serve(MachineBlock(AlphaAndNumbered(), 1));
         Pump();
         Command(CMD_UPDATE_NOW);
         SetFocus(window);
@@ -157,7 +148,7 @@ TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
 {
     BSTR name = nullptr;
     replay.answers.clear();
-    std::vector<MachineProcess> fewer = Machine(4);
+    std::vector<MachineProcess> fewer = AlphaAndNumbered(4);
     fewer.push_back({u"Idle", 0});
     replay.Serve(MachineBlock(fewer, 2));
     Command(CMD_SHOW_IDLE);
@@ -217,11 +208,11 @@ TEST_F(Accessible, EventsTellFocusSelectionExpansionAndOneReorderPerChangedList)
     Command(CMD_EXPAND_ROW);
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_STATECHANGE, 1}, {EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(12, 0.75), 2));
+    replay.Serve(MachineBlock(AlphaAndNumbered(12, 0.75), 2));
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(std::vector<Event>(), happened()) << "new values, the same rows";
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(11, 0.75), 3));
+    replay.Serve(MachineBlock(AlphaAndNumbered(11, 0.75), 3));
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
     UnhookWinEvent(hook);

@@ -47,8 +47,8 @@ protected:
         ASSERT_TRUE(uia.fromProvider && uia.navigate && uia.property && uia.runtimeId);
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         ViewWindowTest::SetUp();
-        replay.Serve(MachineBlock(Machine(4, 0), 0));
-        replay.Serve(MachineBlock(Machine(4, 0.25), 1));
+        replay.Serve(MachineBlock(AlphaAndNumbered(4, 0), 0));
+        replay.Serve(MachineBlock(AlphaAndNumbered(4, 0.25), 1));
         Pump();
         Command(CMD_UPDATE_NOW);
         SetFocus(window);
@@ -65,15 +65,6 @@ protected:
             root->Release();
         ViewWindowTest::TearDown();
         CoUninitialize();
-    }
-
-    // alpha with two threads, then p00, p01, ...
-    static std::vector<MachineProcess> Machine(int numbered, double alphaBusy)
-    {
-        std::vector<MachineProcess> processes = {{u"alpha", 50, alphaBusy, 2}};
-        for (const MachineProcess& p : NumberedProcesses(numbered))
-            processes.push_back(p);
-        return processes;
     }
 
     static Node Go(const Node& from, int direction)
@@ -106,13 +97,13 @@ protected:
         return at;
     }
     // A property as text: a string, a number, "true"/"false", "-" when
-    // empty, or the failure's code.
+    // empty, "error" when the call failed.
     static std::wstring Read(const Node& node, PROPERTYID property)
     {
         VARIANT v;
         VariantInit(&v);
         HRESULT result = node.get() ? uia.property(node.get(), property, &v) : E_POINTER;
-        std::wstring text = FAILED(result) ? L"error " + std::to_wstring(static_cast<uint32_t>(result))
+        std::wstring text = FAILED(result)    ? L"error"
                             : v.vt == VT_BSTR ? std::wstring(v.bstrVal)
                             : v.vt == VT_I4   ? std::to_wstring(v.lVal)
                             : v.vt == VT_BOOL ? (v.boolVal ? L"true" : L"false")
@@ -204,7 +195,7 @@ TEST_F(Automation, ElementsKeepTheirProcessWhileRowsReorder)
     ASSERT_FALSE(alphaId.empty());
     EXPECT_NE(alphaId, p01Id);
 
-    std::vector<MachineProcess> reordered = Machine(4, 0.25);
+    std::vector<MachineProcess> reordered = AlphaAndNumbered(4, 0.25);
     std::rotate(reordered.begin(), reordered.begin() + 1, reordered.end()); // alpha listed last
     replay.answers.clear();
     replay.Serve(MachineBlock(reordered, 2));
@@ -360,7 +351,7 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
 
     // Scrolling by pages and percent, and a row brought into view.
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(12, 0.25), 2));
+    replay.Serve(MachineBlock(AlphaAndNumbered(12, 0.25), 2));
     Command(CMD_UPDATE_NOW);
     ASSERT_EQ(15, Rows());
     EXPECT_EQ(S_OK, scroll->Scroll(NO_AMOUNT, LARGE_INCREMENT));
@@ -397,17 +388,17 @@ TEST_F(Automation, EventsTellFocusSelectionExpansionAndChangedRowsOnlyToListener
                                          L"structure 2 Quorlet: % Processor Time"}),
               std::exchange(raised, {}));
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(4, 0.75), 2));
+    replay.Serve(MachineBlock(AlphaAndNumbered(4, 0.75), 2));
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(std::vector<std::wstring>(), std::exchange(raised, {})) << "new values only: nothing to announce";
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(3, 0.75), 3));
+    replay.Serve(MachineBlock(AlphaAndNumbered(3, 0.75), 3));
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(std::vector<std::wstring>{L"structure 2 Quorlet: % Processor Time"}, std::exchange(raised, {}));
     listening = FALSE;
     Command(CMD_NEXT_ROW);
     replay.answers.clear();
-    replay.Serve(MachineBlock(Machine(2, 0.75), 4));
+    replay.Serve(MachineBlock(AlphaAndNumbered(2, 0.75), 4));
     Command(CMD_UPDATE_NOW);
     EXPECT_EQ(std::vector<std::wstring>(), raised) << "no client listens";
     view::Automation() = real;
