@@ -1,4 +1,5 @@
 #include "view/Accessible.h"
+#include "view/Automation.h"
 #include "view/ViewWindow.h"
 
 #include <oleacc.h>
@@ -173,15 +174,17 @@ TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
     // A child's WM_DESTROY comes after its parent's: an object asked for then
     // would be bound to a dying window.
     HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, window, nullptr, nullptr, nullptr);
-    static LRESULT askedWhileDying = -1;
+    static std::vector<LRESULT> askedWhileDying;
     static WNDPROC staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(child, GWLP_WNDPROC));
     SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_DESTROY)
-            askedWhileDying = SendMessageW(GetParent(w), WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT));
+        for (LONG object : {LONG(OBJID_CLIENT), LONG(UiaRootObjectId)}) {
+            if (m == WM_DESTROY)
+                askedWhileDying.push_back(SendMessageW(GetParent(w), WM_GETOBJECT, 0, static_cast<LPARAM>(object)));
+        }
         return CallWindowProcW(staticProc, w, m, wp, lp);
     }));
     DestroyWindow(window);
-    EXPECT_EQ(0, askedWhileDying);
+    EXPECT_EQ((std::vector<LRESULT>{0, 0}), askedWhileDying);
     long count = 7;
     EXPECT_EQ(RPC_E_DISCONNECTED, list->get_accChildCount(&count));
     EXPECT_EQ(0, count);

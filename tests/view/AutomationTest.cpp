@@ -223,7 +223,6 @@ TEST_F(Automation, ElementsKeepTheirProcessWhileRowsReorder)
     EXPECT_EQ(static_cast<HRESULT>(UIA_E_ELEMENTNOTAVAILABLE), alphaRow->GetPropertyValue(UIA_NamePropertyId, &name));
     p01Row->Release();
     alphaRow->Release();
-    EXPECT_EQ(0, SendMessageW(window, WM_GETOBJECT, 0, static_cast<LPARAM>(UiaRootObjectId)));
 }
 
 namespace {
@@ -329,6 +328,22 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
     EXPECT_EQ(S_OK, choose->Select());
     EXPECT_EQ(2, Selected());
     EXPECT_EQ(UIA_E_INVALIDOPERATION, choose->RemoveFromSelection()) << "one row stays selected";
+    // The focus and the row under a point, as the root answers them.
+    IRawElementProviderFragmentRoot* fragmentRoot = nullptr;
+    IRawElementProviderFragment *focused = nullptr, *hit = nullptr;
+    root->QueryInterface(__uuidof(IRawElementProviderFragmentRoot), reinterpret_cast<void**>(&fragmentRoot));
+    ASSERT_TRUE(hold(fragmentRoot) && SUCCEEDED(fragmentRoot->GetFocus(&focused)));
+    EXPECT_EQ(nullptr, focused) << "no row focused";
+    Command(CMD_NEXT_ROW);
+    POINT p00 = {5, view::RowHeight() + 1};
+    ClientToScreen(window, &p00);
+    ASSERT_TRUE(SUCCEEDED(fragmentRoot->GetFocus(&focused)) && SUCCEEDED(fragmentRoot->ElementProviderFromPoint(p00.x, p00.y, &hit)));
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"50 alpha", L"100 p00"}), (std::pair{NameOf(hold(focused)), NameOf(hold(hit))}));
+    HWND other = CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetFocus(other);
+    EXPECT_TRUE(SUCCEEDED(fragmentRoot->GetFocus(&focused)) && !focused) << "another window has the keyboard";
+    DestroyWindow(other);
+    ASSERT_EQ(S_OK, choose->Select());
     SAFEARRAY* chosen = nullptr;
     ASSERT_TRUE(SUCCEEDED(selection->GetSelection(&chosen)));
     EXPECT_EQ(std::vector<std::wstring>{L"200 p01"}, NamesIn(chosen));
