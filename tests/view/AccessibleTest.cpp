@@ -208,6 +208,12 @@ TEST_F(Accessible, EventsTellFocusSelectionExpansionAndOneReorderPerChangedList)
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_FOCUS, 1}, {EVENT_OBJECT_SELECTION, 1}}), happened());
     view::SelectRow(window, 0, view::SELECT | view::FOCUS);
     EXPECT_EQ(std::vector<Event>(), happened()) << "chosen again: nothing new to announce";
+    HWND other = CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetFocus(other);
+    SetFocus(window);
+    DestroyWindow(other);
+    std::vector<Event> told = happened();
+    EXPECT_TRUE(!told.empty() && (told.back() == Event{EVENT_OBJECT_FOCUS, 1})) << "the window's focus back: its row is told";
     Command(CMD_EXPAND_ROW);
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_STATECHANGE, 1}, {EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
     replay.answers.clear();
