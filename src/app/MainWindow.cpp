@@ -38,7 +38,7 @@ void OnCreate(HWND window)
 
 void OnDestroy(HWND window)
 {
-    view::DisconnectAccessible();
+    view::DisconnectAccessible(window);
     StopUpdateTimer(window);
     PostQuitMessage(0);
 }
@@ -163,9 +163,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CHAR:
         view::TypeToFind(window, static_cast<wchar_t>(wParam), GetTickCount());
         return 0;
+    case WM_SETFOCUS:
+        // The system tells of the window; a reader wants the row within it.
+        view::NotifyRowEvent(window, EVENT_OBJECT_FOCUS, model::modelState.focusRow);
+        break;
     case WM_GETOBJECT:
         if (LRESULT object = view::AnswerGetObject(window, wParam, lParam))
             return object;
+        break;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        view::FollowSystemColours(window);
         break;
     case WM_DPICHANGED:
         view::ChangeDpi(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));

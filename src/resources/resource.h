@@ -103,7 +103,7 @@
 #define CMD_COPY_ROW                    40017
 #define CMD_COPY_ALL_ROWS               40018
 
-// ---- Strings (1000..1184) ---------------------------------------------------
+// ---- Strings (1000..1186) ---------------------------------------------------
 #define IDS_FIRST                       1000
 
 // Access rights of a process (1000..1011), by bit 0x1 upwards.
@@ -293,8 +293,10 @@
 #define IDS_OP_EMPTY_CLIPBOARD          1182
 #define IDS_OP_CLIPBOARD_MEMORY         1183
 #define IDS_OP_SET_CLIPBOARD_DATA       1184
+#define IDS_ACC_COLUMN_ID               1185
+#define IDS_ACC_COLUMN_NAME             1186
 
-#define IDS_LAST                        1184
+#define IDS_LAST                        1186
 
 #ifndef RC_INVOKED
 static_assert(IDI_TRAY_LAST - IDI_TRAY_FIRST + 1 == IDI_TRAY_LEVELS, "tray gauge icons");

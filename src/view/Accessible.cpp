@@ -6,6 +6,7 @@
 #include "perf/PerfLayout.h"
 #include "resources/resource.h"
 #include "ui/Settings.h"
+#include "view/Automation.h"
 #include "view/Paint.h"
 #include "view/Scroll.h"
 #include "view/ViewState.h"
@@ -22,6 +23,8 @@ const model::InstanceRecord& Row(int32_t row)
     return *model::modelState.displayList[static_cast<size_t>(row)];
 }
 
+} // namespace
+
 bool HasThreadsToShow(const model::InstanceRecord& record)
 {
     return record.Has(model::isProcess) && record.threadCount != 0;
@@ -37,9 +40,11 @@ bool IsOutline()
     return std::any_of(rows.begin(), rows.end(), [](const model::InstanceRecord* r) { return r->Has(model::isThread); });
 }
 
-bool IsPseudoProcess(const model::InstanceRecord& record)
+std::wstring RowValueText(int32_t row)
 {
-    return perf::NameIs(record.name, perf::IDLE_INSTANCE) || perf::NameIs(record.name, perf::TOTAL_INSTANCE);
+    core::WideString text;
+    model::ValueText(Row(row), text);
+    return text.Chars();
 }
 
 RECT RowRectangle(HWND window, int32_t row)
@@ -57,19 +62,10 @@ bool IsRowVisible(HWND window, int32_t row)
     return row >= viewState.topRow && top < client.bottom;
 }
 
-LONG RowState(HWND window, int32_t row)
+// A row is focused for a client only while the window holds the keyboard focus.
+bool HasKeyboardFocus(HWND window)
 {
-    const model::InstanceRecord& r = Row(row);
-    LONG state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
-    if (r.Has(model::selected))
-        state |= STATE_SYSTEM_SELECTED;
-    if (row == model::modelState.focusRow)
-        state |= STATE_SYSTEM_FOCUSED;
-    if (HasThreadsToShow(r))
-        state |= r.Has(model::expanded) ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
-    if (!IsRowVisible(window, row))
-        state |= STATE_SYSTEM_OFFSCREEN;
-    return state;
+    return window && GetFocus() == window;
 }
 
 std::wstring ListName()
@@ -81,6 +77,23 @@ std::wstring ListName()
     core::WideString name;
     name.FormatResource(IDS_ACC_LIST_COUNTER, counter);
     return name.Chars();
+}
+
+namespace {
+
+LONG RowState(HWND window, int32_t row)
+{
+    const model::InstanceRecord& r = Row(row);
+    LONG state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (r.Has(model::selected))
+        state |= STATE_SYSTEM_SELECTED;
+    if (row == model::modelState.focusRow && HasKeyboardFocus(window))
+        state |= STATE_SYSTEM_FOCUSED;
+    if (HasThreadsToShow(r))
+        state |= r.Has(model::expanded) ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+    if (!IsRowVisible(window, row))
+        state |= STATE_SYSTEM_OFFSCREEN;
+    return state;
 }
 
 HRESULT Text(const std::wstring& text, BSTR* out)
@@ -139,10 +152,27 @@ public:
         *count = 0;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override
     {
+        if (info)
+            *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids) override
+    {
+        for (UINT i = 0; ids && i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* badArgument) override
+    {
+        if (result)
+            VariantInit(result);
+        if (exception)
+            *exception = EXCEPINFO();
+        if (badArgument)
+            *badArgument = 0;
         return E_NOTIMPL;
     }
 
@@ -159,6 +189,7 @@ public:
     {
         if (!count)
             return E_POINTER;
+        *count = 0;
         if (!window)
             return RPC_E_DISCONNECTED;
         *count = RowCount();
@@ -178,17 +209,20 @@ public:
     {
         return Answer(child, name, [](int32_t row) { return row < 0 ? ListName() : RowName(row); });
     }
+    // An outline item's value is its level, as readers expect; the counter's
+    // value is then the description. A list item's value is the counter's.
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
     {
         return Answer(child, value, [](int32_t row) {
             if (row < 0)
                 return std::wstring();
-            core::WideString text;
-            model::ValueText(Row(row), text);
-            return std::wstring(text.Chars());
+            return IsOutline() ? std::to_wstring(Row(row).depth) : RowValueText(row);
         });
     }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return NoTextFor(child, text); }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override
+    {
+        return Answer(child, text, [](int32_t row) { return row < 0 ? std::wstring() : RowValueText(row); });
+    }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override { return NoTextFor(child, text); }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* text) override
     {
@@ -196,18 +230,20 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override
     {
+        if (file)
+            *file = nullptr;
+        if (topic)
+            *topic = 0;
         if (!file || !topic)
             return E_POINTER;
-        *topic = 0;
         return NoTextFor(child, file);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
         return Number(child, role, [](int32_t row) -> LONG {
-            if (row < 0)
-                return IsOutline() ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_LIST;
-            const model::InstanceRecord& r = Row(row);
-            return r.Has(model::isThread) || IsPseudoProcess(r) ? ROLE_SYSTEM_LISTITEM : ROLE_SYSTEM_OUTLINEITEM;
+            if (IsOutline())
+                return row < 0 ? ROLE_SYSTEM_OUTLINE : ROLE_SYSTEM_OUTLINEITEM;
+            return row < 0 ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM;
         });
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
@@ -216,12 +252,21 @@ public:
         return Number(child, state, [w](int32_t row) -> LONG {
             if (row >= 0)
                 return RowState(w, row);
-            return STATE_SYSTEM_FOCUSABLE | (GetFocus() == w ? STATE_SYSTEM_FOCUSED : 0);
+            return STATE_SYSTEM_FOCUSABLE | (HasKeyboardFocus(w) ? STATE_SYSTEM_FOCUSED : 0);
         });
     }
+    // The focused row while the window has the keyboard focus, the list
+    // itself when no row is focused, nothing while another window has it.
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override
     {
-        return Current(child, model::modelState.focusRow);
+        if (child)
+            VariantInit(child);
+        if (child && window && HasKeyboardFocus(window)) {
+            int32_t row = model::modelState.focusRow;
+            SetChild(child, row >= 0 && row < RowCount() ? row : -1);
+            return S_OK;
+        }
+        return Current(child, -1);
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override
     {
@@ -259,12 +304,19 @@ public:
         const long supported = SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION;
         if (row < 0 || flags == 0 || (flags & ~supported) != 0)
             return E_INVALIDARG;
+        // A window without the keyboard focus cannot give a row the focus.
+        if ((flags & SELFLAG_TAKEFOCUS) && !HasKeyboardFocus(window))
+            return E_FAIL;
         uint32_t marks = ((flags & SELFLAG_TAKEFOCUS) ? FOCUS : 0) | ((flags & SELFLAG_TAKESELECTION) ? SELECT : 0);
         SelectRow(window, row, marks);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override
     {
+        for (long* out : {left, top, width, height}) {
+            if (out)
+                *out = 0;
+        }
         if (!left || !top || !width || !height)
             return E_POINTER;
         int32_t row = 0;
@@ -400,6 +452,9 @@ private:
 // reference to it until the window goes.
 ListObject* listObject = nullptr;
 
+// The window whose WM_DESTROY has come: it gets no new object.
+HWND closedWindow = nullptr;
+
 // What the rows told last were, by ID, kind and depth.
 uint64_t toldSignature = 0;
 
@@ -412,12 +467,23 @@ uint64_t ListSignature()
     return hash;
 }
 
+void DisconnectListObject()
+{
+    if (!listObject)
+        return;
+    listObject->Disconnect();
+    listObject->Release();
+    listObject = nullptr;
+}
+
 } // namespace
 
 IAccessible* ListAccessible(HWND window)
 {
+    if (window == closedWindow)
+        return nullptr;
     if (listObject && listObject->Window() != window)
-        DisconnectAccessible();
+        DisconnectListObject();
     if (!listObject)
         listObject = new (std::nothrow) ListObject(window);
     if (listObject)
@@ -429,7 +495,10 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam)
 {
     // The object ID is a 32-bit value: whether it arrives sign-extended or not
     // depends on the sender.
-    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT))
+    DWORD asked = static_cast<DWORD>(lParam);
+    if (asked == static_cast<DWORD>(UiaRootObjectId))
+        return AnswerAutomation(window, wParam, lParam);
+    if (asked != static_cast<DWORD>(OBJID_CLIENT) || window == closedWindow)
         return 0;
     IAccessible* object = ListAccessible(window);
     if (!object)
@@ -439,30 +508,36 @@ LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-void DisconnectAccessible()
+void DisconnectAccessible(HWND window)
 {
-    if (!listObject)
-        return;
-    listObject->Disconnect();
-    listObject->Release();
-    listObject = nullptr;
+    closedWindow = window;
+    DisconnectListObject();
+    DisconnectAutomation(window);
 }
 
 void NotifyRowEvent(HWND window, DWORD event, int32_t row)
 {
-    if (row >= 0 && row < RowCount())
+    if (event == EVENT_OBJECT_FOCUS && !HasKeyboardFocus(window))
+        return;
+    if (row >= 0 && row < RowCount()) {
         NotifyWinEvent(event, window, OBJID_CLIENT, row + 1);
+        RaiseAutomationRowEvent(window, event, row);
+    }
 }
 
 void NotifyListChanged(HWND window)
 {
-    if (!IsWinEventHookInstalled(EVENT_OBJECT_REORDER))
+    bool winEvents = IsWinEventHookInstalled(EVENT_OBJECT_REORDER), automation = AutomationClientsListening();
+    if (!winEvents && !automation)
         return;
     uint64_t signature = ListSignature();
     if (signature == toldSignature)
         return;
     toldSignature = signature;
-    NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    if (winEvents)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
+    if (automation)
+        RaiseAutomationStructureChanged(window);
 }
 
 std::wstring RowName(int32_t row)

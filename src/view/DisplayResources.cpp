@@ -86,15 +86,47 @@ void LoadTrayIcons()
     }
 }
 
+SystemParametersFunction systemParameters = SystemParametersInfoW;
+
+bool HighContrastOn()
+{
+    HIGHCONTRASTW scheme = {};
+    scheme.cbSize = sizeof scheme;
+    return systemParameters(SPI_GETHIGHCONTRAST, sizeof scheme, &scheme, 0) && (scheme.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void MakeBarBrushes()
+{
+    const ui::SettingsRecord& settings = ui::settings;
+    display.highContrast = HighContrastOn();
+    if (!display.highContrast) {
+        display.decreaseBrush = MakeBarBrush(settings.decreaseColor);
+        display.increaseBrush = MakeBarBrush(settings.increaseColor);
+        display.threadBrush = MakeBarBrush(settings.threadColor);
+        display.processBrush = MakeBarBrush(settings.processColor);
+        return;
+    }
+    // Growth rises and shrinkage falls: told apart by the hatch's slant, in
+    // the one colour the scheme guarantees against the window's.
+    COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+    display.decreaseBrush = BarBrush(CreateHatchBrush(HS_FDIAGONAL, ink));
+    display.increaseBrush = BarBrush(CreateHatchBrush(HS_BDIAGONAL, ink));
+    display.threadBrush = BarBrush(CreateSolidBrush(GetSysColor(COLOR_GRAYTEXT)));
+    display.processBrush = BarBrush(CreateSolidBrush(ink));
+}
+
+void FollowSystemColours(HWND window)
+{
+    MakeBarBrushes();
+    InvalidateRect(window, nullptr, TRUE);
+}
+
 void CreateDisplayResources()
 {
     const ui::SettingsRecord& settings = ui::settings;
     DestroyDisplayResources();
     LoadTrayIcons();
-    display.decreaseBrush = MakeBarBrush(settings.decreaseColor);
-    display.increaseBrush = MakeBarBrush(settings.increaseColor);
-    display.threadBrush = MakeBarBrush(settings.threadColor);
-    display.processBrush = MakeBarBrush(settings.processColor);
+    MakeBarBrushes();
     core::MemoryDc dc(CreateCompatibleDC(nullptr));
     LOGFONTW font = FontForScreen(settings.font);
     display.viewFont.Reset(CreateFontIndirectW(&font));

@@ -31,6 +31,8 @@ struct DisplayResources {
     core::Font glyphFont; // Marlett: the expand and collapse marks
     int rowHeight = 0;
     int glyphWidth = 0;
+    // The bars were made in the system's colours, with patterns for change.
+    bool highContrast = false;
     // The paint's off-screen canvas, kept while the client area keeps its
     // size; its bitmap is selected only while a paint runs.
     core::MemoryDc canvasDc;
@@ -50,6 +52,17 @@ int ViewDpi();
 // A stored font as it is made for the view, and a chosen one as stored.
 LOGFONTW FontForScreen(const LOGFONTW& stored);
 LOGFONTW FontForStorage(const LOGFONTW& onScreen);
+
+// How the view asks SPI_GETHIGHCONTRAST; tests may answer in its place.
+using SystemParametersFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT);
+extern SystemParametersFunction systemParameters;
+bool HighContrastOn();
+// The bar brushes for the colour scheme now: in high contrast, system
+// colours and hatched changes; otherwise the stored colours, which stay as
+// they are either way.
+void MakeBarBrushes();
+// WM_SYSCOLORCHANGE, WM_SETTINGCHANGE: the bars follow at once.
+void FollowSystemColours(HWND window);
 
 // Makes the resources anew from the settings, releasing the ones held.
 void CreateDisplayResources();

@@ -153,6 +153,8 @@ void RowPainter::PaintValueTexts(int x3)
     for (int32_t i = rows.first; i < rows.end; ++i) {
         const InstanceRecord& r = Row(i);
         TextColourFor(r);
+        if (in.highContrast)
+            SetBkColor(dc, GetSysColor(r.Has(model::selected) ? COLOR_HIGHLIGHT : COLOR_WINDOW));
         SIZE size = {};
         model::ValueText(r, valueText);
         DrawTextAt(dc, x3, Top(i), valueText.Chars(), &size);
@@ -182,7 +184,10 @@ void RowPainter::Paint()
     PaintNames(x2);
     int x3 = x2 + frame + columns.name;
     PaintBars(x3);
+    if (in.highContrast)
+        SetBkMode(dc, OPAQUE);
     PaintValueTexts(x3);
+    SetBkMode(dc, TRANSPARENT);
     PaintFocus();
 }
 
@@ -246,6 +251,7 @@ PaintInput CurrentPaintInput()
     input.decreaseBrush = d.decreaseBrush.Get();
     input.rowHeight = RowHeight();
     input.glyphWidth = d.glyphWidth;
+    input.highContrast = d.highContrast;
     return input;
 }
 

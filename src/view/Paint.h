@@ -23,6 +23,9 @@ struct PaintInput {
     HBRUSH decreaseBrush = nullptr;
     int rowHeight = 1;
     int glyphWidth = 0;
+    // Value texts get a background of their own, so that they stay readable
+    // over bars drawn in the text's colour.
+    bool highContrast = false;
 };
 
 // Draws the rows visible in `client` over whatever is there, with the font

@@ -21,6 +21,8 @@ void InvalidateRow(HWND window, int32_t row, BOOL erase)
     InvalidateRect(window, &band, erase);
 }
 
+} // namespace
+
 void ScrollIntoView(HWND window, int32_t row)
 {
     int32_t n = PageRows(window);
@@ -29,8 +31,6 @@ void ScrollIntoView(HWND window, int32_t row)
     else if (row >= viewState.topRow + n)
         ScrollToRow(window, row - n + 1);
 }
-
-} // namespace
 
 BOOL SetVerticalScroll(HWND window, UINT mask, int minimum, int maximum, unsigned page, int position, BOOL redraw)
 {

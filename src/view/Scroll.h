@@ -28,6 +28,8 @@ int32_t ClampTopRow(const SCROLLINFO& info, int32_t row);
 
 // Makes `row` the top row, as far as the scroll range allows.
 void ScrollToRow(HWND window, int32_t row);
+// Scrolls no further than needed for the whole row to show.
+void ScrollIntoView(HWND window, int32_t row);
 // The scroll bar follows the row count and the client height.
 void UpdateScrollRange(HWND window);
 void SelectRow(HWND window, int32_t row, uint32_t flags);

@@ -69,6 +69,15 @@ inline std::vector<MachineProcess> NumberedProcesses(int count, uint32_t threads
     return processes;
 }
 
+// alpha (ID 50) with two threads, then p00, p01, ...
+inline std::vector<MachineProcess> AlphaAndNumbered(int numbered = 12, double alphaBusy = 0.25)
+{
+    std::vector<MachineProcess> processes = {{u"alpha", 50, alphaBusy, 2}};
+    for (const MachineProcess& p : NumberedProcesses(numbered))
+        processes.push_back(p);
+    return processes;
+}
+
 // The shell's notification area: an icon can be changed once added, and
 // added once. Each shown icon reads as its gauge level (-1: none) and tip.
 inline std::map<UINT, std::wstring> shown;
