@@ -161,7 +161,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnSelectRow(window, wParam, lParam);
         break;
     case WM_CHAR:
-        view::TypeToFind(window, static_cast<wchar_t>(wParam), GetTickCount());
+        // When the key was typed, not when a busy thread got to it: letters
+        // typed together stay one search behind a slow refresh.
+        view::TypeToFind(window, static_cast<wchar_t>(wParam), static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_GETOBJECT:
         if (LRESULT object = view::AnswerGetObject(window, wParam, lParam))

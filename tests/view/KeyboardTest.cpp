@@ -74,6 +74,18 @@ TEST_F(Keyboard, TypingAFewLettersFindsTheNextRowWithThatName)
     Send(WM_CHAR, L'Z');
     EXPECT_EQ(15, Selected());
     EXPECT_EQ(15 - PAGE + 1, Top()) << "scrolled into view";
+
+    // Typed together, but the thread stalled after the first letter: the
+    // letters' own times make them one search.
+    Send(WM_CHAR, 0x1B);
+    for (wchar_t c : {L'n', L'o', L't'})
+        PostMessageW(window, WM_CHAR, c, 0);
+    MSG first;
+    ASSERT_TRUE(PeekMessageW(&first, window, WM_CHAR, WM_CHAR, PM_REMOVE));
+    DispatchMessageW(&first);
+    Sleep(view::TYPE_TO_FIND_PAUSE_MS + 100); // the stall itself, not a wait for something
+    Pump();
+    EXPECT_EQ(2, Selected()) << "\"not\": Notepad";
 }
 
 TEST_F(Keyboard, ControlCCopiesTheSelectedRowAndControlShiftCEveryRow)
