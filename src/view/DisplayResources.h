@@ -47,9 +47,10 @@ int ScreenDpi();
 extern int screenDpiOverride;
 // The DPI the view draws at: its window's monitor's once known, else the system's.
 int ViewDpi();
-// A stored font as it is made for the view, and a chosen one as stored.
+// A font's height meant at one DPI, made for another.
+LOGFONTW FontAtDpi(const LOGFONTW& font, int from, int to);
+// A stored font as it is made for the view.
 LOGFONTW FontForScreen(const LOGFONTW& stored);
-LOGFONTW FontForStorage(const LOGFONTW& onScreen);
 
 // Makes the resources anew from the settings, releasing the ones held.
 void CreateDisplayResources();
