@@ -109,6 +109,10 @@ void CreateDisplayResources()
     if (glyph.cy > display.rowHeight)
         display.rowHeight = glyph.cy;
     display.glyphWidth = glyph.cx;
+    // The plain metric is the system DPI's, whatever the window's monitor has.
+    const ui::PlatformState& p = ui::platform;
+    display.frameWidth = p.metricForDpiFn ? p.metricForDpiFn(SM_CXFRAME, static_cast<UINT>(ViewDpi()))
+                                          : GetSystemMetrics(SM_CXFRAME);
 }
 
 void DestroyDisplayResources()

@@ -31,6 +31,7 @@ struct DisplayResources {
     core::Font glyphFont; // Marlett: the expand and collapse marks
     int rowHeight = 0;
     int glyphWidth = 0;
+    int frameWidth = 0; // a window frame's width at the view's DPI
     // The paint's off-screen canvas, kept while the client area keeps its
     // size; its bitmap is selected only while a paint runs.
     core::MemoryDc canvasDc;

@@ -23,6 +23,7 @@ struct PaintInput {
     HBRUSH decreaseBrush = nullptr;
     int rowHeight = 1;
     int glyphWidth = 0;
+    int frameWidth = 0; // the gap after the ID and the name columns
 };
 
 // Draws the rows visible in `client` over whatever is there, with the font

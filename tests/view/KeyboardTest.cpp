@@ -1,5 +1,6 @@
 #include "core/Handles.h"
 #include "support/MessageBoxCatcher.h"
+#include "view/Paint.h"
 #include "view/TypeToFind.h"
 #include "view/ViewWindow.h"
 
@@ -134,7 +135,10 @@ TEST_F(Keyboard, ADpiChangeRemakesTheFontsAndTakesTheSuggestedRectangle)
     GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
     const LONG fontAt96 = font.lfHeight;
     RECT suggested = {40, 60, 40 + 450, 60 + 330};
+    ui::platform.metricForDpiFn = [](int metric, UINT dpi) { return metric == SM_CXFRAME ? int(dpi) / 8 : 0; };
     Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ui::platform.metricForDpiFn = nullptr;
+    EXPECT_EQ(144 / 8, view::CurrentPaintInput().frameWidth) << "the columns' gap at the window's DPI";
     GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
     EXPECT_EQ(MulDiv(fontAt96, 3, 2), font.lfHeight) << "a font made for 144 DPI, not a stretched one";
     // The row is as tall as that font's cells, which round on their own.
