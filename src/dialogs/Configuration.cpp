@@ -121,11 +121,6 @@ void SetAutomatic(HWND dialog, ConfigDialog& state, bool automatic)
     MarkChange(dialog, state);
 }
 
-bool Apply(HWND dialog, ConfigDialog& state)
-{
-    return ApplyConfiguration(dialog, state.opened, state.working, state.applied);
-}
-
 void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
 {
     if (COLORREF* color = ColorField(state.working, id)) {
@@ -144,9 +139,9 @@ void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
     } else if (id == IDC_CONFIG_CHANGE_FONT) {
         ChangeFont(dialog, state);
     } else if (id == IDC_CONFIG_APPLY) {
-        Apply(dialog, state);
+        ApplyConfiguration(dialog, state.opened, state.working, state.applied);
     } else if (id == IDOK) {
-        if (Apply(dialog, state)) {
+        if (ApplyConfiguration(dialog, state.opened, state.working, state.applied)) {
             ui::SaveSettings();
             EndDialog(dialog, IDOK);
         }

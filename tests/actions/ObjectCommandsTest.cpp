@@ -122,17 +122,19 @@ TEST_F(ObjectCommands, EveryPriorityAndBoostCommandActsInBothForms)
     EXPECT_TRUE(catcher.boxes.empty());
 }
 
-// Only query rights, but the owner may change the list: the terminate grant
-// forms add the right they need.
-TEST_F(ObjectCommands, TerminateGrantFormsAddTheRightTheyNeed)
+// Ending a process or a thread, plainly, or on a child that lets us query it
+// only, after granting ourselves the right.
+TEST_F(ObjectCommands, TerminateCommandsEndTheirObjectInBothForms)
 {
-    ChildProcess restricted(QUERY_ONLY_SDDL), child(nullptr, THREAD_QUERY_ONLY_SDDL);
-    ASSERT_TRUE(restricted.started() && child.started());
     MessageBoxCatcher catcher;
-    Run(model::isProcess, restricted.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
-    EXPECT_EQ(0u, ExitCodeAfterEnd(restricted.process()));
-    Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD + GRANT_OFFSET);
-    EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(child.process()));
+    for (unsigned offset : {0u, unsigned{GRANT_OFFSET}}) {
+        ChildProcess process(offset ? QUERY_ONLY_SDDL : nullptr), thread(nullptr, offset ? THREAD_QUERY_ONLY_SDDL : nullptr);
+        ASSERT_TRUE(process.started() && thread.started());
+        Run(model::isProcess, process.processId(), CMD_TERMINATE_PROCESS + offset);
+        EXPECT_EQ(0u, ExitCodeAfterEnd(process.process())) << offset;
+        Run(model::isThread, thread.threadId(), CMD_TERMINATE_THREAD + offset);
+        EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(thread.process())) << offset;
+    }
     EXPECT_TRUE(catcher.boxes.empty());
 }
 
