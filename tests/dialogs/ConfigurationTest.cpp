@@ -240,16 +240,6 @@ TEST_F(ConfigurationDialog, FontsAreKeptAt96DpiAndMadeForTheScreenInTheViewAndTh
     view::screenDpiOverride = 0;
     moveTo(96); // where the next test's window starts
     dialogs::chooserHooks.chooseFont = ChooseFontW;
-
-    // The gauges are small icons of the program's own, released with the rest.
-    ICONINFO info = {};
-    HICON gauge = view::display.trayIcons[0].Get();
-    ASSERT_TRUE(GetIconInfo(gauge, &info));
-    BITMAP mask = {};
-    GetObjectW(info.hbmMask, sizeof(mask), &mask);
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth);
 }
 
 TEST_F(ConfigurationDialog, ApplyWritesOnlyWhatWasEditedEachColourToItsOwnSetting)
