@@ -298,16 +298,22 @@ bool BuiltinProvider::ReadProcessList()
 // say (before Windows 7, or under Wine, whose query takes no group).
 bool BuiltinProvider::ReadProcessorGroups()
 {
-    const ProcessorQueries& q = processorQueries;
+    ProcessorQueries& q = processorQueries;
     WORD groups = q.groupCount && q.processorCount && q.queryEx ? q.groupCount() : 0;
     processors.clear();
     for (WORD group = 0; group < groups; ++group) {
         size_t first = processors.size();
         processors.resize(first + q.processorCount(group));
         ULONG bytes = static_cast<ULONG>((processors.size() - first) * sizeof(ProcessorTimes)), length = 0;
-        if (q.queryEx(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, &group, sizeof(group), processors.data() + first, bytes,
-                      &length) < 0)
+        LONG status = q.queryEx(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, &group, sizeof(group), processors.data() + first,
+                                bytes, &length);
+        if (status < 0) {
+            // A system that does not know the query (Wine, which logs each
+            // refusal) is not asked again.
+            if (status != STATUS_INFO_LENGTH_MISMATCH)
+                processorQueries.queryEx = nullptr;
             return false;
+        }
         processors.resize(first + std::min<size_t>(processors.size() - first, length / sizeof(ProcessorTimes)));
     }
     return groups > 0;

@@ -210,12 +210,14 @@ TEST(BuiltinProvider, ReadsTheProcessorsOfEveryGroup)
 {
     ProcessorQueries noGroupQuery = TWO_GROUPS, groupQueryRefused = TWO_GROUPS; // before Windows 7; Wine
     noGroupQuery.queryEx = nullptr;
-    groupQueryRefused.queryEx = [](int, void*, ULONG, void*, ULONG, ULONG*) { return LONG(0xC0000002); };
+    static int refusals = 0;
+    groupQueryRefused.queryEx = [](int, void*, ULONG, void*, ULONG, ULONG*) { return ++refusals, LONG(0xC0000002); };
     const std::tuple<ProcessorQueries, uint32_t, int64_t> cases[] = { // idle seconds, -1: the machine's
         {TWO_GROUPS, 4, 10}, {noGroupQuery, 1, 1}, {groupQueryRefused, 1, 1},
         {SystemProcessorQueries(), GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), -1}};
     for (auto [queries, processors, idleSeconds] : cases) {
         BuiltinProvider provider(queries);
+        provider.CollectBlock(true, true);
         const std::vector<uint8_t>& block = provider.CollectBlock(true, true);
         Rows rows = ReadRows({block.data(), uint32_t(block.size())}, 230);
         Rows threads = ReadRows({block.data(), uint32_t(block.size())}, 232);
@@ -226,4 +228,5 @@ TEST(BuiltinProvider, ReadsTheProcessorsOfEveryGroup)
         EXPECT_EQ(processors, uint32_t(idleThreads));
         EXPECT_TRUE(idleSeconds < 0 || idleSeconds * SECOND == rows[idle].time) << processors;
     }
+    EXPECT_EQ(1, refusals) << "a system that does not know the group query is not asked again";
 }
