@@ -139,6 +139,7 @@ TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirs
     Open();
     SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_EQ(dialog, ui::messageLoop.activeModelessDialog);
+    ASSERT_TRUE(WaitForCycles(1)) << "the worker took its first copy: the target below is a change";
     Type(IDC_LOAD_USER_TARGET, L"150");
     Type(IDC_LOAD_PAGED_TARGET, L"1M");
     Press(IDC_LOAD_APPLY);
@@ -273,6 +274,7 @@ TEST_F(LoadGeneratorDialog, OnlyTheExitWaitsForAStarvedWorkerAndTheNextOneCalibr
     // It was stopped before it had timed a burst: the next worker times one.
     loadGenerator.createThread = CreateThread;
     Open();
+    ASSERT_TRUE(WaitForCycles(1));
     Type(IDC_LOAD_USER_TARGET, L"50");
     Press(IDC_LOAD_APPLY);
     ASSERT_TRUE(WaitForCycles(3));
