@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "model/Records.h"
 #include "resources/resource.h"
+#include "ui/Platform.h"
 #include "ui/Settings.h"
 #include "view/Accessible.h"
 #include "view/DisplayResources.h"
@@ -34,6 +35,10 @@ void OnCreate(HWND window)
     view::SetVerticalScroll(window, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, TRUE);
     PostMessageW(window, WM_COMMAND, CMD_UPDATE_NOW, 0);
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
+    // The taskbar runs at medium integrity: run elevated, the window would
+    // not hear of a new taskbar unless this one message is let through.
+    if (ui::platform.messageFilterFn && taskbarCreatedMessage)
+        ui::platform.messageFilterFn(window, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
 }
 
 void OnDestroy(HWND window)
@@ -161,7 +166,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnSelectRow(window, wParam, lParam);
         break;
     case WM_CHAR:
-        view::TypeToFind(window, static_cast<wchar_t>(wParam), GetTickCount());
+        // When the key was typed, not when a busy thread got to it: letters
+        // typed together stay one search behind a slow refresh.
+        view::TypeToFind(window, static_cast<wchar_t>(wParam), static_cast<DWORD>(GetMessageTime()));
         return 0;
     case WM_SETFOCUS:
         // The system tells of the window; a reader wants the row within it.

@@ -5,6 +5,7 @@
 #include "core/Handles.h"
 #include "core/Report.h"
 #include "core/WideString.h"
+#include "dialogs/LoadGenerator.h"
 #include "model/Records.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
@@ -24,6 +25,7 @@ namespace app {
 namespace {
 
 constexpr int DEFAULT_SIZE = 200;
+constexpr DWORD STOPPED_WORKER_WAIT_MS = 5000;
 
 // The running update timer's identifier; 0 while none runs.
 UINT_PTR updateTimer = 0;
@@ -196,6 +198,10 @@ int RunProgram(HINSTANCE instance, int show)
     ui::SaveSettings();
     perf::ConnectToMachine(nullptr, nullptr);
     view::RemoveTrayIcons();
+    // A load worker stopped as the window closed is let finish before the
+    // statics it touches (its state, the lock) are destroyed; it ends within a
+    // pass once it runs, so only a starved machine meets the bound.
+    dialogs::WaitForStoppedWorkers(STOPPED_WORKER_WAIT_MS);
     return 0; // the display resources, accelerators and library go with their owners
 }
 

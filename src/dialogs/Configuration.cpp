@@ -22,7 +22,9 @@ struct ConfigDialog {
     SettingsApplied applied = nullptr;
     ui::SettingsRecord opened; // as last applied: what the edits are measured against
     ui::SettingsRecord working;
-    core::Font sampleFont; // none while the sample shows the view's font
+    // The sample's own font: the view's is made again on every change of
+    // DPI, which must not delete a font the sample still shows.
+    core::Font sampleFont;
 };
 
 ConfigDialog* DialogState(HWND dialog)
@@ -71,12 +73,24 @@ void SetSampleFont(HWND dialog, HFONT font)
     SendDlgItemMessageW(dialog, IDC_CONFIG_SAMPLE, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
+// The working copy's font as the view makes it; the sample lets go of the
+// old one before it is deleted.
+void ShowSampleFont(HWND dialog, ConfigDialog& state)
+{
+    LOGFONTW shown = view::FontForScreen(state.working.font);
+    core::Font font(CreateFontIndirectW(&shown));
+    if (font) {
+        SetSampleFont(dialog, font.Get());
+        state.sampleFont = std::move(font);
+    }
+}
+
 void InitDialog(HWND dialog, ConfigDialog& state)
 {
     state.working = ui::settings;
     state.working.pendingChanges = 0;
     state.opened = state.working;
-    SetSampleFont(dialog, view::display.viewFont.Get());
+    ShowSampleFont(dialog, state);
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
     wchar_t period[PERIOD_CHARS] = {};
     FormatPeriodSeconds(state.working.updateIntervalMs, period, PERIOD_CHARS);
@@ -94,13 +108,7 @@ void ChangeFont(HWND dialog, ConfigDialog& state)
     if (!ChooseViewFont(dialog, state.working.font))
         return;
     SetDlgItemTextW(dialog, IDC_CONFIG_FONT_NAME, state.working.font.lfFaceName);
-    // The sample lets go of the old font before it is deleted.
-    LOGFONTW shown = view::FontForScreen(state.working.font);
-    core::Font font(CreateFontIndirectW(&shown));
-    if (font) {
-        SetSampleFont(dialog, font.Get());
-        state.sampleFont = std::move(font);
-    }
+    ShowSampleFont(dialog, state);
     MarkChange(dialog, state);
 }
 
@@ -111,16 +119,6 @@ void SetAutomatic(HWND dialog, ConfigDialog& state, bool automatic)
     state.working.autoUpdate = automatic;
     EnableWindow(GetDlgItem(dialog, IDC_CONFIG_PERIOD), automatic);
     MarkChange(dialog, state);
-}
-
-bool Apply(HWND dialog, ConfigDialog& state)
-{
-    if (!ApplyConfiguration(dialog, state.opened, state.working, state.applied))
-        return false;
-    // Apply replaced the view's font, which the sample may still show.
-    if (!state.sampleFont)
-        SetSampleFont(dialog, view::display.viewFont.Get());
-    return true;
 }
 
 void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
@@ -141,9 +139,9 @@ void OnCommand(HWND dialog, ConfigDialog& state, int id, int code)
     } else if (id == IDC_CONFIG_CHANGE_FONT) {
         ChangeFont(dialog, state);
     } else if (id == IDC_CONFIG_APPLY) {
-        Apply(dialog, state);
+        ApplyConfiguration(dialog, state.opened, state.working, state.applied);
     } else if (id == IDOK) {
-        if (Apply(dialog, state)) {
+        if (ApplyConfiguration(dialog, state.opened, state.working, state.applied)) {
             ui::SaveSettings();
             EndDialog(dialog, IDOK);
         }
@@ -224,8 +222,9 @@ bool ChooseBarColor(HWND owner, COLORREF& color, COLORREF* customColors)
 
 bool ChooseViewFont(HWND owner, LOGFONTW& font)
 {
-    // The chooser works in the screen's heights, the record in stored ones.
-    LOGFONTW shown = view::FontForScreen(font);
+    // The chooser reads and writes heights at the system's DPI, whatever the
+    // view's monitor has; the record keeps them at 96 DPI.
+    LOGFONTW shown = view::FontAtDpi(font, view::STORED_DPI, view::ScreenDpi());
     CHOOSEFONTW choice = {};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = owner;
@@ -237,7 +236,7 @@ bool ChooseViewFont(HWND owner, LOGFONTW& font)
     }
     if (!chooserHooks.chooseFont(&choice))
         return false;
-    font = view::FontForStorage(shown);
+    font = view::FontAtDpi(shown, view::ScreenDpi(), view::STORED_DPI);
     return true;
 }
 

@@ -194,7 +194,10 @@ void StopWorker()
     SetEvent(s.worker->wake.Get());
     SetThreadPriority(s.workerThread.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
     s.worker.reset();
-    s.workerThread.Reset();
+    // Kept for the wait at exit; those that ended already are let go.
+    std::erase_if(s.stoppedWorkers,
+                  [](const core::KernelHandle& t) { return WaitForSingleObject(t.Get(), 0) == WAIT_OBJECT_0; });
+    s.stoppedWorkers.push_back(std::move(s.workerThread));
     s.workerThreadId = 0;
 }
 
@@ -354,6 +357,19 @@ void SetPagedMemory(HWND dialog, uint32_t bytes)
     core::WideString text;
     text.FormatResource(shown.megabytes ? IDS_SIZE_MB : IDS_SIZE_KB, shown.number);
     SetDlgItemTextW(dialog, IDC_LOAD_PAGED_ACTUAL, text.Chars());
+}
+
+bool WaitForStoppedWorkers(DWORD timeoutMs)
+{
+    std::vector<core::KernelHandle>& stopped = loadGenerator.stoppedWorkers;
+    ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!stopped.empty()) {
+        ULONGLONG now = GetTickCount64();
+        if (WaitForSingleObject(stopped.back().Get(), now < deadline ? DWORD(deadline - now) : 0) != WAIT_OBJECT_0)
+            return false;
+        stopped.pop_back();
+    }
+    return true;
 }
 
 void UpdateLoadGeneratorActuals()

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace dialogs {
 
@@ -36,6 +37,7 @@ struct LoadGeneratorState {
     uint8_t* pagedMemoryBlock = nullptr;
     std::shared_ptr<LoadWorker> worker; // shared with its thread, which may outlive the dialog
     core::KernelHandle workerThread;
+    std::vector<core::KernelHandle> stoppedWorkers; // told to stop, perhaps still running
     ThreadCreator createThread = CreateThread;
 };
 
@@ -49,6 +51,11 @@ INT_PTR CALLBACK LoadGeneratorDialogProc(HWND dialog, UINT message, WPARAM wPara
 // Commits, resizes or releases the block to the count rounded up to whole
 // pages, one byte written in each page, and shows the size held.
 void SetPagedMemory(HWND dialog, uint32_t bytes);
+
+// Waits, at most `timeoutMs`, for the workers told to stop to end: at exit,
+// so that none still takes the lock or touches the state as they are
+// destroyed. True when none is left running.
+bool WaitForStoppedWorkers(DWORD timeoutMs);
 
 // The "Actual:" texts: what the current and previous samples measured for
 // the worker thread.

@@ -255,7 +255,19 @@ QuerySystemInformation SystemQuery()
 
 } // namespace
 
-BuiltinProvider::BuiltinProvider()
+ProcessorQueries SystemProcessorQueries()
+{
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    ProcessorQueries queries;
+    queries.groupCount = core::FindExport<decltype(queries.groupCount)>(kernel, "GetActiveProcessorGroupCount");
+    queries.processorCount = core::FindExport<decltype(queries.processorCount)>(kernel, "GetActiveProcessorCount");
+    queries.queryEx =
+        core::FindExport<decltype(queries.queryEx)>(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformationEx");
+    queries.query = SystemQuery();
+    return queries;
+}
+
+BuiltinProvider::BuiltinProvider(const ProcessorQueries& queries) : processorQueries(queries)
 {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     isWine = ntdll && GetProcAddress(ntdll, "wine_get_version");
@@ -282,12 +294,39 @@ bool BuiltinProvider::ReadProcessList()
     return false;
 }
 
+// Every group's processors, group by group; false where the system cannot
+// say (before Windows 7, or under Wine, whose query takes no group).
+bool BuiltinProvider::ReadProcessorGroups()
+{
+    ProcessorQueries& q = processorQueries;
+    WORD groups = q.groupCount && q.processorCount && q.queryEx ? q.groupCount() : 0;
+    processors.clear();
+    for (WORD group = 0; group < groups; ++group) {
+        size_t first = processors.size();
+        processors.resize(first + q.processorCount(group));
+        ULONG bytes = static_cast<ULONG>((processors.size() - first) * sizeof(ProcessorTimes)), length = 0;
+        LONG status = q.queryEx(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, &group, sizeof(group), processors.data() + first,
+                                bytes, &length);
+        if (status < 0) {
+            // A system that does not know the query (Wine, which logs each
+            // refusal) is not asked again.
+            if (status != STATUS_INFO_LENGTH_MISMATCH)
+                processorQueries.queryEx = nullptr;
+            return false;
+        }
+        processors.resize(first + std::min<size_t>(processors.size() - first, length / sizeof(ProcessorTimes)));
+    }
+    return groups > 0;
+}
+
 bool BuiltinProvider::ReadProcessorTimes()
 {
+    if (ReadProcessorGroups())
+        return true;
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     processors.assign(info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1, ProcessorTimes{});
-    QuerySystemInformation query = SystemQuery();
+    QuerySystemInformation query = processorQueries.query;
     ULONG length = 0;
     if (!query || query(SYSTEM_PROCESSOR_PERFORMANCE_CLASS, processors.data(),
                         static_cast<ULONG>(processors.size() * sizeof(ProcessorTimes)), &length) < 0)

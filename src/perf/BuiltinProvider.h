@@ -79,9 +79,23 @@ struct ProcessorTimes {
     ULONG InterruptCount;
 };
 
+// The calls that count the processors and read their times. The plain query
+// sees only the calling thread's processor group (at most 64 processors);
+// the others, where the system has them, see every group.
+struct ProcessorQueries {
+    WORD(WINAPI* groupCount)() = nullptr;               // GetActiveProcessorGroupCount
+    DWORD(WINAPI* processorCount)(WORD group) = nullptr; // GetActiveProcessorCount
+    // NtQuerySystemInformationEx, given a group number as its input.
+    LONG(WINAPI* queryEx)(int, void*, ULONG, void*, ULONG, ULONG*) = nullptr;
+    LONG(WINAPI* query)(int, void*, ULONG, ULONG*) = nullptr; // NtQuerySystemInformation
+};
+
+// The system's own, looked up at run time.
+ProcessorQueries SystemProcessorQueries();
+
 class BuiltinProvider : public DataSource {
 public:
-    BuiltinProvider();
+    explicit BuiltinProvider(const ProcessorQueries& queries = SystemProcessorQueries());
 
     LSTATUS QuerySnapshot(const wchar_t* valueName, uint8_t* buffer, DWORD* size) override;
     LSTATUS OpenNameKey(const wchar_t* path, HKEY* key) override;
@@ -99,6 +113,7 @@ public:
 private:
     bool ReadProcessList();
     bool ReadProcessorTimes();
+    bool ReadProcessorGroups();
     void ListProcesses();
     void AccountUnlistedTime();
     const std::vector<uint8_t>& WriteBlock(const BlockTimes& times, bool process, bool thread);
@@ -129,6 +144,7 @@ private:
     std::vector<uint64_t> totals;
     SnapshotWriter writer;
     bool isWine = false;
+    ProcessorQueries processorQueries;
 };
 
 } // namespace perf

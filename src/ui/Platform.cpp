@@ -16,6 +16,7 @@ void ProbePlatform(HINSTANCE instance)
     HMODULE user = GetModuleHandleW(L"USER32");
     platform.dpiForWindowFn = core::FindExport<DpiForWindowFunction>(user, "GetDpiForWindow");
     platform.metricForDpiFn = core::FindExport<MetricForDpiFunction>(user, "GetSystemMetricsForDpi");
+    platform.messageFilterFn = core::FindExport<MessageFilterFunction>(user, "ChangeWindowMessageFilterEx");
     platform.aclUiModule = core::LoadSystemLibrary(L"aclui.dll");
     platform.editSecurityFn = core::FindExport<EditSecurityFunction>(platform.aclUiModule, "EditSecurity");
 }

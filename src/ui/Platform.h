@@ -10,6 +10,7 @@ using OpenThreadFunction = HANDLE(WINAPI*)(DWORD, BOOL, DWORD);
 using EditSecurityFunction = BOOL(WINAPI*)(HWND, void*);
 using DpiForWindowFunction = UINT(WINAPI*)(HWND);
 using MetricForDpiFunction = int(WINAPI*)(int, UINT);
+using MessageFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
 
 struct PlatformState {
     HINSTANCE instance = nullptr;
@@ -21,6 +22,8 @@ struct PlatformState {
     // Null on systems that have one DPI for every monitor.
     DpiForWindowFunction dpiForWindowFn = nullptr;
     MetricForDpiFunction metricForDpiFn = nullptr;
+    // Null on systems without a per-window message filter.
+    MessageFilterFunction messageFilterFn = nullptr;
 };
 
 extern PlatformState platform;

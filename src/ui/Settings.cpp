@@ -80,6 +80,9 @@ void ApplyEdits(const SettingsRecord& opened, const SettingsRecord& edited)
     take(&SettingsRecord::trayShowHighest);
     take(&SettingsRecord::trayShowTotal);
     take(&SettingsRecord::hexIds);
+    // The stored layout says a record written after the dialog applied
+    // changes holds 1 here, as a copy of the whole working record would.
+    settings.pendingChanges = 1;
 }
 
 void RememberWindowRect(const RECT& rectangle)

@@ -10,7 +10,9 @@
 namespace ui {
 
 struct SettingsRecord {
-    uint32_t pendingChanges = 0; // only the Configuration dialog's copy holds changes
+    // In the Configuration dialog's copy: changes not yet applied. In the live
+    // record: 1 once the dialog applied some, 0 after every load.
+    uint32_t pendingChanges = 0;
     COLORREF processColor = 0xFFFFFFFF; // the system's application-workspace colour
     COLORREF threadColor = RGB(128, 128, 0);
     COLORREF increaseColor = RGB(128, 0, 0);
@@ -52,7 +54,8 @@ void SaveSettings();
 // and the two changes made for one run.
 // The fields the Configuration dialog edits (colours, font, updates, tray
 // icons, hexadecimal IDs) that differ between the copy it opened with and
-// its edited copy; whatever else changed meanwhile stays.
+// its edited copy; whatever else changed meanwhile stays. pendingChanges
+// becomes 1, and stays so until the next load.
 void ApplyEdits(const SettingsRecord& opened, const SettingsRecord& edited);
 void RememberWindowRect(const RECT& rectangle);
 // This run's changes (a placement from the command line) are not saved.

@@ -24,14 +24,6 @@ SIZE TextSize(HDC dc, const wchar_t* text)
     return size;
 }
 
-LOGFONTW WithHeight(const LOGFONTW& font, int from, int to)
-{
-    LOGFONTW scaled = font;
-    if (from > 0 && to > 0)
-        scaled.lfHeight = MulDiv(font.lfHeight, to, from);
-    return scaled;
-}
-
 // The main window's DPI once known; 0 before.
 int windowDpi = 0;
 
@@ -64,14 +56,17 @@ int ViewDpi()
     return windowDpi > 0 ? windowDpi : ScreenDpi();
 }
 
-LOGFONTW FontForScreen(const LOGFONTW& stored)
+LOGFONTW FontAtDpi(const LOGFONTW& font, int from, int to)
 {
-    return WithHeight(stored, STORED_DPI, ViewDpi());
+    LOGFONTW scaled = font;
+    if (from > 0 && to > 0)
+        scaled.lfHeight = MulDiv(font.lfHeight, to, from);
+    return scaled;
 }
 
-LOGFONTW FontForStorage(const LOGFONTW& onScreen)
+LOGFONTW FontForScreen(const LOGFONTW& stored)
 {
-    return WithHeight(onScreen, ViewDpi(), STORED_DPI);
+    return FontAtDpi(stored, STORED_DPI, ViewDpi());
 }
 
 void LoadTrayIcons()
@@ -146,6 +141,10 @@ void CreateDisplayResources()
     if (glyph.cy > display.rowHeight)
         display.rowHeight = glyph.cy;
     display.glyphWidth = glyph.cx;
+    // The plain metric is the system DPI's, whatever the window's monitor has.
+    const ui::PlatformState& p = ui::platform;
+    display.frameWidth = p.metricForDpiFn ? p.metricForDpiFn(SM_CXFRAME, static_cast<UINT>(ViewDpi()))
+                                          : GetSystemMetrics(SM_CXFRAME);
 }
 
 void DestroyDisplayResources()

@@ -33,6 +33,7 @@ struct DisplayResources {
     int glyphWidth = 0;
     // The bars were made in the system's colours, with patterns for change.
     bool highContrast = false;
+    int frameWidth = 0; // a window frame's width at the view's DPI
     // The paint's off-screen canvas, kept while the client area keeps its
     // size; its bitmap is selected only while a paint runs.
     core::MemoryDc canvasDc;
@@ -49,9 +50,10 @@ int ScreenDpi();
 extern int screenDpiOverride;
 // The DPI the view draws at: its window's monitor's once known, else the system's.
 int ViewDpi();
-// A stored font as it is made for the view, and a chosen one as stored.
+// A font's height meant at one DPI, made for another.
+LOGFONTW FontAtDpi(const LOGFONTW& font, int from, int to);
+// A stored font as it is made for the view.
 LOGFONTW FontForScreen(const LOGFONTW& stored);
-LOGFONTW FontForStorage(const LOGFONTW& onScreen);
 
 // How the view asks SPI_GETHIGHCONTRAST; tests may answer in its place.
 using SystemParametersFunction = BOOL(WINAPI*)(UINT, UINT, void*, UINT);

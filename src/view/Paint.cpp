@@ -40,7 +40,7 @@ class RowPainter {
 public:
     RowPainter(HDC dc, const RECT& client, const PaintInput& input, ColumnWidths& columns)
         : dc(dc), client(client), in(input), columns(columns), rows(RowsIn(client, input)),
-          h(std::max(1, input.rowHeight)), g(input.glyphWidth), frame(GetSystemMetrics(SM_CXFRAME))
+          h(std::max(1, input.rowHeight)), g(input.glyphWidth), frame(input.frameWidth)
     {
     }
 
@@ -252,6 +252,7 @@ PaintInput CurrentPaintInput()
     input.rowHeight = RowHeight();
     input.glyphWidth = d.glyphWidth;
     input.highContrast = d.highContrast;
+    input.frameWidth = d.frameWidth;
     return input;
 }
 

@@ -26,6 +26,7 @@ struct PaintInput {
     // Value texts get a background of their own, so that they stay readable
     // over bars drawn in the text's colour.
     bool highContrast = false;
+    int frameWidth = 0; // the gap after the ID and the name columns
 };
 
 // Draws the rows visible in `client` over whatever is there, with the font

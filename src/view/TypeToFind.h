@@ -9,7 +9,7 @@ namespace view {
 // Letters typed within this long of each other make one search.
 constexpr DWORD TYPE_TO_FIND_PAUSE_MS = 1000;
 
-// A WM_CHAR at `time` (milliseconds, as GetTickCount counts): a letter
+// A WM_CHAR typed at `time` (the message's time, in milliseconds): a letter
 // extends the search, Backspace and Escape start it again.
 void TypeToFind(HWND window, wchar_t typed, DWORD time);
 

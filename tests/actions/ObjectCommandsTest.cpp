@@ -51,12 +51,7 @@ TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
     ASSERT_TRUE(child.started());
     MessageBoxCatcher catcher;
     Run(model::isProcess, child.processId(), CMD_PRIORITY_CLASS_HIGH);
-    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(child.process()));
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST);
-    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
-    // Wine reports boost on whatever was set: only the commands' success shows.
-    EXPECT_TRUE(actions::PerformProcessPriorityCommand(nullptr, child.process(), CMD_DISABLE_PROCESS_BOOST));
-    EXPECT_TRUE(actions::PerformThreadPriorityCommand(nullptr, child.mainThread(), CMD_DISABLE_THREAD_BOOST));
 
     // Each of these leaves both as they are: the other kind's row, id 0, or
     // (after the switch) another machine's ids, which name nothing here.
@@ -82,43 +77,69 @@ TEST_F(ObjectCommands, ActOnlyOnALocalRowOfTheirKindWithAnId)
     EXPECT_EQ(L"Open Process failed, Win32 Error=0x57 (87)\nInvalid parameter.\r\n", catcher.boxes[0].text);
 }
 
-// Only query rights, but the owner may change the list: the grant forms add
-// the right, and the set rights' limited companions with them.
-TEST_F(ObjectCommands, GrantFormsAddTheRightTheyNeed)
+std::string boostCalls; // p or t, capital when boost is disabled
+
+// Every priority and boost command the menus offer reaches its action: the
+// plain form on a child we may change, the grant form on one that lets us
+// query it only but may be re-permissioned. Each class is then the one read
+// back and the one marked in the menu.
+TEST_F(ObjectCommands, EveryPriorityAndBoostCommandActsInBothForms)
 {
-    ChildProcess restricted(QUERY_ONLY_SDDL), child(nullptr, THREAD_QUERY_ONLY_SDDL);
-    ASSERT_TRUE(restricted.started() && child.started());
+    ChildProcess open, restricted(QUERY_ONLY_SDDL, THREAD_QUERY_ONLY_SDDL);
+    ASSERT_TRUE(open.started() && restricted.started());
     MessageBoxCatcher catcher;
-    Run(model::isProcess, restricted.processId(), CMD_PRIORITY_CLASS_HIGH + GRANT_OFFSET);
-    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(restricted.process()));
-    Run(model::isProcess, restricted.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
-    EXPECT_EQ(0u, ExitCodeAfterEnd(restricted.process()));
-    Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + THREAD_PRIORITY_HIGHEST + GRANT_OFFSET);
-    EXPECT_EQ(THREAD_PRIORITY_HIGHEST, GetThreadPriority(child.mainThread()));
-    Run(model::isThread, child.threadId(), CMD_TERMINATE_THREAD + GRANT_OFFSET);
-    EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(child.process()));
+    actions::boostSetters = {[](HANDLE, BOOL disable) { return boostCalls += disable ? 'P' : 'p', TRUE; },
+                             [](HANDLE, BOOL disable) { return boostCalls += disable ? 'T' : 't', TRUE; }};
+    const std::pair<unsigned, DWORD> classes[] = {
+        {CMD_PRIORITY_CLASS_IDLE, IDLE_PRIORITY_CLASS}, {CMD_PRIORITY_CLASS_BELOW_NORMAL, BELOW_NORMAL_PRIORITY_CLASS},
+        {CMD_PRIORITY_CLASS_NORMAL, NORMAL_PRIORITY_CLASS}, {CMD_PRIORITY_CLASS_ABOVE_NORMAL, ABOVE_NORMAL_PRIORITY_CLASS},
+        {CMD_PRIORITY_CLASS_HIGH, HIGH_PRIORITY_CLASS}, {CMD_PRIORITY_CLASS_REALTIME, REALTIME_PRIORITY_CLASS}};
+    for (unsigned offset : {0u, unsigned{GRANT_OFFSET}}) {
+        const ChildProcess& child = offset ? restricted : open;
+        for (unsigned boost : {CMD_ENABLE_PROCESS_BOOST, CMD_DISABLE_PROCESS_BOOST})
+            Run(model::isProcess, child.processId(), boost + offset);
+        for (unsigned boost : {CMD_ENABLE_THREAD_BOOST, CMD_DISABLE_THREAD_BOOST})
+            Run(model::isThread, child.threadId(), boost + offset);
+        for (auto [command, value] : classes) {
+            Run(model::isProcess, child.processId(), command + offset);
+            EXPECT_EQ(value, GetPriorityClass(child.process())) << command + offset;
+            core::Menu menu{CreatePopupMenu()};
+            actions::AppendProcessPriorityItems(menu.Get(), child.process(),
+                                                PROCESS_QUERY_INFORMATION | PROCESS_SET_INFORMATION, true);
+            EXPECT_TRUE(GetMenuState(GetSubMenu(menu.Get(), 1), command, MF_BYCOMMAND) & MF_CHECKED) << command;
+        }
+        for (int priority : {-15, -2, -1, 0, 1, 2, 15}) {
+            Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE + priority + offset);
+            EXPECT_EQ(priority, GetThreadPriority(child.mainThread())) << offset;
+        }
+    }
+    actions::boostSetters = {};
+    EXPECT_EQ("pPtTpPtT", boostCalls);
     EXPECT_TRUE(catcher.boxes.empty());
 }
 
-std::vector<std::pair<char, BOOL>> boostCalls;
-
-TEST_F(ObjectCommands, BoostCommandsHandTheirFlagAndRefusedCallsAreReported)
+// Ending a process or a thread, plainly, or on a child that lets us query it
+// only, after granting ourselves the right.
+TEST_F(ObjectCommands, TerminateCommandsEndTheirObjectInBothForms)
 {
-    ChildProcess child;
-    ASSERT_TRUE(child.started());
-    actions::boostSetters = {[](HANDLE, BOOL disable) -> BOOL { return boostCalls.push_back({'p', disable}), TRUE; },
-                             [](HANDLE, BOOL disable) -> BOOL { return boostCalls.push_back({'t', disable}), TRUE; }};
-    Run(model::isProcess, child.processId(), CMD_ENABLE_PROCESS_BOOST);
-    Run(model::isProcess, child.processId(), CMD_DISABLE_PROCESS_BOOST);
-    Run(model::isThread, child.threadId(), CMD_ENABLE_THREAD_BOOST);
-    Run(model::isThread, child.threadId(), CMD_DISABLE_THREAD_BOOST);
-    actions::boostSetters = {};
-    EXPECT_EQ((std::vector<std::pair<char, BOOL>>{{'p', FALSE}, {'p', TRUE}, {'t', FALSE}, {'t', TRUE}}), boostCalls);
+    MessageBoxCatcher catcher;
+    for (unsigned offset : {0u, unsigned{GRANT_OFFSET}}) {
+        ChildProcess process(offset ? QUERY_ONLY_SDDL : nullptr), thread(nullptr, offset ? THREAD_QUERY_ONLY_SDDL : nullptr);
+        ASSERT_TRUE(process.started() && thread.started());
+        Run(model::isProcess, process.processId(), CMD_TERMINATE_PROCESS + offset);
+        EXPECT_EQ(0u, ExitCodeAfterEnd(process.process())) << offset;
+        Run(model::isThread, thread.threadId(), CMD_TERMINATE_THREAD + offset);
+        EXPECT_EQ(0xDEADBAADu, ExitCodeAfterEnd(thread.process())) << offset;
+    }
+    EXPECT_TRUE(catcher.boxes.empty());
+}
 
+TEST_F(ObjectCommands, RefusedCallsAreReportedUnderTheirOwnNames)
+{
     // Someone else's process, which lets us query it only: each action and
     // the grant that would make it possible fail under their own names.
-    ChildProcess foreign(L"O:SYD:P(A;;0x100400;;;WD)");
-    ASSERT_TRUE(foreign.started());
+    ChildProcess child, foreign(L"O:SYD:P(A;;0x100400;;;WD)");
+    ASSERT_TRUE(child.started() && foreign.started());
     MessageBoxCatcher catcher;
     Run(model::isProcess, foreign.processId(), CMD_PRIORITY_CLASS_HIGH);
     Run(model::isProcess, foreign.processId(), CMD_TERMINATE_PROCESS);

@@ -5,6 +5,8 @@
 #include "ui/MessageLoop.h"
 #include "view/ViewWindow.h"
 
+#include <tuple>
+
 using namespace testing_support;
 
 using MainWindow = ViewWindowTest;
@@ -303,4 +305,18 @@ TEST_F(MainWindow, EveryAcceleratorReachesItsCommandThroughTheMessageLoop)
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
     ui::SetAccelerators(nullptr);
     EXPECT_EQ(expected, commandsSeen);
+}
+
+// Run elevated, the window still hears the medium-integrity shell announce a
+// new taskbar; no other message is let through.
+TEST_F(MainWindow, OnlyTheNewTaskbarsAnnouncementPassesTheMessageFilter)
+{
+    static std::vector<std::tuple<HWND, UINT, DWORD>> changes;
+    ui::platform.messageFilterFn = [](HWND to, UINT message, DWORD action, PCHANGEFILTERSTRUCT) {
+        return changes.emplace_back(to, message, action), TRUE;
+    };
+    HWND made = CreateWindowExW(0, app::MAIN_WINDOW_CLASS, L"", 0, 0, 0, 9, 9, nullptr, nullptr, ui::platform.instance, nullptr);
+    ui::platform.messageFilterFn = nullptr;
+    DestroyWindow(made);
+    EXPECT_EQ((decltype(changes){{made, RegisterWindowMessageW(L"TaskbarCreated"), MSGFLT_ALLOW}}), changes);
 }

@@ -69,6 +69,7 @@ TEST(Startup, TheSecurityEditorComesFromTheSystemFolderNotOneBesideTheProgram)
     GetModuleFileNameW(loaded.Get(), path, MAX_PATH);
     EXPECT_EQ(0, _wcsnicmp(system, path, GetSystemDirectoryW(system, MAX_PATH)));
     EXPECT_NE(nullptr, std::exchange(ui::platform.editSecurityFn, nullptr));
+    EXPECT_NE(nullptr, std::exchange(ui::platform.messageFilterFn, nullptr)) << "the taskbar's announcement let through";
 }
 
 // The program's own run: the stored record is loaded, the window placed at

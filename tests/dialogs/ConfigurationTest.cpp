@@ -9,6 +9,7 @@
 #include <dlgs.h>
 
 #include <string>
+#include <tuple>
 
 using namespace testing_support;
 
@@ -166,6 +167,7 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_GT(view::display.rowHeight, rowHeight);
     EXPECT_EQ(view::PageRows(window), view::viewState.scrollRange.page) << "the scroll range follows the row height";
     EXPECT_EQ(1u, ui::settings.hexIds);
+    EXPECT_EQ(1u, ui::settings.pendingChanges) << "as the stored layout has it after an apply";
 
     // A sample that shows the view's font shows the new one after Apply.
     Open();
@@ -178,23 +180,26 @@ TEST_F(ConfigurationDialog, ApplyRebuildsTheViewCancelKeepsWhatWasAppliedAndOkSa
     EXPECT_EQ(0u, ui::settings.trayShowTotal);
     EXPECT_TRUE(ReadStoredSettings().empty()) << "neither Apply nor Cancel saves";
 
+    ui::settings.pendingChanges = 0; // as every load leaves it
     Open();
     SetDlgItemTextW(dialog, IDC_CONFIG_PERIOD, L"1.25");
     SendDlgItemMessageW(dialog, IDC_CONFIG_PERIOD, EM_SETMODIFY, TRUE, 0);
     Press(IDOK);
     EXPECT_EQ(1250u, ui::settings.updateIntervalMs);
+    EXPECT_EQ(1u, ui::settings.pendingChanges) << "saved as 01 00 00 00";
     EXPECT_EQ(Bytes(ui::settings), ReadStoredSettings());
 }
 
 namespace {
 
-int offeredHeight = 0;
+int offeredHeight = 0, systemDpi = 96;
 
-// A font chooser on a 144-DPI screen, where 20 points are 40 pixels.
-BOOL WINAPI ChooseAt144Dpi(LPCHOOSEFONTW choice)
+// A font chooser picking 20 points, which it turns into pixels at the
+// system's DPI, as it reads the heights it is offered.
+BOOL WINAPI ChooseTwentyPoints(LPCHOOSEFONTW choice)
 {
     offeredHeight = choice->lpLogFont->lfHeight;
-    choice->lpLogFont->lfHeight = -MulDiv(20, 144, 72);
+    choice->lpLogFont->lfHeight = -MulDiv(20, systemDpi, 72);
     return TRUE;
 }
 
@@ -207,29 +212,34 @@ LONG FontHeight(HFONT font)
 
 } // namespace
 
+// The chooser works at the system's DPI, the view at its monitor's (0: the
+// same), which may change while the dialog is open.
 TEST_F(ConfigurationDialog, FontsAreKeptAt96DpiAndMadeForTheScreenInTheViewAndTheSample)
 {
-    view::screenDpiOverride = 144;
-    dialogs::chooserHooks.chooseFont = ChooseAt144Dpi;
-    Open();
-    Press(IDC_CONFIG_CHANGE_FONT);
-    EXPECT_NEAR(-16.5, offeredHeight, 0.5) << "the stored 11 pixels at 96 DPI, offered at 144";
-    Press(IDC_CONFIG_APPLY);
-    EXPECT_EQ(-27, ui::settings.font.lfHeight) << "20 points at 96 DPI";
-    EXPECT_NEAR(-40, FontHeight(view::display.viewFont.Get()), 1);
-    EXPECT_EQ(FontHeight(view::display.viewFont.Get()), FontHeight(SampleFont()));
+    dialogs::chooserHooks.chooseFont = ChooseTwentyPoints;
+    auto moveTo = [this](int dpi) {
+        RECT frame = {};
+        GetWindowRect(window, &frame);
+        Send(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    };
+    for (auto [system, monitor, offered] : {std::tuple{144, 0, -16.5}, std::tuple{96, 144, -11.0}}) {
+        view::screenDpiOverride = systemDpi = system;
+        ui::settings.font.lfHeight = -11;
+        Open();
+        if (monitor) {
+            moveTo(monitor);
+            EXPECT_EQ(OBJ_FONT, GetObjectType(SampleFont())) << "the view's font went, the sample's stays";
+        }
+        Press(IDC_CONFIG_CHANGE_FONT);
+        EXPECT_NEAR(offered, offeredHeight, 0.5) << "the stored 11 pixels at 96 DPI, offered at " << system;
+        Press(IDC_CONFIG_APPLY);
+        EXPECT_EQ(-27, ui::settings.font.lfHeight) << "20 points at 96 DPI";
+        EXPECT_NEAR(-40, FontHeight(view::display.viewFont.Get()), 1) << "made for 144 DPI";
+        EXPECT_EQ(FontHeight(view::display.viewFont.Get()), FontHeight(SampleFont()));
+    }
     view::screenDpiOverride = 0;
+    moveTo(96); // where the next test's window starts
     dialogs::chooserHooks.chooseFont = ChooseFontW;
-
-    // The gauges are small icons of the program's own, released with the rest.
-    ICONINFO info = {};
-    HICON gauge = view::display.trayIcons[0].Get();
-    ASSERT_TRUE(GetIconInfo(gauge, &info));
-    BITMAP mask = {};
-    GetObjectW(info.hbmMask, sizeof(mask), &mask);
-    DeleteObject(info.hbmMask);
-    DeleteObject(info.hbmColor);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), mask.bmWidth);
 }
 
 TEST_F(ConfigurationDialog, ApplyWritesOnlyWhatWasEditedEachColourToItsOwnSetting)

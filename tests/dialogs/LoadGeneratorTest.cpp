@@ -139,10 +139,12 @@ TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirs
     Open();
     SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_EQ(dialog, ui::messageLoop.activeModelessDialog);
+    ASSERT_TRUE(WaitForCycles(1)) << "the worker took its first copy: the target below is a change";
     Type(IDC_LOAD_USER_TARGET, L"150");
     Type(IDC_LOAD_PAGED_TARGET, L"1M");
     Press(IDC_LOAD_APPLY);
     ASSERT_TRUE(WaitForCycles(2));
+    EXPECT_EQ(THREAD_PRIORITY_IDLE, GetThreadPriority(loadGenerator.workerThread.Get())) << "100 % gives way";
     uint32_t first = loadGenerator.workerThreadId;
     ASSERT_NE(0u, first);
     Close();
@@ -240,7 +242,7 @@ HANDLE WINAPI CreateHeldWorker(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPT
 
 } // namespace
 
-TEST_F(LoadGeneratorDialog, ClosingNeverWaitsForAStarvedWorkerAndTheNextOneCalibratesAfresh)
+TEST_F(LoadGeneratorDialog, OnlyTheExitWaitsForAStarvedWorkerAndTheNextOneCalibratesAfresh)
 {
     loadGenerator.passesPerSecond = 0; // never calibrated
     loadGenerator.sleepMs = 0;
@@ -259,19 +261,26 @@ TEST_F(LoadGeneratorDialog, ClosingNeverWaitsForAStarvedWorkerAndTheNextOneCalib
         &released, 0, nullptr);
     Close();
     EXPECT_FALSE(released.load()) << "closing waited for its worker";
+    // The program's exit does wait, within a bound, so that the worker is
+    // gone before the state and the lock it touches.
+    EXPECT_FALSE(WaitForStoppedWorkers(0));
+    EXPECT_TRUE(WaitForStoppedWorkers(10000));
+    EXPECT_TRUE(released.load());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(heldWorker, 0)) << "the stopped worker ended";
     WaitForSingleObject(releaser, INFINITE);
     CloseHandle(releaser);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(heldWorker, 10000)) << "the stopped worker ends on its own";
     CloseHandle(heldWorker);
 
     // It was stopped before it had timed a burst: the next worker times one.
     loadGenerator.createThread = CreateThread;
     Open();
+    ASSERT_TRUE(WaitForCycles(1));
     Type(IDC_LOAD_USER_TARGET, L"50");
     Press(IDC_LOAD_APPLY);
     ASSERT_TRUE(WaitForCycles(3));
     EXPECT_GT(loadGenerator.passesPerSecond, 0.0);
     EXPECT_GT(loadGenerator.passCount, 0u) << "a target gives bursts";
+    EXPECT_EQ(THREAD_PRIORITY_TIME_CRITICAL, GetThreadPriority(loadGenerator.workerThread.Get()));
 }
 
 TEST_F(LoadGeneratorDialog, EveryWayOfClosingStopsTheWorkerAndFreesThePages)

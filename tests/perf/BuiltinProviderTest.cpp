@@ -180,3 +180,53 @@ TEST(BuiltinProvider, TheMachinesOtherProgramsAreBusyNotIdle)
     EXPECT_EQ((std::map<std::u16string, int64_t>{{u"Idle", 60 * SECOND}, {u"System", SECOND}, {u"_Total", 61 * SECOND}}),
               rows);
 }
+
+namespace {
+
+// Two processor groups, of one and three processors; processor k (counted
+// over both) has idled k + 1 seconds. The plain query sees group 0 alone.
+LONG ReadGroup(WORD group, void* out, ULONG size, ULONG* length)
+{
+    const WORD first[] = {0, 1, 4};
+    if (group > 1 || size < (first[group + 1] - first[group]) * sizeof(ProcessorTimes))
+        return static_cast<LONG>(0xC0000004);
+    for (WORD k = first[group]; k < first[group + 1]; ++k)
+        static_cast<ProcessorTimes*>(out)[k - first[group]] = {(k + 1) * SECOND, (k + 1) * SECOND, 0, 0, 0, 0};
+    *length = (first[group + 1] - first[group]) * sizeof(ProcessorTimes);
+    return 0;
+}
+
+const ProcessorQueries TWO_GROUPS = {
+    [] { return WORD(2); }, [](WORD group) { return DWORD(group ? 3 : 1); },
+    [](int, void* in, ULONG, void* out, ULONG size, ULONG* n) { return ReadGroup(*static_cast<WORD*>(in), out, size, n); },
+    [](int, void* out, ULONG size, ULONG* n) { return ReadGroup(0, out, size, n); }};
+
+} // namespace
+
+// The processors' idle time, one idle thread each, over every group where
+// the system reads them group by group; else over the calling thread's group.
+// The system's own functions find every processor, whichever way they go.
+TEST(BuiltinProvider, ReadsTheProcessorsOfEveryGroup)
+{
+    ProcessorQueries noGroupQuery = TWO_GROUPS, groupQueryRefused = TWO_GROUPS; // before Windows 7; Wine
+    noGroupQuery.queryEx = nullptr;
+    static int refusals = 0;
+    groupQueryRefused.queryEx = [](int, void*, ULONG, void*, ULONG, ULONG*) { return ++refusals, LONG(0xC0000002); };
+    const std::tuple<ProcessorQueries, uint32_t, int64_t> cases[] = { // idle seconds, -1: the machine's
+        {TWO_GROUPS, 4, 10}, {noGroupQuery, 1, 1}, {groupQueryRefused, 1, 1},
+        {SystemProcessorQueries(), GetActiveProcessorCount(ALL_PROCESSOR_GROUPS), -1}};
+    for (auto [queries, processors, idleSeconds] : cases) {
+        BuiltinProvider provider(queries);
+        provider.CollectBlock(true, true);
+        const std::vector<uint8_t>& block = provider.CollectBlock(true, true);
+        Rows rows = ReadRows({block.data(), uint32_t(block.size())}, 230);
+        Rows threads = ReadRows({block.data(), uint32_t(block.size())}, 232);
+        uint32_t idle = Find(rows, [](const Row& r) { return r.name == u"Idle"; }); // Wine lists no idle process
+        ASSERT_LT(idle, rows.size());
+        EXPECT_EQ(processors, rows[idle].threadCount);
+        auto idleThreads = std::count_if(threads.begin(), threads.end(), [&](const Row& t) { return t.parent == idle; });
+        EXPECT_EQ(processors, uint32_t(idleThreads));
+        EXPECT_TRUE(idleSeconds < 0 || idleSeconds * SECOND == rows[idle].time) << processors;
+    }
+    EXPECT_EQ(1, refusals) << "a system that does not know the group query is not asked again";
+}

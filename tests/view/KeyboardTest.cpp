@@ -1,5 +1,6 @@
 #include "core/Handles.h"
 #include "support/MessageBoxCatcher.h"
+#include "view/Paint.h"
 #include "view/TypeToFind.h"
 #include "view/ViewWindow.h"
 
@@ -74,6 +75,18 @@ TEST_F(Keyboard, TypingAFewLettersFindsTheNextRowWithThatName)
     Send(WM_CHAR, L'Z');
     EXPECT_EQ(15, Selected());
     EXPECT_EQ(15 - PAGE + 1, Top()) << "scrolled into view";
+
+    // Typed together, but the thread stalled after the first letter: the
+    // letters' own times make them one search.
+    Send(WM_CHAR, 0x1B);
+    for (wchar_t c : {L'n', L'o', L't'})
+        PostMessageW(window, WM_CHAR, c, 0);
+    MSG first;
+    ASSERT_TRUE(PeekMessageW(&first, window, WM_CHAR, WM_CHAR, PM_REMOVE));
+    DispatchMessageW(&first);
+    Sleep(view::TYPE_TO_FIND_PAUSE_MS + 100); // the stall itself, not a wait for something
+    Pump();
+    EXPECT_EQ(2, Selected()) << "\"not\": Notepad";
 }
 
 TEST_F(Keyboard, ControlCCopiesTheSelectedRowAndControlShiftCEveryRow)
@@ -122,7 +135,10 @@ TEST_F(Keyboard, ADpiChangeRemakesTheFontsAndTakesTheSuggestedRectangle)
     GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
     const LONG fontAt96 = font.lfHeight;
     RECT suggested = {40, 60, 40 + 450, 60 + 330};
+    ui::platform.metricForDpiFn = [](int metric, UINT dpi) { return metric == SM_CXFRAME ? int(dpi) / 8 : 0; };
     Send(WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    ui::platform.metricForDpiFn = nullptr;
+    EXPECT_EQ(144 / 8, view::CurrentPaintInput().frameWidth) << "the columns' gap at the window's DPI";
     GetObjectW(view::display.viewFont.Get(), sizeof(font), &font);
     EXPECT_EQ(MulDiv(fontAt96, 3, 2), font.lfHeight) << "a font made for 144 DPI, not a stretched one";
     // The row is as tall as that font's cells, which round on their own.

@@ -131,14 +131,19 @@ TEST_F(PaintTest, BarsShowTheOldLengthInTheBaseColourAndTheChangeInItsOwn)
     EXPECT_GT(Count(all, colours[2]), 0);
 }
 
-TEST_F(PaintTest, IdsAreHexadecimalOnRequest)
+TEST_F(PaintTest, IdsAreHexadecimalOnRequestAndTheColumnsAFrameApart)
 {
     ASSERT_LT(Extent(L"4d2").cx, Extent(L"1234").cx);
+    input.frameWidth = 20;
     for (bool hex : {true, false}) {
         input.hexIds = hex;
         columns = {};
         Paint({{L"a", 1234, 1, 1, P}});
         EXPECT_EQ(Extent(hex ? L"4d2" : L"1234").cx, columns.id);
+        int bar = 0;
+        while (bar < WIDTH && Pixel(bar, H / 2) != colours[0])
+            ++bar;
+        EXPECT_EQ(input.glyphWidth + 20 + columns.id + 20 + columns.name, bar);
     }
 }
 
