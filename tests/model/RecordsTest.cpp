@@ -14,7 +14,7 @@ using namespace model;
 
 namespace {
 
-constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142, ELAPSED = 684;
+constexpr uint32_t PROCESS = 230, THREAD = 232, ID = 784, TAG = 6, RATE = 142;
 
 // An instance with a raw counter that tells the instances apart and a 100-ns timer.
 struct Instance {
@@ -24,24 +24,19 @@ struct Instance {
 };
 
 // A Process object of the given instances and a Thread object with one thread
-// of the first process.
-std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time100ns)
+// of the first process, laid out as Windows lays them out: an object that was
+// not asked for first, the Thread object before the Process object.
+std::vector<uint8_t> Block(const std::vector<Instance>& instances, int64_t time100ns, bool terminated = true,
+                           char16_t threadName = u'0')
 {
-    perf::BlockTimes times;
-    times.perfTime100nSec = time100ns;
-    times.perfFreq = 1;
-    perf::SnapshotWriter writer;
-    writer.BeginBlock(times, u"TEST");
-    writer.BeginObject({PROCESS, PROCESS + 1});
-    writer.AddCounter({ID, ID + 1, perf::TYPE_RAWCOUNT, 4});
-    writer.AddCounter({TAG, TAG + 1, perf::TYPE_RAWCOUNT, 4});
-    writer.AddCounter({RATE, RATE + 1, perf::TYPE_100NSEC_TIMER, 8});
+    using testing_support::RawObject;
+    RawObject processes{PROCESS, {{ID, perf::TYPE_RAWCOUNT, 4}, {TAG, perf::TYPE_LARGE_RAWCOUNT, 8},
+                                  {RATE, perf::TYPE_100NSEC_TIMER, 8}}};
     for (const Instance& i : instances)
-        writer.AddInstance(i.name, {}, {i.id, i.tag, i.rate});
-    writer.BeginObject({THREAD, THREAD + 1});
-    writer.AddCounter({ID, ID + 1, perf::TYPE_RAWCOUNT, 4});
-    writer.AddInstance(u"0", {PROCESS, 0, -1}, {99});
-    return writer.Finish();
+        processes.instances.push_back({i.name, {i.id, i.tag, i.rate}});
+    RawObject threads{THREAD, {{ID, perf::TYPE_RAWCOUNT, 4}}, {{std::u16string(1, threadName), {99}, PROCESS, 0}}};
+    RawObject processor{238, {{RATE, perf::TYPE_100NSEC_TIMER, 8}}, {}, true, {77}};
+    return testing_support::WindowsBlock({0, 1, time100ns, {processor, threads, processes}, 0xCC, terminated});
 }
 
 perf::SnapshotView View(const std::vector<uint8_t>* bytes)
@@ -62,9 +57,9 @@ protected:
     }
 
     uint32_t Build(const std::vector<uint8_t>& now, const std::vector<uint8_t>* before, uint32_t counter = TAG,
-                   uint32_t object = PROCESS, uint32_t displayType = perf::DISPLAY_NATURAL)
+                   uint32_t object = PROCESS, uint32_t displayType = perf::DISPLAY_NATURAL, uint32_t start = 0)
     {
-        return BuildInstanceRecords({View(&now), View(before), object, ID, counter, 0, displayType}, records);
+        return BuildInstanceRecords({View(&now), View(before), object, ID, counter, 0, displayType, start}, records);
     }
 
     // Carried flags, value and text of every record.
@@ -92,8 +87,10 @@ TEST_F(RecordsTest, MissingCountersObjectsAndInstances)
     EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD));
     EXPECT_EQ((std::vector<std::wstring>{L"0 0 0.000000 N/A"}), State()) << "the thread object has no tag counter";
     EXPECT_EQ(uint32_t(isThread), records[0].flags);
-    EXPECT_EQ(0u, Build(now, nullptr, TAG, 238));
+    EXPECT_EQ(0u, Build(now, nullptr, TAG, 240));
     EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_OBJECT), records.status);
+    EXPECT_EQ(0u, Build(now, nullptr, TAG, 238)) << "PERF_NO_INSTANCES";
+    EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), records.status);
     EXPECT_EQ(0u, Build(Block({}, 0), nullptr));
     EXPECT_EQ(unsigned(IDS_STATUS_NO_PROCESS_LIST), records.status);
     EXPECT_EQ(1u, Build(now, nullptr, TAG, THREAD));
@@ -179,29 +176,10 @@ TEST_F(RecordsTest, MatchesLikeAForwardWalkOnRandomLists)
     }
 }
 
-// Blocks as Windows lays them out, with an object not asked for first and the
-// Thread object before the Process object.
-// The tag is the creation time; threads are named by their position, shifted.
-std::vector<uint8_t> MachineBlock(int64_t time100ns, const std::vector<Instance>& processes, bool terminated,
-                                  char16_t firstThread)
-{
-    using testing_support::RawObject;
-    RawObject process{PROCESS, {{RATE, perf::TYPE_100NSEC_TIMER, 8}, {ID, perf::TYPE_RAWCOUNT, 4},
-                                {ELAPSED, perf::TYPE_ELAPSED_TIME, 8}}, {}, false, {}};
-    RawObject thread{THREAD, {{RATE, perf::TYPE_100NSEC_TIMER, 8}, {ID, perf::TYPE_RAWCOUNT, 4}}, {}, false, {}};
-    for (const Instance& p : processes) {
-        process.instances.push_back({p.name, {p.rate, p.id, p.tag}});
-        uint32_t position = static_cast<uint32_t>(thread.instances.size());
-        thread.instances.push_back({std::u16string(1, char16_t(firstThread + position)), {p.rate, p.id + 1}, PROCESS,
-                                    position});
-    }
-    RawObject processor{238, {{RATE, perf::TYPE_100NSEC_TIMER, 8}}, {}, true, {77}};
-    return testing_support::WindowsBlock({0, 1, time100ns, {processor, thread, process}, 0xCC, terminated});
-}
-
 // IDs are reused and clocks are set: a rate is computed only against the same
 // instance (same ID, name and creation time, here in the tag) over time that
-// moved forward; otherwise the row is new.
+// moved forward; otherwise the row is new. A thread is known by its ID: its
+// name is only its position.
 TEST_F(RecordsTest, ARateComparesTheSameInstanceOverTimeThatMovedForward)
 {
     constexpr int64_t SECOND = 10000000, HOUR = 3600 * SECOND;
@@ -211,30 +189,24 @@ TEST_F(RecordsTest, ARateComparesTheSameInstanceOverTimeThatMovedForward)
         int64_t elapsed;
         const wchar_t* text;
     } cases[] = {
-        {"the same process", {u"app", 6000, 100, 5000000}, {u"app", 6000, 100, 10000000}, SECOND, L"app 50"},
-        {"an ID taken over", {u"notepad", 6000, 100, 900000000}, {u"calc", 6000, 200, 1000000}, SECOND, L"calc ***"},
-        {"the same name, created again", {u"app", 6000, 100, 900000000}, {u"app", 6000, 200, 1000000}, SECOND,
-         L"app ***"},
-        {"a count that went down", {u"app", 6000, 100, 900000000}, {u"app", 6000, 100, 1000000}, SECOND, L"app ***"},
+        {"the same process", {u"app", 6000, 100, 5000000}, {u"app", 6000, 100, 10000000}, SECOND, L"app 0 0.500000 50"},
+        {"an ID taken over", {u"notepad", 6000, 100, 900000000}, {u"calc", 6000, 200, 1000000}, SECOND, L"calc 0 0.000000 ***"},
+        {"the same name, created again", {u"app", 6000, 100, 1000000}, {u"app", 6000, 200, 900000000}, SECOND,
+         L"app 0 0.000000 ***"},
+        {"a count that went down", {u"app", 6000, 100, 900000000}, {u"app", 6000, 100, 1000000}, SECOND, L"app 0 0.000000 ***"},
         {"the clock set back an hour", {u"System", 4, 1, 1000000}, {u"System", 4, 1, 1100000}, -HOUR,
-         L"System ***"},
+         L"System 0 0.000000 ***"},
     };
     for (bool terminated : {true, false}) {
         for (const auto& c : cases) {
-            std::vector<uint8_t> before = MachineBlock(HOUR, {{u"Idle", 0, 0, 10}, c.before}, terminated, u'0');
-            std::vector<uint8_t> now = MachineBlock(HOUR + c.elapsed, {{u"Idle", 0, 0, 20}, c.now}, terminated, u'5');
-            records.Release();
-            BuildInstanceRecords({View(&now), View(&before), PROCESS, ID, RATE, 0, perf::DISPLAY_NATURAL, ELAPSED},
-                                 records);
-            ASSERT_EQ(2u, records.count) << c.what;
-            core::WideString text;
-            ValueText(records, records[1], text);
-            EXPECT_EQ(c.text, std::wstring(records[1].name) + L" " + text.Chars()) << c.what;
-            // A thread is known by its ID: its name is only its position.
+            std::vector<uint8_t> before = Block({{u"Idle", 0, 0, 10}, c.before}, HOUR, terminated);
+            std::vector<uint8_t> now = Block({{u"Idle", 0, 0, 20}, c.now}, HOUR + c.elapsed, terminated, u'5');
+            records.Release(); // the blocks of the last case may have had these very addresses
+            ASSERT_EQ(2u, Build(now, &before, RATE, PROCESS, perf::DISPLAY_NATURAL, TAG)) << c.what;
+            EXPECT_EQ(c.text, State()[1]) << c.what;
             RecordArray threads;
-            BuildInstanceRecords({View(&now), View(&before), THREAD, ID, ID, 1, perf::TYPE_RAWCOUNT, ELAPSED}, threads);
-            ASSERT_EQ(2u, threads.count);
-            EXPECT_EQ(1u, threads[1].matchedPosition) << c.what;
+            BuildInstanceRecords({View(&now), View(&before), THREAD, ID, ID, 1, perf::TYPE_RAWCOUNT, TAG}, threads);
+            EXPECT_EQ(0u, threads[0].matchedPosition) << c.what;
         }
     }
 }

@@ -40,62 +40,43 @@ public:
 
     std::vector<uint8_t> Write()
     {
-        // PERF_DATA_BLOCK: 88 bytes, its LARGE_INTEGERs from offset 56, then the system name.
-        Reserve(88);
-        Put(0, u"PERF", 8);
+        // PERF_DATA_BLOCK: 88 bytes, its LARGE_INTEGERs from offset 56; then the system name.
+        Put(Reserve(88), u"PERF", 8);
         Fields(8, {1, 1, 1, 0, 0, uint32_t(block.objects.size()), 238}); // ... DefaultObject: Processor
         const uint16_t systemTime[8] = {2026, 12, 1, 7, 12, 0, 0, 0};
         Put(36, systemTime, 16);
-        Put(56, &block.perfTime, 8);
-        Put(64, &block.perfFreq, 8);
-        Put(72, &block.perfTime100nSec, 8);
+        const int64_t times[3] = {block.perfTime, block.perfFreq, block.perfTime100nSec};
+        Put(56, times, 24);
         Fields(80, {10, 88});
         Put(Reserve(10), u"HOST", 10);
-        Put(24, Length(0), 4); // HeaderLength
+        Fields(24, {PadFrom(0)}); // HeaderLength
         for (const RawObject& object : block.objects)
             WriteObject(object);
-        Put(20, Length(0), 4);
+        Fields(20, {PadFrom(0)});
         return bytes;
     }
 
 private:
     size_t Reserve(size_t count)
     {
-        size_t at = bytes.size();
-        bytes.resize(at + count, block.padding);
-        return at;
+        bytes.resize(bytes.size() + count, block.padding);
+        return bytes.size() - count;
     }
-    // Pads to 8 bytes and gives the length since `start`.
-    const uint32_t* Length(size_t start)
+    // Pads to 8 bytes; the length since `start`.
+    uint32_t PadFrom(size_t start)
     {
         bytes.resize((bytes.size() + 7) & ~size_t(7), block.padding);
-        scratch = uint32_t(bytes.size() - start);
-        return &scratch;
+        return uint32_t(bytes.size() - start);
     }
     void Put(size_t at, const void* value, size_t size) { std::memcpy(&bytes[at], value, size); }
     void Fields(size_t at, std::initializer_list<uint32_t> values) { Put(at, values.begin(), values.size() * 4); }
 
-    // Counters start at 8 in their block, each 8-byte one at a multiple of 8.
-    std::vector<uint32_t> Offsets(const RawObject& object, uint32_t& end) const
+    void WriteCounterBlock(const std::vector<RawCounter>& counters, const std::vector<uint64_t>& values)
     {
-        std::vector<uint32_t> offsets;
-        end = 8;
-        for (const RawCounter& c : object.counters) {
-            end = c.size == 8 ? (end + 7) & ~7u : end;
-            offsets.push_back(end);
-            end += c.size;
-        }
-        end = (end + 7) & ~7u;
-        return offsets;
-    }
-    void WriteCounterBlock(const RawObject& object, const std::vector<uint64_t>& values)
-    {
-        uint32_t end;
-        std::vector<uint32_t> offsets = Offsets(object, end);
-        size_t at = Reserve(end);
-        Put(at, &end, 4);
-        for (size_t i = 0; i < offsets.size() && i < values.size(); ++i)
-            Put(at + offsets[i], &values[i], object.counters[i].size); // little-endian: the low word first
+        size_t at = Reserve(blockLength);
+        Fields(at, {blockLength});
+        for (size_t i = 0; i < counters.size() && i < values.size(); ++i)
+            Put(at + offsets[i], &values[i], counters[i].size); // little-endian: the low word first
     }
     void WriteObject(const RawObject& object)
     {
@@ -103,33 +84,37 @@ private:
         int32_t instances = object.noInstances ? -1 : int32_t(object.instances.size()); // PERF_NO_INSTANCES
         Fields(start + 8, {64, object.index, 0, object.index + 1, 0, 100, uint32_t(object.counters.size()), 0,
                            uint32_t(instances), 0});
-        Put(start + 48, &block.perfTime100nSec, 8); // Elapsed Time's own time base, in 100 ns
-        Put(start + 56, &TICKS_PER_SECOND, 8);
-        uint32_t end;
-        std::vector<uint32_t> offsets = Offsets(object, end);
-        for (size_t i = 0; i < offsets.size(); ++i) {
-            const RawCounter& c = object.counters[i];
-            Fields(Reserve(40), {40, c.index, 0, c.index + 1, 0, 0, 100, c.type, c.size, offsets[i]});
+        const int64_t times[2] = {block.perfTime100nSec, 10000000}; // Elapsed Time's own time base
+        Put(start + 48, times, 16);
+        // Counter data starts at 8 in its block, each 8-byte counter at a multiple of 8.
+        offsets.clear();
+        blockLength = 8;
+        for (const RawCounter& c : object.counters) {
+            blockLength = c.size == 8 ? (blockLength + 7) & ~7u : blockLength;
+            offsets.push_back(blockLength);
+            Fields(Reserve(40), {40, c.index, 0, c.index + 1, 0, 0, 100, c.type, c.size, blockLength});
+            blockLength += c.size;
         }
-        Put(start + 4, Length(start), 4); // DefinitionLength
+        blockLength = (blockLength + 7) & ~7u;
+        Fields(start + 4, {PadFrom(start)}); // DefinitionLength
         if (object.noInstances)
-            WriteCounterBlock(object, object.objectValues);
+            WriteCounterBlock(object.counters, object.objectValues);
         for (size_t i = 0; i < object.instances.size() && !object.noInstances; ++i) {
             const RawInstance& instance = object.instances[i];
-            size_t at = Reserve(24);
-            Put(Reserve((instance.name.size() + 1) * 2), instance.name.c_str(), (instance.name.size() + 1) * 2);
-            uint32_t nameLength = uint32_t(instance.name.size() + block.nameLengthCountsTerminator) * 2;
+            size_t at = Reserve(24), nameBytes = (instance.name.size() + 1) * 2;
+            Put(Reserve(nameBytes), instance.name.c_str(), nameBytes);
+            uint32_t nameLength = uint32_t(nameBytes - (block.nameLengthCountsTerminator ? 0 : 2));
             Fields(at + 4, {instance.parentObject, instance.parentInstance, 0xFFFFFFFF, 24, nameLength});
-            Put(at, Length(at), 4);
-            WriteCounterBlock(object, instance.values);
+            Fields(at, {PadFrom(at)});
+            WriteCounterBlock(object.counters, instance.values);
         }
-        Put(start, Length(start), 4); // TotalByteLength
+        Fields(start, {PadFrom(start)}); // TotalByteLength
     }
 
-    static constexpr int64_t TICKS_PER_SECOND = 10000000;
     const RawBlock& block;
     std::vector<uint8_t> bytes;
-    uint32_t scratch = 0;
+    std::vector<uint32_t> offsets;
+    uint32_t blockLength = 0;
 };
 
 inline std::vector<uint8_t> WindowsBlock(const RawBlock& block)
