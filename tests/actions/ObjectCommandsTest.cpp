@@ -145,11 +145,10 @@ TEST_F(ObjectCommands, RefusedCallsAreReportedUnderTheirOwnNames)
     Run(model::isProcess, foreign.processId(), CMD_TERMINATE_PROCESS);
     Run(model::isProcess, foreign.processId(), CMD_TERMINATE_PROCESS + GRANT_OFFSET);
     Run(model::isThread, child.threadId(), CMD_THREAD_PRIORITY_BASE - 7); // not a priority of this class
-    std::vector<std::wstring> operations;
+    Lines operations;
     for (const CaughtBox& box : catcher.boxes)
         operations.push_back(box.text.substr(0, box.text.find(L" failed, Win32 Error=")));
-    EXPECT_EQ((std::vector<std::wstring>{L"Set Process Priority", L"Terminate Process", L"Change process security",
-                                         L"Set Thread Priority"}),
+    EXPECT_EQ((Lines{L"Set Process Priority", L"Terminate Process", L"Change process security", L"Set Thread Priority"}),
               operations);
 }
 

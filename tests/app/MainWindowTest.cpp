@@ -9,6 +9,8 @@
 
 using namespace testing_support;
 
+namespace {
+
 using MainWindow = ViewWindowTest;
 
 // The view follows the focus; one row at most is selected and focused.
@@ -23,15 +25,11 @@ TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
     } steps[] = {
         {CMD_PREVIOUS_ROW, -1, 0, 25}, // nothing is focused yet
         {CMD_NEXT_ROW, 0, 0, 25},      // which makes Down take the first row
-        {CMD_PREVIOUS_ROW, 0, 0, 25},
-        {CMD_PAGE_DOWN, 10, 10, 25},
+        {CMD_PREVIOUS_ROW, 0, 0, 25},  {CMD_PAGE_DOWN, 10, 10, 25},
         {CMD_PAGE_DOWN, 20, 15, 25}, // the view stops at the last full page
         {CMD_PAGE_DOWN, 24, 15, 25}, // and the focus at the last row
-        {CMD_NEXT_ROW, 24, 15, 25},
-        {CMD_FIRST_ROW, 0, 0, 25},
-        {CMD_LAST_ROW, 24, 15, 25},
-        {CMD_PAGE_UP, 14, 5, 25},
-        {CMD_EXPAND_ROW, 14, 5, 26},
+        {CMD_NEXT_ROW, 24, 15, 25},    {CMD_FIRST_ROW, 0, 0, 25},     {CMD_LAST_ROW, 24, 15, 25},
+        {CMD_PAGE_UP, 14, 5, 25},      {CMD_EXPAND_ROW, 14, 5, 26},
         {CMD_NEXT_ROW, 15, 6, 26},           // the thread; the view follows the focus
         {CMD_COLLAPSE_OR_PARENT, 14, 6, 26}, // from a thread to its process
         {CMD_COLLAPSE_OR_PARENT, 14, 6, 25}, // an expanded process collapses
@@ -42,12 +40,8 @@ TEST_F(MainWindow, NavigationKeysMoveTheFocusAndTheViewByTheTable)
         {CMD_NEXT_ROW, 0, 0, 25},
         {CMD_EXPAND_ALL, 0, 0, 50}, // the thread focused before comes back unflagged
         {CMD_UPDATE_NOW, -1, 0, 0}, // the machine is empty now
-        {CMD_LAST_ROW, -1, 0, 0},
-        {CMD_NEXT_ROW, -1, 0, 0},
-        {CMD_PAGE_DOWN, -1, 0, 0},
-        {CMD_PAGE_UP, -1, 0, 0},
-        {CMD_EXPAND_ROW, -1, 0, 0},
-        {CMD_COLLAPSE_OR_PARENT, -1, 0, 0},
+        {CMD_LAST_ROW, -1, 0, 0},   {CMD_NEXT_ROW, -1, 0, 0},   {CMD_PAGE_DOWN, -1, 0, 0},
+        {CMD_PAGE_UP, -1, 0, 0},    {CMD_EXPAND_ROW, -1, 0, 0}, {CMD_COLLAPSE_OR_PARENT, -1, 0, 0},
     };
     auto flagged = [](uint32_t flag) {
         const auto& list = model::modelState.displayList;
@@ -202,21 +196,16 @@ TEST_F(MainWindow, TheSelectRowMessageSetsOnlyTheSelectAndFocusMarks)
     EXPECT_EQ(3, Selected());
 }
 
-namespace {
-
 // What each paint redraws, to see how far a scroll moved the rows drawn.
 std::vector<RECT> paintedBands;
-WNDPROC windowProc = nullptr;
 
 LRESULT CALLBACK RecordPaints(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     RECT band;
     if (message == WM_PAINT && GetUpdateRect(window, &band, FALSE))
         paintedBands.push_back(band);
-    return CallWindowProcW(windowProc, window, message, wParam, lParam);
+    return CallWindowProcW(mainWindowProc, window, message, wParam, lParam);
 }
-
-} // namespace
 
 TEST_F(MainWindow, ExpandingMovesTheRowsBelowByTheThreadRowsListed)
 {
@@ -226,11 +215,11 @@ TEST_F(MainWindow, ExpandingMovesTheRowsBelowByTheThreadRowsListed)
     Start(processes);
     ShowWindow(window, SW_SHOWNOACTIVATE); // hidden windows are not painted
     UpdateWindow(window);
-    windowProc = reinterpret_cast<WNDPROC>(
+    mainWindowProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordPaints)));
     paintedBands.clear();
     view::ToggleThreads(window, 1, view::EXPAND_ROW);
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(windowProc));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProc));
     ASSERT_EQ(7, Rows());
     ASSERT_FALSE(paintedBands.empty());
     // The expanded row and the two rows the scroll uncovered below it.
@@ -264,8 +253,6 @@ TEST_F(MainWindow, ACommandChosenFromTheMenuActsOnTheClickedRowNotTheFocusedOne)
     EXPECT_EQ(0, Focus());
 }
 
-namespace {
-
 std::vector<unsigned> commandsSeen;
 
 LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -276,8 +263,6 @@ LRESULT CALLBACK RecordCommands(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     return CallWindowProcW(mainWindowProc, window, message, wParam, lParam);
 }
-
-} // namespace
 
 TEST_F(MainWindow, EveryAcceleratorReachesItsCommandThroughTheMessageLoop)
 {
@@ -294,11 +279,7 @@ TEST_F(MainWindow, EveryAcceleratorReachesItsCommandThroughTheMessageLoop)
     };
     std::vector<unsigned> expected;
     for (auto [key, command] : keys) {
-        MSG press = {};
-        press.hwnd = window;
-        press.message = WM_KEYDOWN;
-        press.wParam = key;
-        press.lParam = 1;
+        MSG press = {window, WM_KEYDOWN, key, 1, 0, {}};
         ui::PumpMessage(press);
         expected.push_back(command);
     }
@@ -320,3 +301,5 @@ TEST_F(MainWindow, OnlyTheNewTaskbarsAnnouncementPassesTheMessageFilter)
     DestroyWindow(made);
     EXPECT_EQ((decltype(changes){{made, RegisterWindowMessageW(L"TaskbarCreated"), MSGFLT_ALLOW}}), changes);
 }
+
+} // namespace

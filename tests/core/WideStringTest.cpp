@@ -8,19 +8,11 @@
 using core::TextId;
 using core::WideString;
 
-namespace {
-
-std::wstring Text(const WideString& s)
-{
-    return s.text ? s.text : L"(null)";
-}
-
-} // namespace
-
 // Each string of the table comes whole, as the loader's own pointer to it reads.
 TEST(WideString, LoadsResourceStringsWhole)
 {
     HMODULE module = GetModuleHandleW(nullptr);
+    auto Text = [](const WideString& s) { return std::wstring(s.text ? s.text : L"(null)"); };
     for (unsigned id = IDS_FIRST; id <= IDS_LAST + 1; ++id) {
         const wchar_t* resource = nullptr;
         int length = LoadStringW(module, id, reinterpret_cast<wchar_t*>(&resource), 0);

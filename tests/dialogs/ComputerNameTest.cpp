@@ -15,18 +15,13 @@ TEST(ComputerNameDialog, ReturnsTheTypedNameWithTwoBackslashesAndRefusesOthers)
     HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMPUTER_NAME), nullptr,
                                      ComputerNameDialogProc, reinterpret_cast<LPARAM>(name));
     ASSERT_NE(nullptr, dialog);
-
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"unchanged", name) << "an empty name is refused";
-
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"SIXTEENCHARSLONG");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"unchanged", name) << "more than 15 characters are refused";
-
-    SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, L"\\\\FIFTEENCHARSXX");
-    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-    EXPECT_STREQ(L"\\\\FIFTEENCHARSXX", name);
+    // An empty name and one of more than 15 characters are refused.
+    for (auto [typed, result] : {std::pair{L"", L"unchanged"}, std::pair{L"SIXTEENCHARSLONG", L"unchanged"},
+                                 std::pair{L"\\\\FIFTEENCHARSXX", L"\\\\FIFTEENCHARSXX"}}) {
+        SetDlgItemTextW(dialog, IDC_COMPUTER_NAME, typed);
+        SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_STREQ(result, name) << typed;
+    }
     DestroyWindow(dialog);
 }
 

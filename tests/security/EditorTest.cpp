@@ -26,9 +26,8 @@ TEST(Editor, InterfacesAndReferences)
     EXPECT_EQ(S_OK, information->QueryInterface(securityInformationId, &out));
     EXPECT_EQ(E_NOINTERFACE, information->QueryInterface(otherId, &out));
     EXPECT_EQ(nullptr, out);
-    EXPECT_EQ(2u, information->Release());
-    EXPECT_EQ(1u, information->Release());
-    EXPECT_EQ(0u, information->Release());
+    for (ULONG held : {2u, 1u, 0u})
+        EXPECT_EQ(held, information->Release());
 }
 
 std::wstring SecurityText(ISecurityInformation* information)

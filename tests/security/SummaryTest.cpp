@@ -7,7 +7,7 @@
 
 #include <sddl.h>
 
-#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -17,10 +17,9 @@ using Lines = std::vector<std::wstring>;
 
 Lines Checked(HMENU menu)
 {
-    Lines lines = MenuLines(menu), checked;
-    std::copy_if(lines.begin(), lines.end(), std::back_inserter(checked),
-                 [](const std::wstring& l) { return l.ends_with(L" checked"); });
-    return checked;
+    Lines lines = MenuLines(menu);
+    std::erase_if(lines, [](const std::wstring& l) { return !l.ends_with(L" checked"); });
+    return lines;
 }
 
 Lines CheckedRights(DWORD mask, unsigned type)
