@@ -8,11 +8,7 @@ using namespace testing_support;
 
 namespace {
 
-struct Event {
-    DWORD event;
-    LONG child;
-    bool operator==(const Event& other) const { return event == other.event && child == other.child; }
-};
+using Event = std::pair<DWORD, LONG>; // the event, the child
 std::vector<Event> events;
 HWND watched = nullptr;
 
@@ -24,8 +20,7 @@ void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, 
 
 VARIANT Child(LONG id)
 {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v = {};
     v.vt = VT_I4;
     v.lVal = id;
     return v;
@@ -39,10 +34,7 @@ protected:
         // apartment would carry it.
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
         ViewWindowTest::SetUp();
-        replay.Serve(MachineBlock(AlphaAndNumbered(12, 0), 0));
-        replay.Serve(MachineBlock(AlphaAndNumbered(), 1));
-        Pump();
-        Command(CMD_UPDATE_NOW);
+        Start(AlphaAndNumbered(12, 0), AlphaAndNumbered());
         SetFocus(window);
         ASSERT_EQ(window, GetFocus());
         ASSERT_EQ(S_OK, AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
@@ -66,8 +58,7 @@ protected:
     }
     LONG Number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), LONG child)
     {
-        VARIANT v;
-        VariantInit(&v);
+        VARIANT v = {};
         return SUCCEEDED((list->*get)(Child(child), &v)) && v.vt == VT_I4 ? v.lVal : -1;
     }
     LONG Count()
@@ -88,9 +79,9 @@ TEST_F(Accessible, ChildrenReadAsTheRowsShow)
     EXPECT_EQ(L"Quorlet: % Processor Time", Text(&IAccessible::get_accName, CHILDID_SELF));
     EXPECT_EQ(ROLE_SYSTEM_LIST, Number(&IAccessible::get_accRole, CHILDID_SELF));
     EXPECT_EQ(13, Count());
-    EXPECT_EQ(L"50 alpha", Text(&IAccessible::get_accName, 1));
-    EXPECT_EQ(L"25", Text(&IAccessible::get_accValue, 1));
-    EXPECT_EQ(L"25", Text(&IAccessible::get_accDescription, 1));
+    EXPECT_EQ((std::vector<std::wstring>{L"50 alpha", L"25", L"25"}),
+              (std::vector<std::wstring>{Text(&IAccessible::get_accName, 1), Text(&IAccessible::get_accValue, 1),
+                                         Text(&IAccessible::get_accDescription, 1)}));
     EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, 1)) << "a flat list has no outline items";
     EXPECT_EQ(STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_COLLAPSED,
               Number(&IAccessible::get_accState, 1));
@@ -128,8 +119,7 @@ TEST_F(Accessible, ChildrenReadAsTheRowsShow)
 
     // Selecting a row is a click on it.
     ASSERT_EQ(S_OK, list->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Child(4)));
-    EXPECT_EQ(3, Selected());
-    EXPECT_EQ(3, Focus());
+    EXPECT_EQ((std::pair{3, 3}), (std::pair{Selected(), Focus()}));
     EXPECT_EQ(STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED,
               Number(&IAccessible::get_accState, 4));
     VARIANT selection;
@@ -148,12 +138,10 @@ TEST_F(Accessible, ChildrenReadAsTheRowsShow)
 TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
 {
     BSTR name = nullptr;
-    replay.answers.clear();
     std::vector<MachineProcess> fewer = AlphaAndNumbered(4);
     fewer.push_back({u"Idle", 0});
-    replay.Serve(MachineBlock(fewer, 2));
     Command(CMD_SHOW_IDLE);
-    Command(CMD_UPDATE_NOW);
+    Resample(fewer, 2);
     EXPECT_EQ(6, Count());
     EXPECT_EQ(L"400 p03", Text(&IAccessible::get_accName, 5));
     EXPECT_EQ(ROLE_SYSTEM_LISTITEM, Number(&IAccessible::get_accRole, 6));
@@ -177,10 +165,9 @@ TEST_F(Accessible, RemovedRowsAndAGoneWindowAreRefused)
     static std::vector<LRESULT> askedWhileDying;
     static WNDPROC staticProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(child, GWLP_WNDPROC));
     SetWindowLongPtrW(child, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        for (LONG object : {LONG(OBJID_CLIENT), LONG(UiaRootObjectId)}) {
+        for (LONG object : {LONG(OBJID_CLIENT), LONG(UiaRootObjectId)})
             if (m == WM_DESTROY)
                 askedWhileDying.push_back(SendMessageW(GetParent(w), WM_GETOBJECT, 0, static_cast<LPARAM>(object)));
-        }
         return CallWindowProcW(staticProc, w, m, wp, lp);
     }));
     DestroyWindow(window);
@@ -216,13 +203,9 @@ TEST_F(Accessible, EventsTellFocusSelectionExpansionAndOneReorderPerChangedList)
     EXPECT_TRUE(!told.empty() && (told.back() == Event{EVENT_OBJECT_FOCUS, 1})) << "the window's focus back: its row is told";
     Command(CMD_EXPAND_ROW);
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_STATECHANGE, 1}, {EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
-    replay.answers.clear();
-    replay.Serve(MachineBlock(AlphaAndNumbered(12, 0.75), 2));
-    Command(CMD_UPDATE_NOW);
+    Resample(AlphaAndNumbered(12, 0.75), 2);
     EXPECT_EQ(std::vector<Event>(), happened()) << "new values, the same rows";
-    replay.answers.clear();
-    replay.Serve(MachineBlock(AlphaAndNumbered(11, 0.75), 3));
-    Command(CMD_UPDATE_NOW);
+    Resample(AlphaAndNumbered(11, 0.75), 3);
     EXPECT_EQ((std::vector<Event>{{EVENT_OBJECT_REORDER, CHILDID_SELF}}), happened());
     UnhookWinEvent(hook);
 }

@@ -33,10 +33,7 @@ protected:
         idle.push_back({u"zeta", 9000});
         std::vector<MachineProcess> busy = idle;
         busy[1].busySeconds = 0.5;
-        replay.Serve(MachineBlock(idle, 0));
-        replay.Serve(MachineBlock(busy, 1));
-        Pump();
-        Command(CMD_UPDATE_NOW);
+        Start(idle, busy);
         ASSERT_EQ(16, Rows());
     }
 
@@ -47,27 +44,20 @@ protected:
 
 TEST_F(Keyboard, TypingAFewLettersFindsTheNextRowWithThatName)
 {
-    DWORD t = 50000;
-    view::TypeToFind(window, 0x1B, t);
-    view::TypeToFind(window, L'n', t);
-    EXPECT_EQ(1, Selected()) << "nodejs";
-    view::TypeToFind(window, L'o', t + 300);
-    EXPECT_EQ(1, Focus()) << "no: still nodejs";
-    view::TypeToFind(window, L't', t + 600);
-    EXPECT_EQ(2, Selected()) << "not: Notepad, whatever the case";
-    EXPECT_EQ(2, Focus());
-    view::TypeToFind(window, L'\b', t + 700);
-    view::TypeToFind(window, L'n', t + 800);
-    EXPECT_EQ(3, Selected()) << "a new search starts after the focus: nova";
-    view::TypeToFind(window, L'n', t + 900);
-    EXPECT_EQ(1, Selected()) << "the same letter again steps on, wrapping round";
-    view::TypeToFind(window, 0x1B, t + 1000);
-    view::TypeToFind(window, L'b', t + 1100);
-    EXPECT_EQ(4, Selected());
-    view::TypeToFind(window, L'a', t + 1100 + view::TYPE_TO_FIND_PAUSE_MS + 1);
-    EXPECT_EQ(0, Selected()) << "after a pause, a new search: alpha, not \"ba\"";
-    view::TypeToFind(window, L'q', t + 5000);
-    EXPECT_EQ(0, Selected()) << "no name starts with q";
+    // Each key at its time, and the row then selected and focused (-2: not checked).
+    const struct { wchar_t key; DWORD at; int32_t row; const char* why; } typed[] = {
+        {0x1B, 0, -2, ""}, {L'n', 0, 1, "nodejs"}, {L'o', 300, 1, "no: still nodejs"},
+        {L't', 600, 2, "not: Notepad, whatever the case"}, {L'\b', 700, -2, ""},
+        {L'n', 800, 3, "a new search starts after the focus: nova"},
+        {L'n', 900, 1, "the same letter again steps on, wrapping round"}, {0x1B, 1000, -2, ""}, {L'b', 1100, 4, "beta"},
+        {L'a', 1100 + view::TYPE_TO_FIND_PAUSE_MS + 1, 0, "after a pause, a new search: alpha, not \"ba\""},
+        {L'q', 5000, 0, "no name starts with q"},
+    };
+    for (const auto& k : typed) {
+        view::TypeToFind(window, k.key, 50000 + k.at);
+        if (k.row > -2)
+            EXPECT_EQ((std::pair{k.row, k.row}), (std::pair{Selected(), Focus()})) << k.why;
+    }
     EXPECT_EQ(0, Top());
 
     // Through the window, as typed keys arrive.

@@ -140,10 +140,9 @@ TEST_F(PaintTest, IdsAreHexadecimalOnRequestAndTheColumnsAFrameApart)
         columns = {};
         Paint({{L"a", 1234, 1, 1, P}});
         EXPECT_EQ(Extent(hex ? L"4d2" : L"1234").cx, columns.id);
-        int bar = 0;
-        while (bar < WIDTH && Pixel(bar, H / 2) != colours[0])
-            ++bar;
-        EXPECT_EQ(input.glyphWidth + 20 + columns.id + 20 + columns.name, bar);
+        // The longest bar reaches the right edge: all else along the row is before it.
+        EXPECT_EQ(input.glyphWidth + 20 + columns.id + 20 + columns.name,
+                  Count({0, H / 2, WIDTH, H / 2 + 1}, colours[0], false));
     }
 }
 
@@ -222,12 +221,8 @@ protected:
 TEST_F(HighContrast, BarsTakeSystemColoursAndHatchesAndFollowTheSchemeLive)
 {
     view::systemParameters = AnswerHighContrast;
-    replay.Serve(testing_support::MachineBlock({{u"grown", 10, 0}, {u"shrunk", 20, 0}}, 0));
-    replay.Serve(testing_support::MachineBlock({{u"grown", 10, 0.25}, {u"shrunk", 20, 0.75}}, 1));
-    replay.Serve(testing_support::MachineBlock({{u"grown", 10, 1}, {u"shrunk", 20, 1}}, 2));
-    Pump();
-    Command(CMD_UPDATE_NOW);
-    Command(CMD_UPDATE_NOW);
+    Start({{u"grown", 10, 0}, {u"shrunk", 20, 0}}, {{u"grown", 10, 0.25}, {u"shrunk", 20, 0.75}});
+    Resample({{u"grown", 10, 1}, {u"shrunk", 20, 1}}, 2);
     ASSERT_EQ(2, testing_support::Rows());
     const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT), paper = GetSysColor(COLOR_WINDOW);
     const COLORREF stored = GetSysColor(COLOR_APPWORKSPACE);

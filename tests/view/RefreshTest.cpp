@@ -64,11 +64,7 @@ TEST_F(Refresh, TheGaugesComeWithTheSecondSampleAndBackOnANewTaskbar)
 // none, the Process object's default, one outside its counters the first.
 TEST_F(Refresh, TheCounterShownIsTheOneGivenOrTheObjectsDefault)
 {
-    const struct {
-        uint32_t given;
-        int32_t position;
-        uint32_t counter, type;
-    } cases[] = {
+    const struct { uint32_t given; int32_t position; uint32_t counter, type; } cases[] = {
         {ID_PROCESS, 0, ID_PROCESS, perf::TYPE_RAWCOUNT},
         {0, 2, THREAD_COUNT, perf::TYPE_RAWCOUNT},
         {0, 3, PROCESSOR_TIME, perf::TYPE_100NSEC_TIMER}, // the object's NumCounters
@@ -77,9 +73,7 @@ TEST_F(Refresh, TheCounterShownIsTheOneGivenOrTheObjectsDefault)
     for (const auto& c : cases) {
         view::viewState.counter = perf::CounterSelection();
         view::viewState.counter.counterIndex = c.given;
-        replay.answers.clear();
-        replay.Serve(MachineBlock(busy, 0, c.position));
-        Command(CMD_UPDATE_NOW);
+        Resample(busy, 0, c.position);
         EXPECT_EQ(c.counter, view::viewState.counter.counterIndex) << c.position;
         EXPECT_EQ(c.type, view::viewState.counter.counterType) << c.position;
     }

@@ -13,11 +13,7 @@ TEST_F(Tray, GaugesFollowTheLoadOfTheWholeMachine)
     Start({});
     const std::wstring longName(200, L'x');
     using Listed = std::tuple<const wchar_t*, uint32_t, double>; // name, ID, value
-    const struct {
-        const char* what;
-        std::vector<Listed> rows;
-        std::wstring highest, total;
-    } cases[] = {
+    const struct { const char* what; std::vector<Listed> rows; std::wstring highest, total; } cases[] = {
         {"one processor", {{L"Idle", 0, 0.625}, {L"_Total", 0, 1}, {L"idle.exe", 8, 0}, {L"editor.exe", 42, 0.375}},
          L"5 editor.exe 37.5%", L"5 Total 37.5%"},
         {"two processors (the total sampled a little short), one full",
@@ -73,9 +69,7 @@ TEST_F(Tray, ANewTaskbarGetsIconsForTheDpiOfItsScreen)
     Start({});
     const int small = GetSystemMetrics(SM_CXSMICON);
     EXPECT_EQ(small, IconWidth(view::display.trayIcons[0].Get()));
-    WNDCLASSW trayClass = {};
-    trayClass.lpfnWndProc = DefWindowProcW;
-    trayClass.lpszClassName = L"Shell_TrayWnd";
+    WNDCLASSW trayClass = {0, DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"Shell_TrayWnd"};
     RegisterClassW(&trayClass);
     HWND taskbar = CreateWindowW(L"Shell_TrayWnd", L"", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ui::PlatformState saved = ui::platform;

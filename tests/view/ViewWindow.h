@@ -147,7 +147,6 @@ protected:
         perf::ReleaseSampleData();
         ui::settings = ui::SettingsRecord();
         ui::platform.mainWindow = nullptr;
-        view::viewState.counter = perf::CounterSelection();
         view::viewState = view::ViewState();
         view::tray = view::TrayState();
         view::shellNotify = Notify;
@@ -165,11 +164,19 @@ protected:
     }
 
     // The machine as the first two samples see it (one second apart).
-    void Start(const std::vector<MachineProcess>& processes)
+    void Start(const std::vector<MachineProcess>& processes) { Start(processes, processes); }
+    void Start(const std::vector<MachineProcess>& first, const std::vector<MachineProcess>& second)
     {
-        replay.Serve(MachineBlock(processes, 0));
-        replay.Serve(MachineBlock(processes, 1));
+        replay.Serve(MachineBlock(first, 0));
+        replay.Serve(MachineBlock(second, 1));
         Pump();
+        Command(CMD_UPDATE_NOW);
+    }
+    // A later sample, taken at once.
+    void Resample(const std::vector<MachineProcess>& processes, double seconds, int32_t defaultCounter = 0)
+    {
+        replay.answers.clear();
+        replay.Serve(MachineBlock(processes, seconds, defaultCounter));
         Command(CMD_UPDATE_NOW);
     }
 
