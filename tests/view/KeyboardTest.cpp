@@ -55,8 +55,9 @@ TEST_F(Keyboard, TypingAFewLettersFindsTheNextRowWithThatName)
     };
     for (const auto& k : typed) {
         view::TypeToFind(window, k.key, 50000 + k.at);
-        if (k.row > -2)
+        if (k.row > -2) {
             EXPECT_EQ((std::pair{k.row, k.row}), (std::pair{Selected(), Focus()})) << k.why;
+        }
     }
     EXPECT_EQ(0, Top());
 
