@@ -34,92 +34,74 @@ struct RawBlock {
     bool nameLengthCountsTerminator = true;
 };
 
-class WindowsBlockWriter {
-public:
-    explicit WindowsBlockWriter(const RawBlock& block) : block(block) {}
-
-    std::vector<uint8_t> Write()
-    {
-        // PERF_DATA_BLOCK: 88 bytes, its LARGE_INTEGERs from offset 56; then the system name.
-        Put(Reserve(88), u"PERF", 8);
-        Fields(8, {1, 1, 1, 0, 0, uint32_t(block.objects.size()), 238}); // ... DefaultObject: Processor
-        const uint16_t systemTime[8] = {2026, 12, 1, 7, 12, 0, 0, 0};
-        Put(36, systemTime, 16);
-        const int64_t times[3] = {block.perfTime, block.perfFreq, block.perfTime100nSec};
-        Put(56, times, 24);
-        Fields(80, {10, 88});
-        Put(Reserve(10), u"HOST", 10);
-        Fields(24, {PadFrom(0)}); // HeaderLength
-        for (const RawObject& object : block.objects)
-            WriteObject(object);
-        Fields(20, {PadFrom(0)});
-        return bytes;
-    }
-
-private:
-    size_t Reserve(size_t count)
-    {
+inline std::vector<uint8_t> WindowsBlock(const RawBlock& block)
+{
+    std::vector<uint8_t> bytes;
+    auto reserve = [&](size_t count) {
         bytes.resize(bytes.size() + count, block.padding);
         return bytes.size() - count;
-    }
-    // Pads to 8 bytes; the length since `start`.
-    uint32_t PadFrom(size_t start)
-    {
+    };
+    auto put = [&](size_t at, const void* value, size_t size) { std::memcpy(&bytes[at], value, size); };
+    auto fields = [&](size_t at, std::initializer_list<uint32_t> values) { put(at, values.begin(), values.size() * 4); };
+    auto padFrom = [&](size_t start) { // pads to 8 bytes; the length since `start`
         bytes.resize((bytes.size() + 7) & ~size_t(7), block.padding);
         return uint32_t(bytes.size() - start);
-    }
-    void Put(size_t at, const void* value, size_t size) { std::memcpy(&bytes[at], value, size); }
-    void Fields(size_t at, std::initializer_list<uint32_t> values) { Put(at, values.begin(), values.size() * 4); }
+    };
+    std::vector<uint32_t> offsets;
+    uint32_t blockLength = 0;
+    auto counterBlock = [&](const RawObject& object, const std::vector<uint64_t>& values) {
+        size_t at = reserve(blockLength);
+        fields(at, {blockLength});
+        for (size_t i = 0; i < offsets.size() && i < values.size(); ++i)
+            put(at + offsets[i], &values[i], object.counters[i].size); // little-endian: the low word first
+    };
 
-    void WriteCounterBlock(const std::vector<RawCounter>& counters, const std::vector<uint64_t>& values)
-    {
-        size_t at = Reserve(blockLength);
-        Fields(at, {blockLength});
-        for (size_t i = 0; i < counters.size() && i < values.size(); ++i)
-            Put(at + offsets[i], &values[i], counters[i].size); // little-endian: the low word first
-    }
-    void WriteObject(const RawObject& object)
-    {
-        size_t start = Reserve(64);
-        int32_t instances = object.noInstances ? -1 : int32_t(object.instances.size()); // PERF_NO_INSTANCES
-        Fields(start + 8, {64, object.index, 0, object.index + 1, 0, 100, uint32_t(object.counters.size()), 0,
-                           uint32_t(instances), 0});
-        const int64_t times[2] = {block.perfTime100nSec, 10000000}; // Elapsed Time's own time base
-        Put(start + 48, times, 16);
-        // Counter data starts at 8 in its block, each 8-byte counter at a multiple of 8.
+    // PERF_DATA_BLOCK: 88 bytes, its LARGE_INTEGERs from offset 56; then the system name.
+    put(reserve(88), u"PERF", 8);
+    fields(8, {1, 1, 1, 0, 0, uint32_t(block.objects.size()), 238}); // ... DefaultObject: Processor
+    const uint16_t systemTime[8] = {2026, 12, 1, 7, 12, 0, 0, 0};
+    put(36, systemTime, 16);
+    const int64_t times[3] = {block.perfTime, block.perfFreq, block.perfTime100nSec};
+    put(56, times, 24);
+    fields(80, {10, 88});
+    put(reserve(10), u"HOST", 10);
+    fields(24, {padFrom(0)}); // HeaderLength
+    for (const RawObject& object : block.objects) {
+        // PERF_OBJECT_TYPE: 64 bytes; -1 instances is PERF_NO_INSTANCES.
+        size_t start = reserve(64);
+        uint32_t instances = object.noInstances ? 0xFFFFFFFF : uint32_t(object.instances.size());
+        fields(start + 8, {64, object.index, 0, object.index + 1, 0, 100, uint32_t(object.counters.size()), 0,
+                           instances, 0});
+        const int64_t objectTimes[2] = {block.perfTime100nSec, 10000000}; // Elapsed Time's own time base
+        put(start + 48, objectTimes, 16);
+        // PERF_COUNTER_DEFINITIONs of 40 bytes; counter data from 8 in its
+        // block, each 8-byte counter at a multiple of 8.
         offsets.clear();
         blockLength = 8;
         for (const RawCounter& c : object.counters) {
             blockLength = c.size == 8 ? (blockLength + 7) & ~7u : blockLength;
             offsets.push_back(blockLength);
-            Fields(Reserve(40), {40, c.index, 0, c.index + 1, 0, 0, 100, c.type, c.size, blockLength});
+            fields(reserve(40), {40, c.index, 0, c.index + 1, 0, 0, 100, c.type, c.size, blockLength});
             blockLength += c.size;
         }
         blockLength = (blockLength + 7) & ~7u;
-        Fields(start + 4, {PadFrom(start)}); // DefinitionLength
+        fields(start + 4, {padFrom(start)}); // DefinitionLength
         if (object.noInstances)
-            WriteCounterBlock(object.counters, object.objectValues);
+            counterBlock(object, object.objectValues);
         for (size_t i = 0; i < object.instances.size() && !object.noInstances; ++i) {
+            // PERF_INSTANCE_DEFINITION: 24 bytes, the name, padding; its counter block.
             const RawInstance& instance = object.instances[i];
-            size_t at = Reserve(24), nameBytes = (instance.name.size() + 1) * 2;
-            Put(Reserve(nameBytes), instance.name.c_str(), nameBytes);
+            size_t at = reserve(24), nameBytes = (instance.name.size() + 1) * 2;
+            put(reserve(nameBytes), instance.name.c_str(), nameBytes);
             uint32_t nameLength = uint32_t(nameBytes - (block.nameLengthCountsTerminator ? 0 : 2));
-            Fields(at + 4, {instance.parentObject, instance.parentInstance, 0xFFFFFFFF, 24, nameLength});
-            Fields(at, {PadFrom(at)});
-            WriteCounterBlock(object.counters, instance.values);
+            fields(at + 4, {instance.parentObject, instance.parentInstance, 0xFFFFFFFF, 24, nameLength});
+            fields(at, {padFrom(at)});
+            counterBlock(object, instance.values);
         }
-        Fields(start, {PadFrom(start)}); // TotalByteLength
+        fields(start, {padFrom(start)}); // TotalByteLength
     }
-
-    const RawBlock& block;
-    std::vector<uint8_t> bytes;
-    std::vector<uint32_t> offsets;
-    uint32_t blockLength = 0;
-};
-
-inline std::vector<uint8_t> WindowsBlock(const RawBlock& block)
-{
-    return WindowsBlockWriter(block).Write();
+    fields(20, {padFrom(0)});
+    return bytes;
 }
 
 } // namespace testing_support
