@@ -119,7 +119,7 @@ RECT CellRectangle(HWND window, int32_t row, int column)
 {
     RECT band = RowRectangle(window, row);
     int indent = static_cast<int>(model::modelState.displayList[row]->depth) * RowHeight();
-    int frame = GetSystemMetrics(SM_CXFRAME), g = display.glyphWidth;
+    int frame = display.frameWidth, g = display.glyphWidth;
     int x2 = g + frame + viewState.columns.id, x3 = x2 + frame + viewState.columns.name;
     int edges[] = {band.left + indent + g, band.left + indent + x2, band.left + x3, band.right};
     band.left = std::min<LONG>(edges[column], band.right);

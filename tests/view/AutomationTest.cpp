@@ -2,6 +2,8 @@
 #include "view/ViewWindow.h"
 
 #include "core/Module.h"
+#include "view/Accessible.h"
+#include "view/DisplayResources.h"
 
 using namespace testing_support;
 
@@ -288,6 +290,18 @@ TEST_F(Automation, PatternsActOnTheRowsTheyName)
     IRawElementProviderSimple *cell = nullptr, *none = nullptr;
     ASSERT_EQ(S_OK, grid->GetItem(2, 1, &cell));
     EXPECT_EQ(L"p01", NameOf(hold(cell)));
+    // The name cell starts where the paint draws the names: a frame's width at
+    // the view's DPI (here not the system's) after the IDs.
+    IRawElementProviderFragment* part = nullptr;
+    UiaRect bounds = {};
+    view::display.frameWidth += 30;
+    cell->QueryInterface(__uuidof(IRawElementProviderFragment), reinterpret_cast<void**>(&part));
+    HRESULT located = hold(part) ? part->get_BoundingRectangle(&bounds) : E_NOINTERFACE;
+    LONG nameLeft = view::RowRectangle(window, 2).left + view::display.glyphWidth + view::display.frameWidth +
+                    view::viewState.columns.id;
+    view::display.frameWidth -= 30;
+    EXPECT_EQ(S_OK, located);
+    EXPECT_EQ(double(nameLeft), bounds.left);
     EXPECT_EQ(E_INVALIDARG, grid->GetItem(5, 0, &none));
     auto* item = hold(PatternOf<TableItemProvider>(cell, UIA_TableItemPatternId, TABLE_ITEM));
     SAFEARRAY* headers = nullptr;

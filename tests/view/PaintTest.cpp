@@ -192,7 +192,7 @@ protected:
         FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
         core::SelectionGuard font(dc, view::display.viewFont.Get());
         view::PaintContent(dc, all, current, columns);
-        x3 = current.glyphWidth + 2 * GetSystemMetrics(SM_CXFRAME) + columns.id + columns.name;
+        x3 = current.glyphWidth + 2 * current.frameWidth + columns.id + columns.name;
         h = current.rowHeight;
     }
     RECT Part(int row, double from, double to) const
